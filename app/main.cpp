@@ -1,6 +1,7 @@
 #include "app/core/config.h"
 #include "app/core/lang.h"
 #include "app/mainwindow.h"
+#include "app/signalcloser.h"
 
 #include <QApplication>
 
@@ -9,14 +10,17 @@ int main(int argc, char* argv[])
     int ret = 0;
     {
         QApplication app(argc, argv);
+        SignalCloser closer;
         Config::init();
         Lang::init();
         Config::createFont();
         QApplication::setFont(Config::fontNormal);
 
         MainWindow* w = new MainWindow(nullptr);
+        closer.setWindow(w);
         w->show();
         ret = QApplication::exec();
+        closer.setWindow(nullptr);
         delete w;
     }
     return ret;

@@ -51,8 +51,14 @@ void Config::init()
     fillLists();
     loadDefaultConfig();
 
+    loadCommandLineFile(QCoreApplication::arguments());
+    initWindowConfig();
+    initShadowConfig();
+}
+
+void Config::loadCommandLineFile(QStringList const& args)
+{
     QByteArray head;
-    const QStringList args = QCoreApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
         const int k = parseLoadFile(args[i]);
         if (k == 0 || k == 1) {
@@ -62,9 +68,6 @@ void Config::init()
     }
     if (!head.isEmpty() && !replaceConfig(head))
         dataFile.clear();
-
-    initWindowConfig();
-    initShadowConfig();
 }
 
 void Config::loadDefaultConfig()

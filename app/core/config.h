@@ -90,6 +90,8 @@ public:
     static QString dataFile;
     static const int headWindow = 32768;
     static int parseLoadFile(QString const& path);
+    // Merges the first settings or data file among the arguments (index 0 is the program).
+    static void loadCommandLineFile(QStringList const& args);
     static bool extractConfig(QString const& path, QByteArray& head);
     static bool replaceConfig(QByteArray const& head);
     static bool saveMinConfig(QString const& path, QString const& device);

@@ -1,0 +1,453 @@
+#include "device/smpdataosc.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+
+namespace {
+
+// Pixel columns stay far inside int whatever the scale asks for.
+int pixelOf(double v)
+{
+    if (!(v > -1e9))
+        return -1000000000;
+    if (v > 1e9)
+        return 1000000000;
+    return int(v);
+}
+
+short clampCode(long long v)
+{
+    return short(std::min<long long>(std::max<long long>(v, std::numeric_limits<short>::min()),
+                                     std::numeric_limits<short>::max()));
+}
+
+// (z + 4r) * g / 1000 in 32-bit signed arithmetic (wrapping as the instrument's
+// reference does), truncated toward zero, stored as 16 bits.
+void fillCodeTable(short* table, int z, int g)
+{
+    for (int b = 0; b < 256; ++b) {
+        const int r = int(static_cast<signed char>(b));
+        const uint32_t p = uint32_t((static_cast<long long>(z) + 4LL * r) * g);
+        const int32_t w = int32_t(p);
+        table[b] = short(int16_t(uint16_t(uint32_t(w / 1000))));
+    }
+}
+
+} // namespace
+
+SmpDataOsc::SmpDataOsc(int chnNum_, int)
+    : chnData(size_t(chnNum_ > 0 ? chnNum_ : 0), nullptr),
+      chnNum(chnNum_ > 0 ? chnNum_ : 0),
+      mathData(size_t(chnNum_ > 0 ? chnNum_ : 0), nullptr),
+      levelHigh(chnNum_ > 0 ? chnNum_ : 0, 0.0),
+      levelLow(chnNum_ > 0 ? chnNum_ : 0, 0.0),
+      rng(QRandomGenerator::global()->generate())
+{
+}
+
+SmpDataOsc::~SmpDataOsc()
+{
+    freeAll();
+}
+
+void SmpDataOsc::freeAll()
+{
+    for (AnalogChnData*& d : chnData) {
+        std::free(d);
+        d = nullptr;
+    }
+    for (MathChnBuf*& m : mathData) {
+        std::free(m);
+        m = nullptr;
+    }
+}
+
+void SmpDataOsc::clearData()
+{
+    freeAll();
+    trgRecord = 0;
+    rawBytes = 0;
+}
+
+const AnalogChnData* SmpDataOsc::block(int chn) const
+{
+    if (chn < 0 || chn >= chnNum)
+        return nullptr;
+    return chnData[size_t(chn)];
+}
+
+double SmpDataOsc::codeToMv(const AnalogChnData* d, double code)
+{
+    if (d->halfScreenCodes == 0)
+        return 0.0;
+    return (code * 0.5 / d->halfScreenCodes - d->offset / 1000.0) * d->voltDiv * 10.0;
+}
+
+bool SmpDataOsc::dataConvertStart(int trgPosition_, qint64 smpFrequ_, const int* voltDiv,
+                                  const int* halfScreenCodes, const int* offset, const bool* chnEna)
+{
+    freeAll();
+    smpFrequ = smpFrequ_;
+    trgPosition = trgPosition_;
+    trgRecord = trgPosition_;
+    rawBytes = 0;
+    bool ok = true;
+    for (int ch = 0; ch < chnNum; ++ch) {
+        if (!chnEna || !chnEna[ch])
+            continue;
+        auto* d = static_cast<AnalogChnData*>(std::malloc(sizeof(AnalogChnData)));
+        if (!d) {
+            ok = false;
+            continue;
+        }
+        d->smpCount = 0;
+        d->trgPosition = 0;
+        d->halfScreenCodes = halfScreenCodes ? halfScreenCodes[ch] : 0;
+        d->offset = offset ? offset[ch] : 0;
+        d->voltDiv = voltDiv ? voltDiv[ch] : 0;
+        d->smpFrequ = smpFrequ_;
+        chnData[size_t(ch)] = d;
+    }
+    return ok;
+}
+
+bool SmpDataOsc::dataConvertM2_16(const CalibAdcData* cal, const uchar* raw, int len,
+                                  int* consumed)
+{
+    if (consumed)
+        *consumed = len > 0 ? len : 0;
+    if (len <= 0 || !raw || !cal)
+        return true;
+    const long long start = rawBytes;
+    rawBytes += len;
+
+    AnalogChnData* a = chnNum > 0 ? chnData[0] : nullptr;
+    AnalogChnData* b = chnNum > 1 ? chnData[1] : nullptr;
+    constexpr long long cap = AnalogChnData::Capacity;
+
+    short t0[256];
+    short t1[256];
+    if (a && b) {
+        fillCodeTable(t0, cal->zeroDual[0], cal->slope[0]);
+        fillCodeTable(t1, cal->zeroDual[1], cal->slope[1]);
+        // Byte k belongs to channel k & 1, sample k / 2.
+        long long k = start;
+        const long long endByte = std::min(start + len, 2 * cap);
+        const uchar* p = raw;
+        if (k < endByte && (k & 1)) {
+            b->data[k >> 1] = t1[*p++];
+            ++k;
+        }
+        long long pairs = (endByte - k) / 2;
+        short* da = a->data + (k >> 1);
+        short* db = b->data + (k >> 1);
+        for (long long i = 0; i < pairs; ++i) {
+            da[i] = t0[p[2 * i]];
+            db[i] = t1[p[2 * i + 1]];
+        }
+        k += 2 * pairs;
+        p += 2 * pairs;
+        if (k < endByte)
+            a->data[k >> 1] = t0[*p];
+
+        const int n = int(std::min(rawBytes / 2, cap));
+        int trg = trgRecord / 2;
+        if (trg >= n)
+            trg = n - 1;
+        if (trg < 0)
+            trg = 0;
+        trgPosition = trg;
+        a->smpCount = b->smpCount = n;
+        a->trgPosition = b->trgPosition = trg;
+        return true;
+    }
+
+    AnalogChnData* d = a ? a : b;
+    if (!d)
+        return true;   // no analog channel enabled: nothing can hold the bytes
+    fillCodeTable(t0, cal->zeroSingle[0], cal->slope[0]);
+    fillCodeTable(t1, cal->zeroSingle[1], cal->slope[1]);
+    // Byte k is sample k, taken by ADC half k & 1.
+    const long long endByte = std::min(start + len, cap);
+    for (long long k = start; k < endByte; ++k) {
+        const uchar v = raw[k - start];
+        d->data[k] = (k & 1) ? t1[v] : t0[v];
+    }
+    if (start == 0)
+        d->smpFrequ *= 2;   // the two halves sample alternately
+    const int n = int(std::min(2 * (rawBytes / 2), cap));
+    int trg = trgRecord;
+    if (trg >= n)
+        trg = n - 1;
+    if (trg < 0)
+        trg = 0;
+    trgPosition = trg;
+    d->smpCount = n;
+    d->trgPosition = trg;
+    return true;
+}
+
+bool SmpDataOsc::dataConvertSimu(const int* levels, int levelNum, int chn, int trgPercent,
+                                 int smpNum)
+{
+    if (chn < 0 || chn >= chnNum)
+        return true;
+    AnalogChnData* d = chnData[size_t(chn)];
+    if (!d)
+        return true;
+    if (chn != 0 && (!levels || levelNum <= 0))
+        return true;
+    smpNum = std::min(std::max(smpNum, 0), int(AnalogChnData::Capacity));
+    trgPercent = std::min(std::max(trgPercent, 0), 1000);
+    d->smpCount = smpNum;
+    d->trgPosition = trgPercent * smpNum / 1000;
+    if (smpNum == 0)
+        return true;
+    const int h = d->halfScreenCodes;
+    const int base = int(static_cast<long long>(h) * d->offset / 500);
+    auto noise = [this]() {
+        const int r = int(rng.generate() & 0x7fffffff) % 128;
+        return r < 7 ? r - 3 : 0;
+    };
+
+    if (chn == 0) {
+        const int phase = int(rng.generate() & 0x7fffffff) % 90;
+        const double a = std::fabs(0.5 - d->offset / 1000.0);
+        const double f = (a <= 0 || a >= 1) ? 0.4 : 0.8 * (a > 0.5 ? 1 - a : a);
+        const double amp = 2 * f * h;
+        const double w = 36.44247416 / smpNum;
+        const double ph = phase * 3.1415926 / 180;
+        for (int i = 0; i < smpNum; ++i) {
+            const double v = std::sin(i * w + ph) * (amp + noise()) + base;
+            d->data[i] = clampCode((long long)v);
+        }
+        return true;
+    }
+
+    const double step = levelNum * 5.2 / smpNum;
+    for (int i = 0; i < smpNum; ++i) {
+        const double p = i * step;
+        const int k = int((long long)p % levelNum);
+        const int k1 = (k + 1) % levelNum;
+        const long long c0 = base + 4LL * levels[k];
+        const long long c1 = base + 4LL * levels[k1];
+        const double v = double(c1 - c0 + noise()) * (p - std::floor(p));
+        d->data[i] = clampCode((long long)v + c0);
+    }
+    return true;
+}
+
+int SmpDataOsc::getAnalogData(int chn, short** data) const
+{
+    const AnalogChnData* d = block(chn);
+    if (!d)
+        return 0;
+    if (data)
+        *data = const_cast<short*>(d->data);
+    return d->smpCount;
+}
+
+bool SmpDataOsc::hasValidDataA(int chn) const
+{
+    const AnalogChnData* d = block(chn);
+    return d && d->smpCount >= 1;
+}
+
+int SmpDataOsc::getAWaveLineData(int chn, double startSmp, double smpPerPixel, int width,
+                                 WaveLineA* out) const
+{
+    const AnalogChnData* d = block(chn);
+    // A width of 0 or less means no columns.
+    if (!d || !out || width <= 0 || !(smpPerPixel > 0) || !std::isfinite(smpPerPixel)
+        || !std::isfinite(startSmp) || d->smpCount < 1 || d->halfScreenCodes == 0)
+        return 0;
+    const long long cnt = std::min<long long>(d->smpCount, AnalogChnData::Capacity);
+    if (startSmp >= double(cnt))
+        return 0;
+    long long s0 = 0;
+    double frac;
+    if (startSmp >= 0) {
+        s0 = (long long)startSmp;
+        frac = (double(s0) - startSmp) / smpPerPixel;
+    } else {
+        frac = -startSmp / smpPerPixel;
+    }
+    const long long b = s0;
+    const double k = 5.0 * d->voltDiv / d->halfScreenCodes;
+    const double off = d->voltDiv * d->offset / 100.0;
+    auto mv = [k, off](int code) { return code * k - off; };
+
+    if (smpPerPixel <= 1) {
+        for (int j = 0;; ++j) {
+            const int x = pixelOf(j / smpPerPixel + frac);
+            const double v = mv(d->data[s0 + j]);
+            out[j] = WaveLineA{x, v, v, true};
+            if (j + 1 >= width || x >= width - 1 || s0 + j + 1 >= cnt)
+                return j + 1;
+        }
+    }
+
+    int j = 0;
+    long long s = s0;
+    while (s < cnt) {
+        const int x = pixelOf(j + frac);
+        const double eu = (j + 1) * smpPerPixel + double(b);
+        long long e = eu >= double(cnt) ? cnt : (long long)eu;
+        if (e <= s)
+            e = s + 1;
+        short lo = d->data[s];
+        short hi = lo;
+        for (long long i = s + 1; i < e; ++i) {
+            const short c = d->data[i];
+            lo = std::min(lo, c);
+            hi = std::max(hi, c);
+        }
+        out[j] = WaveLineA{x, mv(hi), mv(lo), false};
+        ++j;
+        if (eu >= double(cnt) || j >= width || x >= width - 1)
+            break;
+        s = e;
+    }
+    return j;
+}
+
+int SmpDataOsc::getAMathWaveLineData(int op, const int* chns, double startSmp,
+                                     double smpPerPixel, int width, WaveLineA* out)
+{
+    if (!chns || !out || width <= 0 || !(smpPerPixel > 0) || !std::isfinite(smpPerPixel)
+        || !std::isfinite(startSmp))
+        return 0;
+    const int ca = chns[0];
+    const int cb = chns[1];
+    // A channel takes part when it has samples and a usable range.
+    auto usable = [this](int c) -> const AnalogChnData* {
+        const AnalogChnData* d = block(c);
+        return d && d->smpCount > 0 && d->halfScreenCodes > 0 && d->voltDiv > 0 ? d : nullptr;
+    };
+    const AnalogChnData* da = usable(ca);
+    const AnalogChnData* db = usable(cb);
+
+    bool fresh = false;
+    auto prepare = [this, &fresh](int c, const AnalogChnData*& d) {
+        if (!d || mathData[size_t(c)])
+            return;
+        auto* m = static_cast<MathChnBuf*>(std::malloc(sizeof(MathChnBuf)));
+        if (!m) {
+            d = nullptr;   // treated as a channel without data
+            return;
+        }
+        m->smpCount = 0;
+        m->voltDiv = d->voltDiv;
+        mathData[size_t(c)] = m;
+        fresh = true;
+    };
+    prepare(ca, da);
+    prepare(cb, db);
+    if (!da && !db)
+        return 0;
+
+    double divA = 1.0;
+    double divB = 1.0;
+    MathChnBuf* ma = da ? mathData[size_t(ca)] : nullptr;
+    MathChnBuf* mb = db ? mathData[size_t(cb)] : nullptr;
+    if (ma && mb && ma->voltDiv != mb->voltDiv) {
+        const int m = std::max(da->voltDiv, db->voltDiv);
+        divA = double(m) / da->voltDiv;
+        divB = double(m) / db->voltDiv;
+        ma->voltDiv = m;
+        mb->voltDiv = m;
+        fresh = true;
+    }
+    if (fresh) {
+        auto rescale = [](const AnalogChnData* d, MathChnBuf* m, double divisor) {
+            const double base = double(d->offset) * 2 * d->halfScreenCodes / 1000;
+            const double factor = 1000.0 / d->halfScreenCodes;
+            const long long n = std::min<long long>(d->smpCount, AnalogChnData::Capacity);
+            m->smpCount = n;
+            for (long long i = 0; i < n; ++i)
+                m->values[i] = (d->data[i] - base) * factor / divisor;
+        };
+        if (ma)
+            rescale(da, ma, divA);
+        if (mb && cb != ca)
+            rescale(db, mb, divB);
+    }
+
+    double s = startSmp;
+    double p0 = 0;
+    if (startSmp < 0) {
+        p0 = -startSmp / smpPerPixel;
+        s = 0;
+    }
+    long long count = ma ? ma->smpCount : mb->smpCount;
+    if (ma && mb)
+        count = std::min(ma->smpCount, mb->smpCount);   // never read past either buffer
+    const double e = std::min(width * smpPerPixel + startSmp, double(count));
+    if (!(s < e))
+        return 0;
+    const long long first = (long long)s;
+    const long long last = (long long)std::ceil(e);   // i < e
+    mathResult.clear();
+    mathResult.reserve(AnalogChnData::Capacity);
+    const double* va = ma ? ma->values : nullptr;
+    const double* vb = mb ? mb->values : nullptr;
+    if (op < 0 || op > 3)
+        return 0;
+    for (long long i = first; i < last && double(i) < e; ++i) {
+        double r;
+        if (va && vb) {
+            switch (op) {
+            case 0: r = va[i] + vb[i]; break;
+            case 1: r = va[i] - vb[i]; break;
+            case 2: r = va[i] * vb[i]; break;
+            default: r = vb[i] == 0 ? 0.0 : va[i] / vb[i]; break;
+            }
+        } else if (op == 0) {
+            r = va ? va[i] : vb[i];
+        } else if (op == 1) {
+            r = va ? va[i] : -vb[i];
+        } else {
+            r = 0.0;
+        }
+        mathResult.push_back(r);
+    }
+    const long long size = (long long)mathResult.size();
+    if (size == 0)
+        return 0;
+    const double scale = (ma ? ma->voltDiv : mb->voltDiv) * 0.005;
+    const double* R = mathResult.data();
+
+    if (smpPerPixel <= 1) {
+        for (int j = 0;; ++j) {
+            const int x = pixelOf(j / smpPerPixel + p0);
+            const double v = R[j] * scale;
+            out[j] = WaveLineA{x, v, v, true};
+            if (j + 1 >= width || x >= width - 1 || j + 1 >= size)
+                return j + 1;
+        }
+    }
+    int j = 0;
+    long long k = 0;
+    while (k < size) {
+        const int x = pixelOf(j + p0);
+        const double eu = (j + 1) * smpPerPixel;
+        long long end = eu >= double(size) ? size : (long long)eu;
+        if (end <= k)
+            end = k + 1;
+        double lo = R[k];
+        double hi = lo;
+        for (long long i = k + 1; i < end; ++i) {
+            lo = std::min(lo, R[i]);
+            hi = std::max(hi, R[i]);
+        }
+        out[j] = WaveLineA{x, hi * scale, lo * scale, false};
+        ++j;
+        if (eu >= double(size) || j >= width || x >= width - 1)
+            break;
+        k = end;
+    }
+    return j;
+}

@@ -1,0 +1,461 @@
+#include "device/rawconvert.h"
+
+#include "device/smpdata.h"
+
+#include <algorithm>
+#include <cstring>
+
+#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "the word compares below assume a little-endian host"
+#endif
+
+namespace {
+
+inline uint64_t load64(const void* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+inline long long report(const SmpData& d, long long* smpCount)
+{
+    if (smpCount)
+        *smpCount = d.smpCount;
+    return d.smpCount;
+}
+
+// Appends to the lists of one conversion call. The last block and its fill of
+// every channel are kept here, so an append is one store pair and a compare,
+// not a walk down the three levels; flush() writes the fills back.
+class Appender {
+public:
+    Appender(SmpData& d, int limit)
+    {
+        const int n = std::min(std::min(limit, d.chnNum), 64);
+        for (int c = 0; c < n; ++c) {
+            Tail& t = tails_[c];
+            t.list = d.chnData[size_t(c)];
+            if (!t.list)
+                continue;
+            mask_ |= 1ULL << c;
+            if (t.list->groupNum > 0) {
+                DataGroup* g = t.list->groups[t.list->groupNum - 1];
+                if (g->blockNum > 0) {
+                    t.blk = g->blocks[g->blockNum - 1];
+                    t.num = t.blk->num;
+                }
+            }
+        }
+    }
+    ~Appender() { flush(); }
+    Appender(const Appender&) = delete;
+    Appender& operator=(const Appender&) = delete;
+
+    uint64_t enabled() const { return mask_; }
+
+    __attribute__((always_inline)) bool add(int c, long long pos)
+    {
+        Tail& t = tails_[c];
+        if (t.num < DataBlock::Capacity) {
+            t.blk->setPos(t.num++, pos);
+            return true;
+        }
+        return addSlow(t, pos);
+    }
+
+    // An edge at pos for every channel whose bit is set in changed.
+    bool addChanged(uint64_t changed, long long pos)
+    {
+        while (changed) {
+            const int c = __builtin_ctzll(changed);
+            changed &= changed - 1;
+            if (!add(c, pos))
+                return false;
+        }
+        return true;
+    }
+
+    void flush()
+    {
+        uint64_t m = mask_;
+        while (m) {
+            Tail& t = tails_[__builtin_ctzll(m)];
+            m &= m - 1;
+            if (t.blk)
+                t.blk->num = t.num;
+        }
+    }
+
+private:
+    struct Tail {
+        DigitalChnData* list = nullptr;
+        DataBlock* blk = nullptr;
+        int num = DataBlock::Capacity;   // full: the first add opens a block
+    };
+
+    __attribute__((noinline)) bool addSlow(Tail& t, long long pos)
+    {
+        if (t.blk)
+            t.blk->num = t.num;
+        if (!SmpData::newDataBlock(t.list))
+            return false;
+        DataGroup* g = t.list->groups[t.list->groupNum - 1];
+        t.blk = g->blocks[g->blockNum - 1];
+        t.num = 0;
+        t.blk->setPos(t.num++, pos);
+        return true;
+    }
+
+    Tail tails_[64];
+    uint64_t mask_ = 0;
+};
+
+// Buffer-mode frames: Records records of LevelBytes level bytes and a run byte.
+template <int FrameBytes, int Records, int LevelBytes, bool Checked>
+struct FrameConverter {
+    static constexpr int RecordBytes = LevelBytes + 1;
+
+    static uint32_t level(const unsigned char* r)
+    {
+        uint32_t v = 0;
+        for (int i = 0; i < LevelBytes; ++i)
+            v |= uint32_t(r[i]) << (8 * i);
+        return v;
+    }
+
+    // Converts one whole frame; frameOffset is its offset in the caller's
+    // buffer (negative when its first bytes came with the previous buffer).
+    static bool frame(SmpData& d, RawConvertState& st, Appender& app, uint64_t enabled,
+                      const unsigned char* f, long long frameOffset)
+    {
+        if (st.framesFirst) {
+            st.framePrevLevel = level(f);
+            st.frameRecords = 0;
+            d.initLevels = st.framePrevLevel;
+            st.framesFirst = false;
+        }
+        for (int r = 0; r < Records; ++r) {
+            const unsigned char* rec = f + r * RecordBytes;
+            const uint32_t lv = level(rec);
+            const int run = rec[LevelBytes];
+            const uint64_t changed = uint64_t(st.framePrevLevel ^ lv) & enabled;
+            if (changed && !app.addChanged(changed, d.smpCount))
+                return false;
+            d.smpCount += run;
+            if (run == 0)
+                d.badRecordOffset = int(std::max(0LL, frameOffset + r * RecordBytes));
+            st.framePrevLevel = lv;
+            if (++st.frameRecords == d.trgRecord)
+                d.trgPosition = d.smpCount;
+        }
+        if (Checked && (f[FrameBytes - 2] ^ f[FrameBytes - 1]) != 0xFF)
+            d.badRecordOffset = int(std::max(0LL, frameOffset + FrameBytes - 2));
+        return true;
+    }
+
+    static bool convert(SmpData& d, RawConvertState& st, const unsigned char* buf, int len,
+                        int* consumed)
+    {
+        if (!buf || len <= 0)
+            return true;
+        Appender app(d, LevelBytes * 8);
+        const uint64_t enabled = app.enabled();
+        int off = 0;
+        if (st.frameCarryLen > 0) {
+            // Complete the frame that the previous buffer began.
+            const int take = std::min(FrameBytes - st.frameCarryLen, len);
+            std::memcpy(st.frameCarry + st.frameCarryLen, buf, size_t(take));
+            st.frameCarryLen += take;
+            off = take;
+            if (st.frameCarryLen < FrameBytes) {
+                if (consumed)
+                    *consumed += len;
+                return true;
+            }
+            st.frameCarryLen = 0;
+            if (!frame(d, st, app, enabled, st.frameCarry, off - FrameBytes))
+                return false;   // consumed += 0: the frame began before this buffer
+        }
+        for (; off + FrameBytes <= len; off += FrameBytes) {
+            if (!frame(d, st, app, enabled, buf + off, off)) {
+                if (consumed)
+                    *consumed += off;
+                return false;
+            }
+        }
+        st.frameCarryLen = len - off;
+        std::memcpy(st.frameCarry, buf + off, size_t(st.frameCarryLen));
+        if (consumed)
+            *consumed += len;
+        return true;
+    }
+};
+
+// Removes the last entry of a list (two edges at one position cancel).
+void popEntry(DigitalChnData* d)
+{
+    DataGroup* g = d->groups[d->groupNum - 1];
+    DataBlock* b = g->blocks[g->blockNum - 1];
+    if (--b->num > 0)
+        return;
+    delete b;
+    if (--g->blockNum > 0)
+        return;
+    delete g;
+    --d->groupNum;
+}
+
+inline DataBlock* lastBlock(DigitalChnData* d)
+{
+    DataGroup* g = d->groups[d->groupNum - 1];
+    return g->blocks[g->blockNum - 1];
+}
+
+} // namespace
+
+bool rawConvertFrames16(SmpData& d, RawConvertState& st, const unsigned char* buf, int len,
+                        int* consumed)
+{
+    return FrameConverter<16, 5, 2, false>::convert(d, st, buf, len, consumed);
+}
+
+bool rawConvertFrames32(SmpData& d, RawConvertState& st, const unsigned char* buf, int len,
+                        int* consumed)
+{
+    return FrameConverter<32, 6, 4, true>::convert(d, st, buf, len, consumed);
+}
+
+bool rawConvertBytes8(SmpData& d, RawConvertState& st, const unsigned char* buf, int len,
+                      int start, long long* smpCount)
+{
+    int begin = 0;
+    if (start >= 0) {
+        st.bytesFirst = true;
+        begin = start;
+    }
+    if (!buf || len <= 0) {
+        report(d, smpCount);
+        return true;
+    }
+    if (st.bytesFirst) {
+        st.bytePrev = buf[0];
+        d.initLevels = buf[0];
+        st.bytesFirst = false;
+    }
+    if (begin >= len) {
+        report(d, smpCount);
+        return true;
+    }
+
+    Appender app(d, 8);
+    const uint64_t enabled = app.enabled() * 0x0101010101010101ULL;
+    const long long base = d.smpCount - begin;   // position of byte i is base + i
+    const size_t n = size_t(len);
+    size_t i = size_t(begin);
+    uint64_t prev = st.bytePrev;
+    bool ok = true;
+    // Eight samples at a time: byte k of x holds the channels that change at
+    // sample i + k, so bit b is channel b % 8 at sample i + b / 8.
+    while (i + 8 <= n) {
+        const uint64_t w = load64(buf + i);
+        uint64_t x = (w ^ ((w << 8) | prev)) & enabled;
+        prev = w >> 56;
+        if (x) {
+            const long long at = base + (long long)i;
+            do {
+                const int b = __builtin_ctzll(x);
+                x &= x - 1;
+                if (!app.add(b & 7, at + (b >> 3))) {
+                    ok = false;
+                    break;
+                }
+            } while (x);
+            if (!ok)
+                break;
+            i += 8;
+            continue;
+        }
+        i += 8;
+        // Quiet stretch: skip whole 32-byte runs of the same byte.
+        const uint64_t pat = prev * 0x0101010101010101ULL;
+        while (i + 32 <= n
+               && ((load64(buf + i) ^ pat) | (load64(buf + i + 8) ^ pat)
+                   | (load64(buf + i + 16) ^ pat) | (load64(buf + i + 24) ^ pat))
+                   == 0)
+            i += 32;
+    }
+    for (; ok && i < n; ++i) {
+        uint64_t x = (prev ^ buf[i]) & enabled & 0xFF;
+        prev = buf[i];
+        while (x) {
+            const int c = __builtin_ctzll(x);
+            x &= x - 1;
+            if (!app.add(c, base + (long long)i)) {
+                ok = false;
+                break;
+            }
+        }
+    }
+    // After a failed allocation the converted part stays consistent; the
+    // count stops at the word being converted.
+    st.bytePrev = (unsigned char)prev;
+    d.smpCount = ok ? base + len : base + (long long)i;
+    report(d, smpCount);
+    return ok;
+}
+
+bool rawConvertWords16(SmpData& d, RawConvertState& st, const unsigned char* buf, int len,
+                       int start, long long* smpCount)
+{
+    int begin = 0;
+    if (start >= 0) {
+        st.wordOrdinal = 0;
+        st.wordKnown = 0;
+        st.wordOddPending = false;
+        d.initLevels = 0;
+        int k = 0;
+        for (int ch = 0; ch < d.chnNum; ++ch) {
+            d.chnLevel[size_t(ch)] = 0;
+            if (d.chnData[size_t(ch)] && ch < 64)
+                d.chnOrder[size_t(k++)] = ch;
+        }
+        st.wordEnabled = k;
+        std::fill(std::begin(st.wordPattern), std::end(st.wordPattern), uint16_t(0));
+        for (int o = 0; o < k; ++o) {
+            st.wordNext8[o] = uint8_t((o + 8) % k);
+            st.wordWraps8[o] = uint8_t((o + 8) / k);
+        }
+        if (!buf || start >= len) {
+            report(d, smpCount);
+            return true;
+        }
+        begin = start;
+    } else if (!buf || len <= 0) {
+        report(d, smpCount);
+        return true;
+    }
+    const int n = st.wordEnabled;
+    if (n == 0) {
+        report(d, smpCount);
+        return true;
+    }
+
+    Appender app(d, 64);
+    const int* order = d.chnOrder.data();
+    unsigned int* levels = d.chnLevel.data();
+    uint16_t* pattern = st.wordPattern;
+    const uint64_t allKnown = n >= 64 ? ~0ULL : ((1ULL << n) - 1);
+    int ord = st.wordOrdinal;
+    long long count = d.smpCount;   // first sample of the current cycle
+
+    // One word of the channel at the current ordinal: an edge at every bit
+    // that differs from the bit before it (the first from the current level).
+    // All locals, so the loop below keeps them in registers.
+    auto word = [&app, order, levels, pattern, n](uint32_t w, int& ord, long long& count)
+        __attribute__((always_inline)) -> bool {
+        const int ch = order[ord];
+        uint32_t t = (w ^ ((w << 1) | levels[ch])) & 0xFFFFu;
+        while (t) {
+            const int j = __builtin_ctz(t);
+            t &= t - 1;
+            if (!app.add(ch, count + j))
+                return false;
+        }
+        const unsigned int lvl = (w >> 15) & 1;
+        levels[ch] = lvl;
+        const uint16_t v = uint16_t(0u - lvl);
+        for (int j = ord; j < n + 8; j += n)
+            pattern[j] = v;
+        if (++ord == n) {
+            ord = 0;
+            count += 16;
+        }
+        return true;
+    };
+    // The first word of each channel gives its start level (bit 0).
+    auto firstWord = [&](uint32_t w) -> bool {
+        const int ch = order[ord];
+        levels[ch] = w & 1;
+        if (w & 1)
+            d.initLevels |= 1ULL << ch;
+        st.wordKnown |= 1ULL << ord;
+        return word(w, ord, count);
+    };
+    auto anyWord = [&](uint32_t w) -> bool {
+        return st.wordKnown == allKnown ? word(w, ord, count) : firstWord(w);
+    };
+
+    size_t i = size_t(begin);
+    const size_t total = size_t(len);
+    bool ok = true;
+    if (st.wordOddPending) {
+        // The low byte of this word ended the previous buffer.
+        st.wordOddPending = false;
+        ok = anyWord(uint32_t(st.wordOddByte) | (uint32_t(buf[i]) << 8));
+        ++i;
+    }
+    while (ok && i + 2 <= total && st.wordKnown != allKnown) {
+        ok = firstWord(uint32_t(buf[i]) | (uint32_t(buf[i + 1]) << 8));
+        i += 2;
+    }
+    {
+        int o = ord;
+        long long c = count;
+        while (ok && i + 16 <= total) {
+            // Eight words that all repeat their channel's level carry no edge.
+            const uint16_t* pat = pattern + o;
+            if (load64(buf + i) == load64(pat) && load64(buf + i + 8) == load64(pat + 4)) {
+                i += 16;
+                c += 16LL * st.wordWraps8[o];
+                o = st.wordNext8[o];
+                continue;
+            }
+            for (int w = 0; w < 8 && ok; ++w, i += 2)
+                ok = word(uint32_t(buf[i]) | (uint32_t(buf[i + 1]) << 8), o, c);
+        }
+        for (; ok && i + 2 <= total; i += 2)
+            ok = word(uint32_t(buf[i]) | (uint32_t(buf[i + 1]) << 8), o, c);
+        ord = o;
+        count = c;
+    }
+    if (ok && i < total) {
+        st.wordOddPending = true;
+        st.wordOddByte = buf[i];
+    }
+    st.wordOrdinal = ord;
+    d.smpCount = count;
+    report(d, smpCount);
+    return ok;
+}
+
+bool rawConvertRuns(SmpData& d, const int* runs, int n, int chn, long long* pos, bool merge)
+{
+    if (!runs || !pos || n < 1 || chn < 0 || chn >= d.chnNum)
+        return true;
+    DigitalChnData* list = d.chnData[size_t(chn)];
+    if (!list)
+        return true;
+    int i = 0;
+    if (merge && *pos >= 1 && tavEntryCount(list) > 0) {
+        // The first run continues the last one of the previous call.
+        *pos += std::max(runs[0], 0);
+        DataBlock* b = lastBlock(list);
+        b->setPos(b->num - 1, *pos);
+        i = 1;
+    }
+    for (; i < n; ++i) {
+        // A run of zero puts two edges on one position: they cancel.
+        *pos += std::max(runs[i], 0);
+        if (tavEntryCount(list) > 0) {
+            DataBlock* b = lastBlock(list);
+            if (b->pos(b->num - 1) == *pos) {
+                popEntry(list);
+                continue;
+            }
+        }
+        if (!SmpData::appendEntry(list, *pos))
+            return false;
+    }
+    return true;
+}

@@ -1,0 +1,125 @@
+#pragma once
+// One logic capture: per channel a list of edge positions (layout in
+// libanalyzer/analyzerdata.h), the start levels, sample count, rate and trigger.
+// Written by one thread while not displayed, then only read.
+
+#include "device/rawconvert.h"
+#include "libanalyzer/analyzerdata.h"
+
+#include <vector>
+
+// One drawing column run of a logic trace: type 0 low, 1 high, 2 edge column.
+struct WaveLine {
+    int x;
+    int width;
+    int type;
+};
+
+struct RelatedSmpPoint {
+    long long preEdge;
+    long long nextEdge;
+    long long afterNextEdge;
+    int level;
+};
+
+class SmpData {
+public:
+    explicit SmpData(int chnNum);
+    ~SmpData();
+    SmpData(const SmpData&) = delete;
+    SmpData& operator=(const SmpData&) = delete;
+
+    std::vector<DigitalChnData*> chnData;     // list in use per channel, null = not captured
+    std::vector<DigitalChnData*> chnDataRaw;  // unfiltered list while a filter is on
+    long long smpCount = 0;
+    long long smpFrequ = 0;
+    long long trgPosition = 0;
+    const int chnNum;
+    int badRecordOffset = -1;
+    int trgRecord = 0;
+    unsigned long long initLevels = 0;        // bit n = level of channel n at sample 0
+    std::vector<unsigned int> filterWidth;    // glitch filter width per channel, 0 = off
+    std::vector<int> chnOrder;                // enabled channels in word order
+    std::vector<unsigned int> chnLevel;       // current levels while a word stream converts
+    RawConvertState convState;
+
+    // Building.
+    void clearData();
+    static void clearOneChn(DigitalChnData* d);
+    // False when a channel's list could not be allocated (that channel stays null).
+    bool dataConvertStart(int trgRecord, long long smpFrequ, const bool* chnEna);
+    static bool newDataGroup(DigitalChnData* d);
+    static bool newDataBlock(DigitalChnData* d);
+    // Appends a position after the last entry (O(1), a new block or group when
+    // the last one is full); false when an allocation fails.
+    static inline bool appendEntry(DigitalChnData* d, long long pos);
+    void setInitLevel(int chn, int level);
+    // Closes every list with the end entry, dropping edges at or beyond it; false
+    // when a list could not be closed for lack of memory (that channel is dropped).
+    bool dataConvertComplete(long long smpDepth);
+
+    // Converters (rawconvert.cpp); false only when an allocation fails.
+    bool dataConvertP5_16(const unsigned char* buf, int len, int* consumed);
+    bool dataConvertP6_32(const unsigned char* buf, int len, int* consumed);
+    bool dataConvertP1_8(const unsigned char* buf, int len, int start, long long* smpCount);
+    bool dataConvertS16_N(const unsigned char* buf, int len, int start, long long* smpCount);
+    bool dataConvertSimu(const int* runs, int n, int chn, long long* pos);
+    bool dataConvertSimu(const int* runs, int n, int chn, long long* pos, bool merge);
+
+    // Queries; -1 (or false) without data or for a position outside [0, end].
+    bool hasValidData(int chn) const;
+    int getPointLevel(int chn, long long pos) const;
+    int getPointLevel(int chn, long long pos, DigitalDataSubs* cursor) const;
+    bool isPointAtEdge(int chn, long long pos) const;
+    long long getPreEdgePoint(int chn, long long pos) const;
+    long long getNextEdgePoint(int chn, long long pos) const;
+    int getPreEdgeType(int chn, long long pos) const;
+    int getNextEdgeType(int chn, long long pos) const;
+    long long getTwoPointEdgeNum(int chn, long long a, long long b) const;
+    int getRelatedSmpPoint(int chn, long long pos, RelatedSmpPoint* out) const;
+    int getWaveLineData(int chn, double offset, double smpPerPixel, int width, WaveLine* out) const;
+    int locateNextSmpPoint(int chn, long long pos, DigitalDataSubs* cursor) const;
+    long long getCurRecordPoint(int chn, const DigitalDataSubs* cursor) const;
+    long long getNextRecordPoint(int chn, const DigitalDataSubs* cursor) const;
+    long long getPreRecordPoint(int chn, const DigitalDataSubs* cursor) const;
+    int locateSmpPoint(int chn, long long pos, DigitalDataSubs* cursor) const;
+
+    // Glitch filter. A filtered channel keeps its raw list in chnDataRaw and is
+    // always rebuilt from it. False when a list could not be built for lack
+    // of memory; that channel then keeps what it showed and its old width.
+    bool modifyFilter(const unsigned int* widths);
+    bool updateFilter();
+    // Builds into out the list of raw without pulses of at most w samples.
+    // On failure frees everything it built, out included, and returns false.
+    static bool dataFilter(const DigitalChnData* raw, DigitalChnData* out, unsigned int w);
+
+#ifdef TAV_SMP_ALLOC_HOOK
+    // Test builds: the next n allocations of groups/blocks/lists succeed, the
+    // following ones fail; -1 = no limit.
+    static void setAllocBudget(long long n);
+#endif
+
+private:
+    const DigitalChnData* list(int chn) const;
+    static bool appendSlow(DigitalChnData* d, long long pos);
+    static void fillIndex(DigitalChnData* d);
+    static void truncate(DigitalChnData* d, long long keep);
+    static DigitalChnData* newChnData();
+    // Filters one channel from its raw source; keeps the old state on failure.
+    bool applyFilter(int chn, unsigned int w);
+};
+
+inline bool SmpData::appendEntry(DigitalChnData* d, long long pos)
+{
+    if (d->groupNum > 0) {
+        DataGroup* g = d->groups[d->groupNum - 1];
+        if (g->blockNum > 0) {
+            DataBlock* b = g->blocks[g->blockNum - 1];
+            if (b->num < DataBlock::Capacity) {
+                b->setPos(b->num++, pos);
+                return true;
+            }
+        }
+    }
+    return appendSlow(d, pos);
+}

@@ -56,7 +56,10 @@ void I2cAnalyzer::WorkerThread()
     // A condition inside a byte: the SCL rise that belongs to the condition
     // itself counts one bit; more bits mean the byte was cut short.
     auto cutByte = [&](S64 at) {
-        if (inTransfer && bits > 1)
+        // The cut byte ends where the condition's own clock pulse began.
+        if (lastRise > byteStart && lastRise < at)
+            at = lastRise;
+        if (inTransfer && bits > 1 && bits <= 9)
             addFrame(byteStart, at, I2cResults::Incomplete, byte >> 1, bits - 1,
                      Frame::kError);
     };

@@ -1,0 +1,109 @@
+#include "controls/statusbar.h"
+
+#include "app/core/config.h"
+#include "app/core/lang.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+QString connectText(bool connected)
+{
+    return Lang::tr(connected ? QStringLiteral("Device connected") : QStringLiteral("Device unconnected"));
+}
+
+QString phaseText(const char* phase)
+{
+    return Lang::tr(QLatin1String(phase)) + QStringLiteral("...");
+}
+
+} // namespace
+
+StatusBar::StatusBar(QWidget* parent)
+    : QWidget(parent)
+{
+    setFixedSize(Config::pixel(196), Config::pixel(20));
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void StatusBar::setConnectSta(bool c)
+{
+    connected = c;
+    txt = connectText(c);
+    value1 = 0;
+    value2 = 0;
+    update();
+}
+
+void StatusBar::setDataReview(bool c)
+{
+    connected = c;
+    txt = c ? Lang::tr(QStringLiteral("Device connected")) : Lang::tr(QStringLiteral("Data review"));
+}
+
+void StatusBar::setSmpProgress(int state, int value)
+{
+    value = qBound(0, value, 100);
+    switch (state) {
+    case 0:
+        value1 = 0;
+        value2 = 0;
+        break;
+    case 1:
+        value1 = value;
+        value2 = 0;
+        txt = phaseText("Pre-sampling");
+        break;
+    case 2:
+        value1 = value;
+        value2 = 0;
+        txt = phaseText("Waiting for trigger");
+        break;
+    case 3:
+        value1 = value;
+        value2 = 0;
+        txt = phaseText("Sampling");
+        break;
+    case 4:
+        value1 = 100;
+        value2 = value;
+        txt = phaseText("Data reading");
+        break;
+    default:
+        value1 = 0;
+        value2 = 0;
+        txt = connectText(connected);
+        break;
+    }
+    update();
+}
+
+void StatusBar::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    const int px = Config::pixel(1);
+    const int w = width();
+    const int h = height();
+
+    QPainterPath frame;
+    frame.addRect(QRectF(0.5 * px, 0.5 * px, w - px, h - px));
+    p.fillPath(frame, Config::grayColor.value(7));
+    p.strokePath(frame, QPen(Config::grayColor.value(4), px, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+
+    auto drawBar = [&](int v, const QColor& col) {
+        if (v <= 0)
+            return;
+        int len = w - 4 * px;
+        if (v < 100)
+            len = v * (w - 4 * px) / 100;
+        if (len > 0)
+            p.fillRect(QRect(QPoint(2 * px, 2 * px), QPoint(2 * px + len - 1, h - 2 * px - 1)), col);
+    };
+    drawBar(value1, QColor(0, 192, 0));
+    drawBar(value2, QColor(0, 160, 192));
+
+    p.setPen(Config::grayColor.value(0));
+    p.setFont(font());
+    p.drawText(QRect(QPoint(0, 0), QPoint(w - 1, h - 1)), Qt::AlignCenter, txt);
+}

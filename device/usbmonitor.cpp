@@ -1,0 +1,60 @@
+#include "device/usbmonitor.h"
+
+#include <libusb.h>
+
+UsbMonitor::UsbMonitor()
+{
+    // The object lives in the GUI thread, so the notification runs there.
+    connect(this, &UsbMonitor::sigDevListChanged, this, &UsbMonitor::slotDevListChanged);
+}
+
+UsbMonitor::~UsbMonitor()
+{
+    stop();
+}
+
+void UsbMonitor::setNotification(NotifyFn fn)
+{
+    notifyFn.store(fn);
+}
+
+void UsbMonitor::stop()
+{
+    if (!isRunning())
+        return;
+    // Killing the thread while it may hold libusb's locks could deadlock
+    // libusb_exit; wake it instead and let it leave on its own.
+    quit.store(true);
+    libusb_interrupt_event_handler(nullptr);
+    wait();
+}
+
+void UsbMonitor::slotDevListChanged()
+{
+    if (NotifyFn fn = notifyFn.load())
+        fn();
+}
+
+int UsbMonitor::countDevices()
+{
+    libusb_device** list = nullptr;
+    const ssize_t n = libusb_get_device_list(nullptr, &list);
+    if (list)
+        libusb_free_device_list(list, 1);
+    return n < 0 ? -1 : int(n);
+}
+
+void UsbMonitor::run()
+{
+    int last = countDevices();
+    while (!quit.load()) {
+        libusb_handle_events(nullptr);
+        if (quit.load())
+            break;
+        const int n = countDevices();
+        if (n != last) {
+            last = n;
+            emit sigDevListChanged();
+        }
+    }
+}

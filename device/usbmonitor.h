@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QThread>
+
+#include <atomic>
+
+// Runs libusb's event loop (which also completes the asynchronous bulk
+// transfers) and reports changes of the number of USB devices to the GUI
+// thread, where the registered notification function is called.
+class UsbMonitor : public QThread
+{
+    Q_OBJECT
+public:
+    using NotifyFn = void (*)();
+
+    UsbMonitor();
+    ~UsbMonitor() override;
+
+    void setNotification(NotifyFn fn);
+    // Ends the event loop and joins the thread (safe when never started).
+    void stop();
+
+signals:
+    void sigDevListChanged();
+
+public slots:
+    void slotDevListChanged();
+
+protected:
+    void run() override;
+
+private:
+    static int countDevices();
+
+    std::atomic<NotifyFn> notifyFn{nullptr};
+    std::atomic<bool> quit{false};
+};

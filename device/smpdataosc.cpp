@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -33,6 +34,31 @@ void fillCodeTable(short* table, int z, int g)
         const uint32_t p = uint32_t((static_cast<long long>(z) + 4LL * r) * g);
         const int32_t w = int32_t(p);
         table[b] = short(int16_t(uint16_t(uint32_t(w / 1000))));
+    }
+}
+
+// Byte pairs to the two channels' codes; eight bytes read at a time.
+void convertPairs(const uchar* __restrict p, short* __restrict a, short* __restrict b,
+                  long long pairs, const short* __restrict t0, const short* __restrict t1)
+{
+    long long i = 0;
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    for (; i + 4 <= pairs; i += 4) {
+        uint64_t w;
+        std::memcpy(&w, p + 2 * i, 8);
+        a[i] = t0[w & 0xFF];
+        b[i] = t1[(w >> 8) & 0xFF];
+        a[i + 1] = t0[(w >> 16) & 0xFF];
+        b[i + 1] = t1[(w >> 24) & 0xFF];
+        a[i + 2] = t0[(w >> 32) & 0xFF];
+        b[i + 2] = t1[(w >> 40) & 0xFF];
+        a[i + 3] = t0[(w >> 48) & 0xFF];
+        b[i + 3] = t1[(w >> 56) & 0xFF];
+    }
+#endif
+    for (; i < pairs; ++i) {
+        a[i] = t0[p[2 * i]];
+        b[i] = t1[p[2 * i + 1]];
     }
 }
 
@@ -89,16 +115,25 @@ double SmpDataOsc::codeToMv(const AnalogChnData* d, double code)
 bool SmpDataOsc::dataConvertStart(int trgPosition_, qint64 smpFrequ_, const int* voltDiv,
                                   const int* halfScreenCodes, const int* offset, const bool* chnEna)
 {
-    freeAll();
+    for (MathChnBuf*& m : mathData) {
+        std::free(m);
+        m = nullptr;
+    }
     smpFrequ = smpFrequ_;
     trgPosition = trgPosition_;
     trgRecord = trgPosition_;
     rawBytes = 0;
     bool ok = true;
     for (int ch = 0; ch < chnNum; ++ch) {
-        if (!chnEna || !chnEna[ch])
+        AnalogChnData*& d = chnData[size_t(ch)];
+        if (!chnEna || !chnEna[ch]) {
+            std::free(d);
+            d = nullptr;
             continue;
-        auto* d = static_cast<AnalogChnData*>(std::malloc(sizeof(AnalogChnData)));
+        }
+        // A block of the previous capture is reused: its pages are already mapped.
+        if (!d)
+            d = static_cast<AnalogChnData*>(std::malloc(sizeof(AnalogChnData)));
         if (!d) {
             ok = false;
             continue;
@@ -109,7 +144,6 @@ bool SmpDataOsc::dataConvertStart(int trgPosition_, qint64 smpFrequ_, const int*
         d->offset = offset ? offset[ch] : 0;
         d->voltDiv = voltDiv ? voltDiv[ch] : 0;
         d->smpFrequ = smpFrequ_;
-        chnData[size_t(ch)] = d;
     }
     return ok;
 }
@@ -141,13 +175,8 @@ bool SmpDataOsc::dataConvertM2_16(const CalibAdcData* cal, const uchar* raw, int
             b->data[k >> 1] = t1[*p++];
             ++k;
         }
-        long long pairs = (endByte - k) / 2;
-        short* da = a->data + (k >> 1);
-        short* db = b->data + (k >> 1);
-        for (long long i = 0; i < pairs; ++i) {
-            da[i] = t0[p[2 * i]];
-            db[i] = t1[p[2 * i + 1]];
-        }
+        const long long pairs = (endByte - k) / 2;
+        convertPairs(p, a->data + (k >> 1), b->data + (k >> 1), pairs, t0, t1);
         k += 2 * pairs;
         p += 2 * pairs;
         if (k < endByte)

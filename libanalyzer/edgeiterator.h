@@ -77,7 +77,11 @@ public:
             return;
         if (sample >= end_)
             sample = end_;
-        if (sample < next_) {
+        // Decoders mostly step over one or two edges: walk those, bisect
+        // only for longer jumps.
+        for (int k = 0; k < 4 && next_ <= sample && !nextIsEnd_; ++k)
+            AdvanceToNextEdge();
+        if (next_ > sample || (nextIsEnd_ && sample < end_)) {
             pos_ = sample;
             return;
         }

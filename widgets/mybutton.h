@@ -21,6 +21,9 @@ public:
     bool isSelected() const { return selected; }
     bool isHovered() const { return hovered; }
 
+    // Owners read it to toggle the button; change it only through setSelected,
+    // which also switches the glow.
+    bool selected = false;
     bool gradientNormal = true;
     bool gradientHover = true;
     int buttonId = -1;
@@ -38,7 +41,6 @@ protected:
 
 private:
     bool hovered = false;
-    bool selected = false;
     int radiusTR = 0;
     int radiusTL = 0;
     int radiusBL = 0;

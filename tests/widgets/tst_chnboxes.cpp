@@ -53,6 +53,10 @@ void TstChnBoxes::quickLabels()
     QVERIFY(box.noChoice());
     for (QRadioButton* b : box.choices())
         QVERIFY(!b->isChecked());
+    // Vectors of different lengths: the shorter one bounds the choices.
+    ChnQuickGroupBox odd({100000000, 50000000}, {4});
+    QCOMPARE(odd.choices().size(), 1);
+
     // Laid out in the order given, top to bottom.
     box.show();
     QVERIFY(box.choices()[0]->y() < box.choices()[1]->y());

@@ -19,6 +19,7 @@
 #include "widgets/osctabframe.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QGridLayout>
@@ -80,6 +81,7 @@ int main(int argc, char** argv)
     QApplication::setFont(Config::fontNormal);
     const QString out = argc > 1 && !QString(argv[1]).startsWith("--") ? QString(argv[1]) : QStringLiteral("/tmp");
     const bool keep = app.arguments().contains(QStringLiteral("--show"));
+    QDir().mkpath(out);
 
     QWidget win;
     win.setWindowTitle(QStringLiteral("Widget kit"));

@@ -322,10 +322,11 @@ bool rawConvertWords16(SmpData& d, RawConvertState& st, const unsigned char* buf
         }
         st.wordEnabled = k;
         std::fill(std::begin(st.wordPattern), std::end(st.wordPattern), uint16_t(0));
-        for (int o = 0; o < k; ++o) {
-            st.wordNext8[o] = uint8_t((o + 8) % k);
-            st.wordWraps8[o] = uint8_t((o + 8) / k);
-        }
+        // Cycles per compared stretch: a multiple of four words, at least 16.
+        int m = 1;
+        while (k > 0 && ((k * m) % 4 != 0 || k * m < 16))
+            ++m;
+        st.wordCycles = m;
         if (!buf || start >= len) {
             report(d, smpCount);
             return true;
@@ -352,7 +353,8 @@ bool rawConvertWords16(SmpData& d, RawConvertState& st, const unsigned char* buf
     // One word of the channel at the current ordinal: an edge at every bit
     // that differs from the bit before it (the first from the current level).
     // All locals, so the loop below keeps them in registers.
-    auto word = [&app, order, levels, pattern, n](uint32_t w, int& ord, long long& count)
+    const int patWords = n * st.wordCycles;
+    auto word = [&app, order, levels, pattern, n, patWords](uint32_t w, int& ord, long long& count)
         __attribute__((always_inline)) -> bool {
         const int ch = order[ord];
         uint32_t t = (w ^ ((w << 1) | levels[ch])) & 0xFFFFu;
@@ -365,7 +367,7 @@ bool rawConvertWords16(SmpData& d, RawConvertState& st, const unsigned char* buf
         const unsigned int lvl = (w >> 15) & 1;
         levels[ch] = lvl;
         const uint16_t v = uint16_t(0u - lvl);
-        for (int j = ord; j < n + 8; j += n)
+        for (int j = ord; j < patWords; j += n)
             pattern[j] = v;
         if (++ord == n) {
             ord = 0;
@@ -402,17 +404,25 @@ bool rawConvertWords16(SmpData& d, RawConvertState& st, const unsigned char* buf
     {
         int o = ord;
         long long c = count;
-        while (ok && i + 16 <= total) {
-            // Eight words that all repeat their channel's level carry no edge.
-            const uint16_t* pat = pattern + o;
-            if (load64(buf + i) == load64(pat) && load64(buf + i + 8) == load64(pat + 4)) {
-                i += 16;
-                c += 16LL * st.wordWraps8[o];
-                o = st.wordNext8[o];
-                continue;
+        const size_t patBytes = size_t(patWords) * 2;
+        const long long patSamples = 16LL * st.wordCycles;
+        while (ok && i + patBytes <= total) {
+            if (o == 0) {
+                // Whole cycles that repeat every channel's level carry no edge.
+                uint64_t diff = 0;
+                for (size_t b = 0; b < patBytes; b += 8)
+                    diff |= load64(buf + i + b) ^ load64(pattern + b / 2);
+                if (diff == 0) {
+                    i += patBytes;
+                    c += patSamples;
+                    continue;
+                }
             }
-            for (int w = 0; w < 8 && ok; ++w, i += 2)
+            // Up to the start of the next cycle one word at a time.
+            do {
                 ok = word(uint32_t(buf[i]) | (uint32_t(buf[i + 1]) << 8), o, c);
+                i += 2;
+            } while (ok && o != 0);
         }
         for (; ok && i + 2 <= total; i += 2)
             ok = word(uint32_t(buf[i]) | (uint32_t(buf[i + 1]) << 8), o, c);

@@ -101,6 +101,8 @@ public:
 
 private:
     const DigitalChnData* list(int chn) const;
+    // The cursor search on a list known to be complete.
+    static int locateIn(const DigitalChnData* d, long long pos, DigitalDataSubs* cursor);
     static bool appendSlow(DigitalChnData* d, long long pos);
     static void fillIndex(DigitalChnData* d);
     static void truncate(DigitalChnData* d, long long keep);

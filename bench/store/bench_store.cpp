@@ -55,12 +55,23 @@ double memcpyBandwidth(size_t n)
     return bw;
 }
 
-void reportBytes(benchmark::State& state, size_t bytesPerIter)
+// Runs prepare() untimed and work() timed once per iteration; reports the
+// input bandwidth and its ratio to memcpy over the same number of bytes.
+template <class Prepare, class Work>
+void runConverter(benchmark::State& state, size_t bytesPerIter, Prepare prepare, Work work)
 {
+    double busy = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        prepare();
+        state.ResumeTiming();
+        auto t0 = std::chrono::steady_clock::now();
+        work();
+        busy += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytesPerIter));
-    state.counters["x_memcpy"] = benchmark::Counter(
-        double(bytesPerIter) / memcpyBandwidth(bytesPerIter),
-        benchmark::Counter::kIsIterationInvariantRate);
+    const double bw = double(bytesPerIter) * double(state.iterations()) / std::max(busy, 1e-12);
+    state.counters["x_memcpy"] = bw / memcpyBandwidth(bytesPerIter);
 }
 
 // Raw streams: sparse = an edge on some channel every ~50k samples; dense = a
@@ -133,18 +144,11 @@ void BM_P1_8(benchmark::State& state)
     const std::vector<unsigned char> buf = byteStream(kStreamBytes, Dense);
     SmpData s(8);
     bool ena[8] = {true, true, true, true, true, true, true, true};
-    long long edges = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        s.dataConvertStart(0, 1000000, ena);
-        state.ResumeTiming();
-        long long count = 0;
-        s.dataConvertP1_8(buf.data(), int(buf.size()), 0, &count);
-        benchmark::DoNotOptimize(count);
-        edges = countEdges(s);
-    }
-    reportBytes(state, buf.size());
-    state.counters["edges"] = benchmark::Counter(double(edges), benchmark::Counter::kIsIterationInvariantRate);
+    long long count = 0;
+    runConverter(state, buf.size(), [&] { s.dataConvertStart(0, 1000000, ena); },
+                 [&] { s.dataConvertP1_8(buf.data(), int(buf.size()), 0, &count); });
+    state.counters["edges"] = benchmark::Counter(double(countEdges(s)),
+                                                 benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK_TEMPLATE(BM_P1_8, false)->Name("P1_8/sparse")->Unit(benchmark::kMicrosecond);
 BENCHMARK_TEMPLATE(BM_P1_8, true)->Name("P1_8/dense")->Unit(benchmark::kMicrosecond);
@@ -158,18 +162,11 @@ void BM_S16_N(benchmark::State& state)
     bool ena[16] = {};
     for (int c = 0; c < enabled; ++c)
         ena[c] = true;
-    long long edges = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        s.dataConvertStart(0, 1000000, ena);
-        state.ResumeTiming();
-        long long count = 0;
-        s.dataConvertS16_N(buf.data(), int(buf.size()), 0, &count);
-        benchmark::DoNotOptimize(count);
-        edges = countEdges(s);
-    }
-    reportBytes(state, buf.size());
-    state.counters["edges"] = benchmark::Counter(double(edges), benchmark::Counter::kIsIterationInvariantRate);
+    long long count = 0;
+    runConverter(state, buf.size(), [&] { s.dataConvertStart(0, 1000000, ena); },
+                 [&] { s.dataConvertS16_N(buf.data(), int(buf.size()), 0, &count); });
+    state.counters["edges"] = benchmark::Counter(double(countEdges(s)),
+                                                 benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK_TEMPLATE(BM_S16_N, false)->Name("S16_N/sparse")->Arg(16)->Arg(3)->Unit(benchmark::kMicrosecond);
 BENCHMARK_TEMPLATE(BM_S16_N, true)->Name("S16_N/dense")->Arg(16)->Arg(3)->Unit(benchmark::kMicrosecond);
@@ -184,7 +181,7 @@ void BM_Frames(benchmark::State& state)
     uint32_t level = 0;
     for (size_t f = 0; f < frames; ++f)
         for (int r = 0; r < rec; ++r) {
-            level ^= 1u << (rng() % unsigned(lb * 8));   // runs change one channel
+            level ^= 1u << (rng() % unsigned(lb * 8));   // every run changes one channel
             unsigned char* p = buf.data() + f * size_t(fb) + size_t(r * (lb + 1));
             for (int i = 0; i < lb; ++i)
                 p[i] = (unsigned char)(level >> (8 * i));
@@ -197,18 +194,14 @@ void BM_Frames(benchmark::State& state)
     SmpData s(Wide ? 32 : 16);
     bool ena[32];
     std::fill(ena, ena + 32, true);
-    for (auto _ : state) {
-        state.PauseTiming();
-        s.dataConvertStart(0, 1000000, ena);
-        state.ResumeTiming();
-        int consumed = 0;
-        if (Wide)
-            s.dataConvertP6_32(buf.data(), int(buf.size()), &consumed);
-        else
-            s.dataConvertP5_16(buf.data(), int(buf.size()), &consumed);
-        benchmark::DoNotOptimize(consumed);
-    }
-    reportBytes(state, buf.size());
+    int consumed = 0;
+    runConverter(state, buf.size(), [&] { s.dataConvertStart(0, 1000000, ena); },
+                 [&] {
+                     if (Wide)
+                         s.dataConvertP6_32(buf.data(), int(buf.size()), &consumed);
+                     else
+                         s.dataConvertP5_16(buf.data(), int(buf.size()), &consumed);
+                 });
     state.counters["records"] = benchmark::Counter(double(frames * size_t(rec)),
                                                    benchmark::Counter::kIsIterationInvariantRate);
 }
@@ -252,13 +245,16 @@ QueryCapture& queryCapture()
     return q;
 }
 
-template <int Kind>
+// Kind 0 level, 1 next edge, 2 edge count. Warm: 64 positions asked over and
+// over (as while the mouse hovers), so the searched lines stay in cache.
+// Cold: random positions over the whole list, mostly cache misses.
+template <int Kind, bool Warm>
 void BM_PointQuery(benchmark::State& state)
 {
     QueryCapture& q = queryCapture();
     const SmpData& s = *q.store;
     size_t i = 0;
-    const size_t mask = q.probes.size() - 1;
+    const size_t mask = Warm ? 63 : q.probes.size() - 1;
     long long sink = 0;
     for (auto _ : state) {
         const long long p = q.probes[i++ & mask];
@@ -272,9 +268,12 @@ void BM_PointQuery(benchmark::State& state)
     }
     state.counters["entries"] = double(tavEntryCount(s.chnData[0]));
 }
-BENCHMARK_TEMPLATE(BM_PointQuery, 0)->Name("query/getPointLevel");
-BENCHMARK_TEMPLATE(BM_PointQuery, 1)->Name("query/getNextEdgePoint");
-BENCHMARK_TEMPLATE(BM_PointQuery, 2)->Name("query/getTwoPointEdgeNum");
+BENCHMARK_TEMPLATE(BM_PointQuery, 0, true)->Name("query/getPointLevel/warm");
+BENCHMARK_TEMPLATE(BM_PointQuery, 1, true)->Name("query/getNextEdgePoint/warm");
+BENCHMARK_TEMPLATE(BM_PointQuery, 2, true)->Name("query/getTwoPointEdgeNum/warm");
+BENCHMARK_TEMPLATE(BM_PointQuery, 0, false)->Name("query/getPointLevel/cold");
+BENCHMARK_TEMPLATE(BM_PointQuery, 1, false)->Name("query/getNextEdgePoint/cold");
+BENCHMARK_TEMPLATE(BM_PointQuery, 2, false)->Name("query/getTwoPointEdgeNum/cold");
 
 void BM_WaveLine(benchmark::State& state)
 {
@@ -283,7 +282,7 @@ void BM_WaveLine(benchmark::State& state)
     static std::unique_ptr<SmpData> s;
     const long long edges = g_smoke ? 100000 : 10000000;
     if (!s)
-        s = makeCapture(edges, 50, &count);
+        s = makeCapture(edges, 100, &count);
     const int width = 1920;
     std::vector<WaveLine> out(width);
     int n = 0;

@@ -187,6 +187,30 @@ Bytes randomStream(std::mt19937_64& rng, size_t n, bool words)
     return b;
 }
 
+// Word stream in which each of `enabled` channels mostly repeats its level,
+// so whole cycles carry no edge, with a rare word that changes inside.
+Bytes quietWords(std::mt19937_64& rng, size_t words, int enabled, size_t lead)
+{
+    Bytes b(lead + 2 * words);
+    for (size_t i = 0; i < lead; ++i)
+        b[i] = (unsigned char)rng();
+    std::vector<unsigned> level((size_t(enabled)));
+    for (unsigned& l : level)
+        l = rng() & 1 ? 0xFFFF : 0;
+    for (size_t w = 0; w < words; ++w) {
+        unsigned& l = level[w % size_t(enabled)];
+        unsigned v = l;
+        if (rng() % 150 == 0) {
+            const unsigned j = 1 + unsigned(rng() % 15);
+            v = (l & ((1u << j) - 1)) | (~l & 0xFFFF & ~((1u << j) - 1));
+            l = v & 0x8000 ? 0xFFFF : 0;
+        }
+        b[lead + 2 * w] = (unsigned char)v;
+        b[lead + 2 * w + 1] = (unsigned char)(v >> 8);
+    }
+    return b;
+}
+
 // Splits of [0, n): one cut at each offset, or several random cuts.
 std::vector<std::vector<size_t>> cutSets(std::mt19937_64& rng, size_t from, size_t n)
 {
@@ -604,27 +628,43 @@ void TstRawConvert::wordsMatchReference()
         QCOMPARE(count, want.count);
         QCOMPARE(stateOf(s), want);
     }
-    // The same stream cut at every offset, including odd ones.
-    Bytes buf = randomStream(rng, 200, true);
-    const int first = 2;
-    const Decoded want = refWords(buf, first, chnNum, mask);
-    for (const std::vector<size_t>& cuts : cutSets(rng, size_t(first), buf.size())) {
+    // Mostly quiet streams: long runs of unchanged cycles between changes.
+    const int enabled = __builtin_popcountll(mask);
+    for (int round = 0; round < 6; ++round) {
+        const size_t lead = size_t(rng() % 5);
+        Bytes buf = quietWords(rng, size_t(enabled) * (200 + rng() % 3000) + rng() % 7, enabled, lead);
         SmpData s(chnNum);
         start(s, mask);
-        size_t from = 0;
-        std::vector<size_t> ends = cuts;
-        ends.push_back(buf.size());
-        bool firstCall = true;
         long long count = -1;
-        for (size_t to : ends) {
-            Bytes piece(buf.begin() + long(from), buf.begin() + long(to));
-            QVERIFY(s.dataConvertS16_N(piece.data(), int(piece.size()), firstCall ? first : -1, &count));
-            firstCall = false;
-            from = to;
+        QVERIFY(s.dataConvertS16_N(buf.data(), int(buf.size()), int(lead), &count));
+        const Decoded want = refWords(buf, int(lead), chnNum, mask);
+        QCOMPARE(count, want.count);
+        QCOMPARE(stateOf(s), want);
+    }
+    // Both kinds cut at every offset, including odd ones.
+    for (int kind = 0; kind < 2; ++kind) {
+        Bytes buf = kind == 0 ? randomStream(rng, 200, true)
+                              : quietWords(rng, size_t(enabled) * 40 + 3, enabled, 2);
+        const int first = 2;
+        const Decoded want = refWords(buf, first, chnNum, mask);
+        for (const std::vector<size_t>& cuts : cutSets(rng, size_t(first), buf.size())) {
+            SmpData s(chnNum);
+            start(s, mask);
+            size_t from = 0;
+            std::vector<size_t> ends = cuts;
+            ends.push_back(buf.size());
+            bool firstCall = true;
+            long long count = -1;
+            for (size_t to : ends) {
+                Bytes piece(buf.begin() + long(from), buf.begin() + long(to));
+                QVERIFY(s.dataConvertS16_N(piece.data(), int(piece.size()), firstCall ? first : -1, &count));
+                firstCall = false;
+                from = to;
+            }
+            const Decoded got = stateOf(s);
+            if (!(got == want))
+                QFAIL(qPrintable(QString("cut at %1: %2").arg(cuts[0]).arg(toString(got))));
         }
-        const Decoded got = stateOf(s);
-        if (!(got == want))
-            QFAIL(qPrintable(QString("cut at %1: %2").arg(cuts[0]).arg(toString(got))));
     }
 }
 

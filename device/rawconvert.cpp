@@ -354,27 +354,27 @@ bool rawConvertWords16(SmpData& d, RawConvertState& st, const unsigned char* buf
     // that differs from the bit before it (the first from the current level).
     // All locals, so the loop below keeps them in registers.
     const int patWords = n * st.wordCycles;
-    auto word = [&app, order, levels, pattern, n, patWords](uint32_t w, int& ord, long long& count)
-        __attribute__((always_inline)) -> bool {
+    auto word = [&app, order, levels, n](uint32_t w, int& ord, long long& count,
+                                         unsigned& changed) __attribute__((always_inline)) -> bool {
         const int ch = order[ord];
-        uint32_t t = (w ^ ((w << 1) | levels[ch])) & 0xFFFFu;
+        const unsigned old = levels[ch];
+        uint32_t t = (w ^ ((w << 1) | old)) & 0xFFFFu;
         while (t) {
             const int j = __builtin_ctz(t);
             t &= t - 1;
             if (!app.add(ch, count + j))
                 return false;
         }
-        const unsigned int lvl = (w >> 15) & 1;
+        const unsigned lvl = (w >> 15) & 1;
         levels[ch] = lvl;
-        const uint16_t v = uint16_t(0u - lvl);
-        for (int j = ord; j < patWords; j += n)
-            pattern[j] = v;
+        changed |= lvl ^ old;
         if (++ord == n) {
             ord = 0;
             count += 16;
         }
         return true;
     };
+    unsigned changed = 1;   // the expected words are rebuilt before first use
     // The first word of each channel gives its start level (bit 0).
     auto firstWord = [&](uint32_t w) -> bool {
         const int ch = order[ord];
@@ -382,10 +382,10 @@ bool rawConvertWords16(SmpData& d, RawConvertState& st, const unsigned char* buf
         if (w & 1)
             d.initLevels |= 1ULL << ch;
         st.wordKnown |= 1ULL << ord;
-        return word(w, ord, count);
+        return word(w, ord, count, changed);
     };
     auto anyWord = [&](uint32_t w) -> bool {
-        return st.wordKnown == allKnown ? word(w, ord, count) : firstWord(w);
+        return st.wordKnown == allKnown ? word(w, ord, count, changed) : firstWord(w);
     };
 
     size_t i = size_t(begin);
@@ -406,26 +406,47 @@ bool rawConvertWords16(SmpData& d, RawConvertState& st, const unsigned char* buf
         long long c = count;
         const size_t patBytes = size_t(patWords) * 2;
         const long long patSamples = 16LL * st.wordCycles;
+        // Busy streams would fail the comparison cycle after cycle: after a
+        // failure wait a growing number of cycles before the next attempt.
+        int wait = 0, backoff = 0;
         while (ok && i + patBytes <= total) {
-            if (o == 0) {
+            if (o == 0 && wait-- <= 0) {
+                if (changed) {
+                    uint16_t* pw = pattern;
+                    for (int m = 0; m < st.wordCycles; ++m)
+                        for (int k = 0; k < n; ++k)
+                            *pw++ = uint16_t(0u - levels[order[k]]);
+                    changed = 0;
+                }
                 // Whole cycles that repeat every channel's level carry no edge.
-                uint64_t diff = 0;
-                for (size_t b = 0; b < patBytes; b += 8)
-                    diff |= load64(buf + i + b) ^ load64(pattern + b / 2);
-                if (diff == 0) {
+                const size_t from = i;
+                while (i + patBytes <= total) {
+                    uint64_t diff = 0;
+                    for (size_t b = 0; b < patBytes; b += 8)
+                        diff |= load64(buf + i + b) ^ load64(pattern + b / 2);
+                    if (diff)
+                        break;
                     i += patBytes;
-                    c += patSamples;
-                    continue;
+                }
+                c += patSamples * (long long)((i - from) / patBytes);
+                if (i + patBytes > total)
+                    break;
+                if (i == from) {
+                    backoff = std::min(2 * backoff + 1, 64);
+                    wait = backoff;
+                } else {
+                    backoff = 0;
+                    wait = 0;
                 }
             }
             // Up to the start of the next cycle one word at a time.
             do {
-                ok = word(uint32_t(buf[i]) | (uint32_t(buf[i + 1]) << 8), o, c);
+                ok = word(uint32_t(buf[i]) | (uint32_t(buf[i + 1]) << 8), o, c, changed);
                 i += 2;
             } while (ok && o != 0);
         }
         for (; ok && i + 2 <= total; i += 2)
-            ok = word(uint32_t(buf[i]) | (uint32_t(buf[i + 1]) << 8), o, c);
+            ok = word(uint32_t(buf[i]) | (uint32_t(buf[i + 1]) << 8), o, c, changed);
         ord = o;
         count = c;
     }

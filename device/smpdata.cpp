@@ -667,11 +667,31 @@ bool SmpData::dataFilter(const DigitalChnData* raw, DigitalChnData* out, unsigne
         clearOneChn(out);
         return false;
     }
+    // The kept entries are staged in a small array and appended in bulk; the
+    // last staged entry (K, the last kept one) stays staged so it can still be
+    // moved. Each raw entry is handled without a jump on its data (glitches
+    // come at random, so jumps would be mispredicted):
+    //   step > w, no glitch since K:      append p
+    //   step > w, odd glitches since K:   K and the glitches cancel: K := p;
+    //                                     before any K: the change stays at
+    //                                     the last glitch: append prev, p
+    //   step > w, even glitches since K:  K := prev, append p (before any K:
+    //                                     append p)
+    //   step <= w: a glitch, nothing written.
+    // Each case writes "first" at slot a and p at a + 1 and keeps a + 1 + dbl
+    // entries; a glitch writes beyond the kept count, where it is harmless.
+    constexpr long long Stage = 4096;
+    std::vector<long long> stage(size_t(Stage) + 2);
+    long long* st = stage.data();
+    long long o = 0;
     const long long width = w;
     long long prev = 0;   // position 0 counts as the last kept entry
     long long s = 0;      // consecutive short steps
-    bool endShort = false;
     bool ok = true;
+    auto flush = [&wr, &ok](const long long* v, long long keep) {
+        for (long long k = 0; k < keep && ok; ++k)
+            ok = wr.append(v[k]);
+    };
     for (int g = 0; g < raw->groupNum && ok; ++g) {
         const DataGroup* grp = raw->groups[g];
         for (int b = 0; b < grp->blockNum && ok; ++b) {
@@ -679,43 +699,36 @@ bool SmpData::dataFilter(const DigitalChnData* raw, DigitalChnData* out, unsigne
             const int num = blk->num;
             for (int i = 0; i < num; ++i) {
                 const long long p = blk->pos(i);
-                const long long dist = p - prev;
-                if (dist <= width) {
-                    ++s;
-                    endShort = true;
-                } else {
-                    endShort = false;
-                    if (s == 0) {
-                        ok = wr.append(p);
-                    } else if (s & 1) {
-                        // Odd glitches since the last kept edge cancel it. Before
-                        // any kept edge they change the start level instead: keep
-                        // that change at the last of them.
-                        if (wr.written())
-                            wr.overwriteLast(p);
-                        else
-                            ok = wr.append(prev) && wr.append(p);
-                    } else {
-                        // Even glitches: the kept change moves to the last of them.
-                        if (wr.written())
-                            wr.overwriteLast(prev);
-                        ok = wr.append(p);
-                    }
-                    s = 0;
-                    if (!ok)
-                        break;
-                }
+                const long long isLong = (p - prev) > width;
+                const long long written = o > 0;
+                const long long glitches = s > 0;
+                const long long shift = isLong & written & glitches;
+                const long long dbl = isLong & glitches & ((s & 1) ^ written);
+                const long long a = o - shift;
+                const long long longMask = -isLong;   // arithmetic, not a jump
+                st[a] = p ^ ((p ^ prev) & -dbl);
+                st[a + 1] = p;
+                o += longMask & (a + 1 + dbl - o);
+                s = (s + 1) & ~longMask;
                 prev = p;
+                if (o >= Stage) {
+                    const long long last = st[o - 1];
+                    flush(st, o - 1);
+                    st[0] = last;
+                    o = 1;
+                }
             }
         }
     }
-    if (ok && endShort) {
+    if (ok && s > 0) {
         // A pulse ran into the end: the list still has to close with the end entry.
-        if (wr.written())
-            wr.overwriteLast(prev);
+        if (o > 0)
+            st[o - 1] = prev;
         else
-            ok = wr.append(prev);
+            st[o++] = prev;
     }
+    if (ok)
+        flush(st, o);
     wr.done();
     if (!ok) {
         clearOneChn(out);

@@ -141,6 +141,7 @@ struct Emu {
     int ramWritten = 0, fwStarts = 0;
     bool cpuHeld = false;
     int64_t fpgaAnnounced = 0, fpgaReceived = 0;
+    std::vector<uint8_t> fpgaImage;
     bool fpgaLoaded = false, fpgaRunning = false;
     int fpgaResult = -1;
     int statusOverride = -1;
@@ -182,6 +183,7 @@ struct Emu {
     int bulkOutErr = 0;
     int inFault = EMU_IN_NONE;
     int64_t inFaultAt = 0;
+    int recFault = 0, recFaultIndex = 0;
 
     std::list<Pending> pending;
     std::deque<LogRec> log;
@@ -237,6 +239,7 @@ struct Emu {
         bulkOutErr = 0;
         inFault = EMU_IN_NONE;
         inFaultAt = 0;
+        recFault = recFaultIndex = 0;
         log.clear();
         logInCap = 256;
         reenumPending = false;
@@ -287,6 +290,7 @@ struct Emu {
     {
         cpuHeld = false;
         fpgaAnnounced = fpgaReceived = 0;
+        fpgaImage.clear();
         fpgaLoaded = fpgaRunning = false;
         regs.clear();
         regWrites.clear();
@@ -592,6 +596,12 @@ struct Emu {
                 fr[31] = uint8_t(~f);
             }
         }
+        if (recFault == EMU_REC_ZERO_RUN && size_t(recFaultIndex) < frames * per) {
+            const size_t f = size_t(recFaultIndex) / per, r = size_t(recFaultIndex) % per;
+            mem[f * (per == 6 ? 32 : 16) + r * (per == 6 ? 5 : 3) + (per == 6 ? 4 : 2)] = 0;
+        } else if (recFault == EMU_REC_BAD_CHECK && per == 6 && size_t(recFaultIndex) < frames) {
+            mem[size_t(recFaultIndex) * 32 + 31] = mem[size_t(recFaultIndex) * 32 + 30];
+        }
     }
 
     void normalisePhase()
@@ -801,6 +811,12 @@ struct Emu {
             v = {uint8_t(w), uint8_t(w >> 8)};
         } else if (reg == 0x04) {
             v = live;
+            if (v.empty()) {  // levels of the script at its first sample
+                const uint32_t w = levelWord(0);
+                v.assign(size_t(2 * channels() / 8), 0);
+                for (int i = 0; i < channels() / 8; ++i)
+                    v[size_t(i)] = uint8_t(w >> (8 * i));
+            }
         } else if (reg == 0x10) {
             v.assign(12, 0);
             const uint32_t f[3] = {trgRecord, uint32_t(records), uint32_t(endAddress)};
@@ -904,12 +920,16 @@ struct Emu {
             }
             fpgaAnnounced = len >= 4 ? int64_t(data[0] | data[1] << 8 | data[2] << 16 | uint32_t(data[3]) << 24) : 0;
             fpgaReceived = 0;
+            fpgaImage.clear();
             fpgaLoaded = fpgaRunning = false;
             return len;
         case 0x60:
             if (in) {
+                // The identifier is given out only after the request key.
                 uint8_t ans[12] = {0x01, 0x60};
-                memcpy(ans + 2, devId, 8);
+                static const std::vector<uint8_t> key = {0xA3, 0x01, 0xCA};
+                if (regs[0x1060] == key)
+                    memcpy(ans + 2, devId, 8);
                 const int n = std::min(len, 12);
                 memcpy(data, ans, size_t(n));
                 return n;
@@ -987,8 +1007,11 @@ struct Emu {
             bulkOutFailAfter = -1;
         }
         bulkOutTotal += n;
-        if (fpgaAnnounced > 0)
+        if (fpgaAnnounced > 0) {
             fpgaReceived += n;
+            if (fpgaImage.size() < (64u << 20))
+                fpgaImage.insert(fpgaImage.end(), data, data + n);
+        }
         *moved = n;
         addLog(EMU_LOG_BULK_OUT, 0, 0, 0, 0, ep, len, r, n, data, n);
         return r;
@@ -1855,6 +1878,22 @@ void emu_fail_bulk_out(long long after_bytes, int err)
     EMU_LOCK;
     e.bulkOutFailAfter = e.bulkOutTotal + after_bytes;
     e.bulkOutErr = err;
+}
+
+void emu_fail_record(int fault, int index)
+{
+    EMU_LOCK;
+    e.recFault = fault;
+    e.recFaultIndex = index;
+}
+
+long long emu_fpga_image(unsigned char* bytes, long long maxlen)
+{
+    EMU_LOCK;
+    const long long n = std::min<long long>(maxlen, (long long)e.fpgaImage.size());
+    if (n > 0)
+        memcpy(bytes, e.fpgaImage.data(), size_t(n));
+    return (long long)e.fpgaImage.size();
 }
 
 void emu_fail_bulk_in(int fault, long long after_bytes)

@@ -53,6 +53,7 @@ void emu_set_raw_form(int form);
 /* Device memory in bytes for buffer mode (circular), and where the capture ends. */
 void emu_set_memory(long long bytes);
 void emu_set_memory_base(long long byte_offset);
+/* Answered by request 0x60 IN (bytes 2..9) after the OUT key A3 01 CA. */
 void emu_set_device_id(const unsigned char id[8]);
 
 /* Bus. */
@@ -80,6 +81,8 @@ int emu_firmware_starts(void);
 void emu_set_fpga_load_result(int result); /* -1: 0 when the whole image came, else 1 */
 long long emu_fpga_bytes_received(void);
 long long emu_fpga_size_announced(void);
+/* Bytes of the last FPGA image received (up to 64 MiB); returns its size. */
+long long emu_fpga_image(unsigned char* bytes, long long maxlen);
 int emu_fpga_running(void);
 /* Status word of register 0 while idle (-1 restores the derived one). */
 void emu_set_status_override(int word);
@@ -87,6 +90,8 @@ void emu_set_status_override(int word);
 /* Register file: the bytes last written to a register. Returns their count. */
 int emu_reg_get(int reg, unsigned char* bytes, int maxlen);
 int emu_reg_write_count(int reg);
+/* Answer of register 0x04; by default the script's levels at sample 0,
+ * then zero bytes for the second bit of each channel. */
 void emu_set_live_levels(const unsigned char* bytes, int len);
 
 /* Capture script: per-channel levels over `samples` samples. Levels hold
@@ -131,6 +136,14 @@ enum emu_in_fault {
     EMU_IN_UNPLUG = 5   /* the instrument is unplugged once `after_bytes` were delivered */
 };
 void emu_fail_bulk_in(int fault, long long after_bytes);
+
+/* Damaged buffer-mode records in the next capture. */
+enum emu_record_fault {
+    EMU_REC_NONE = 0,
+    EMU_REC_ZERO_RUN = 1, /* record `index` (counted over the capture) gets run length 0 */
+    EMU_REC_BAD_CHECK = 2 /* 32-channel frame `index` gets check bytes that do not pair */
+};
+void emu_fail_record(int fault, int index);
 
 /* Log of every control request and transfer. */
 enum emu_log_kind {

@@ -110,6 +110,9 @@ private slots:
     void eepromRecords();
     void bufferCapture_data();
     void bufferCapture();
+    void damagedRecords_data();
+    void damagedRecords();
+    void liveLevels();
     void streamStopsAfterStopRegister();
     void streamByteForm();
     void analogRecord();
@@ -182,6 +185,9 @@ void TstUsbEmu::fpgaUploadAndStatus()
     int moved = 0;
     QCOMPARE(libusb_bulk_transfer(h, 0x02, reinterpret_cast<unsigned char*>(img.data()), 4096, &moved, 3000), 0);
     QCOMPARE(rd(h, 0x50, 0, 1), bytes({0}));
+    QByteArray got(8192, '\0');
+    QCOMPARE(emu_fpga_image(reinterpret_cast<unsigned char*>(got.data()), got.size()), 4096LL);
+    QCOMPARE(got.left(4096), img.left(4096));
     QCOMPARE(status(h), 0x0000);  // loaded, not started
     QCOMPARE(wr(h, 0x10, 1), 0);
     QCOMPARE(status(h), 0x85C1);
@@ -206,6 +212,8 @@ void TstUsbEmu::eepromRecords()
     unsigned char back[3];
     emu_eeprom_read(0x40, back, 3);
     QCOMPARE(QByteArray(reinterpret_cast<char*>(back), 3), bytes({9, 8, 7}));
+    QCOMPARE(rd(h, 0x60, 0, 12).mid(2, 8), QByteArray(8, '\0'));  // no key yet
+    QCOMPARE(wr(h, 0x60, 0, bytes({0xA3, 0x01, 0xCA})), 3);
     QCOMPARE(rd(h, 0x60, 0, 12).mid(2, 8), bytes({0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88}));
     libusb_close(h);
 }
@@ -319,6 +327,69 @@ void TstUsbEmu::bufferCapture()
             want |= quint32(refLevel(edges[size_t(ch)], 0, trg - pre + i)) << ch;
         QCOMPARE(levels[size_t(i)], want);
     }
+    libusb_close(h);
+}
+
+void TstUsbEmu::damagedRecords_data()
+{
+    QTest::addColumn<int>("form");
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<int>("offset");  // damaged byte in the memory image
+    QTest::addColumn<int>("value");   // -1: check byte equal to its partner
+    // Record 7: frame 1, record 2 (16 channels) or record 1 (32 channels).
+    QTest::newRow("zero run, 16 channels") << 16 << int(EMU_REC_ZERO_RUN) << 16 + 2 * 3 + 2 << 0;
+    QTest::newRow("zero run, 32 channels") << 32 << int(EMU_REC_ZERO_RUN) << 32 + 1 * 5 + 4 << 0;
+    QTest::newRow("bad check bytes") << 32 << int(EMU_REC_BAD_CHECK) << 32 + 31 << -1;
+}
+
+void TstUsbEmu::damagedRecords()
+{
+    QFETCH(int, form);
+    QFETCH(int, fault);
+    QFETCH(int, offset);
+    QFETCH(int, value);
+    emu_set_raw_form(form);
+    emu_script_clear(5000);
+    emu_script_square(0, 10);  // records of 10 samples each
+    emu_fail_record(fault, fault == EMU_REC_BAD_CHECK ? 1 : 7);
+    emu_plug();
+    libusb_device_handle* h = openInstrument();
+    QVERIFY(h);
+    startFpga(h);
+    wr(h, 0x20, 0x03, bytes({2}));
+    wr(h, 0x20, 0x10, le(1000, 5) + le(0, 5) + le(0, 6));
+    wr(h, 0x20, 0x00, bytes({3}));
+    const QByteArray res = rd(h, 0x20, 0x10, 12);
+    const int frameBytes = form == 32 ? 32 : 16;
+    const qint64 readLen = qint64(u32(res, 4)) / (form == 32 ? 6 : 5) * frameBytes;
+    wr(h, 0x38, 0);
+    wr(h, 0x20, 0x08, le(qint64(u32(res, 8)) - readLen, 4) + le(readLen, 4));
+    wr(h, 0x30, 0);
+    const QByteArray raw = bulkIn(h, int(readLen));
+    QCOMPARE(qint64(raw.size()), readLen);
+    // The last two frames may hold runs split to fill whole frames.
+    for (int i = 0; i < raw.size() - 2 * frameBytes; ++i) {
+        if (i == offset) {
+            QCOMPARE(int(uchar(raw[i])), value < 0 ? int(uchar(raw[i - 1])) : value);
+        } else if (form == 16 ? (i % 16) % 3 == 2 && i % 16 < 15 : (i % 32) < 30 && (i % 32) % 5 == 4) {
+            QCOMPARE(int(uchar(raw[i])), 10);  // every other run is intact
+        }
+    }
+    libusb_close(h);
+}
+
+void TstUsbEmu::liveLevels()
+{
+    emu_script_clear(100);
+    const qint64 none[] = {50};
+    emu_script_channel(1, 1, none, 1);
+    emu_script_channel(9, 1, none, 1);
+    emu_plug();
+    libusb_device_handle* h = openInstrument();
+    QVERIFY(h);
+    QCOMPARE(rd(h, 0x20, 0x04, 4), bytes({0x02, 0x02, 0, 0}));
+    emu_set_live_levels(reinterpret_cast<const unsigned char*>("\x01\x80\x01\x00"), 4);
+    QCOMPARE(rd(h, 0x20, 0x04, 4), bytes({0x01, 0x80, 0x01, 0x00}));
     libusb_close(h);
 }
 

@@ -1,0 +1,313 @@
+#pragma once
+// The device object: settings, lists and register protocol of the selected
+// instrument model, start and stop of captures, and the double-buffered
+// sample stores. One subclass per model; DevNone stands in when no
+// supported instrument is attached.
+
+#include "app/core/config.h"
+#include "device/analogchndata.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QSemaphore>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <atomic>
+#include <initializer_list>
+
+class QThread;
+class SmpData;
+class SmpDataOsc;
+class DevSupport;
+class InterfaceDevCallback;
+struct DataForAnly;
+
+// Model codes; stored in the settings as "devModel" and used by the command server.
+enum DevModel : qint32 {
+    DevModelNone = 0,
+    DevModel2113 = 1,
+    DevModel2127 = 2,
+    DevModel3127 = 3,
+    DevModel6127 = 4,
+    DevModel2121A = 5,
+    DevModel2127A = 6,
+    DevModel3127A = 7,
+    DevModel6127A = 8,
+    DevModel6143A = 9,
+    DevModel7329 = 49,
+    DevModel9151 = 65
+};
+
+enum DevSmpMode { SmpModeBuffer = 0, SmpModeStream = 1 };
+enum DevWorkMode { WorkModeLogic = 0, WorkModeOsc = 1 };
+// -1 as an argument keeps the stored kind.
+enum SmpStartMode { SmpStartKeep = -1, SmpStartAuto = 0, SmpStartSingle = 1, SmpStartRepeatTrg = 2, SmpStartRepeat = 3 };
+enum DevFunction { DevFuncVth = 1, DevFuncPWM = 2 };
+enum DevSmpSta { SmpStaIdle = 0, SmpStaPre = 1, SmpStaWaitTrg = 2, SmpStaSampling = 3, SmpStaReading = 4, SmpStaDone = 5 };
+
+// The sampling workers a device object runs.
+enum SmpWorkerKind { SmpWorkerSimulate = 0, SmpWorkerNormal = 1, SmpWorkerStream = 2, SmpWorkerConvert = 3 };
+
+// One entry of a channel/rate limit map.
+struct ChnFrequ {
+    qint32 chnNum;
+    qint64 maxFrequ;   // Hz
+};
+
+// Identification data kept by the device search: the sample clock and the
+// PWM clock in MHz, 16-bit little-endian each. The 8-channel model reads one
+// clock byte at offset 0.
+constexpr int DevIdentSmpClock = 0;
+constexpr int DevIdentPwmClock = 2;
+constexpr int DevIdentSize = 4;
+
+class DevBase : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Creates the sampling worker of a kind for a device object (the caller
+    // owns it). Installed by the program at start-up; without one no capture
+    // worker exists and a started run ends at once.
+    using SmpWorkerFactory = QThread* (*)(DevBase* dev, int kind);
+    static SmpWorkerFactory smpWorkerFactory;
+
+    // The factory: 0 and every code without a class of its own build DevNone.
+    // The requested code is kept as "devModel" either way.
+    static DevBase* createDevice(int model);
+    static bool queryModelSupport(int code);
+
+    ~DevBase() override;
+
+    // --- model constants
+    DevModel devModel = DevModelNone;
+    QString devName;
+    qint32 memSize = 0;
+    QByteArray deviceID = QByteArray(8, '\0');
+    QVector<ChnFrequ> chnFrequMapStream;
+    QVector<ChnFrequ> chnFrequMapBuf;
+
+    // Stream pipeline shared by the stream reader and its converter.
+    QSemaphore semCnvtStart;
+    QSemaphore semBlockReady;
+    QSemaphore semCnvtDone;
+    QMutex blockMutex;
+    QList<unsigned char*> blockQueue;
+    QList<int> blockSizes;
+
+    // --- run state (written by the sampling threads, read by the GUI thread)
+    DevWorkMode workMode = WorkModeLogic;
+    int smpMode = -1;                    // DevSmpMode, -1 until a model sets one
+    int smpStartMode = SmpStartSingle;   // SmpStartMode of the current or last run
+    std::atomic<int> runSta{0};
+    std::atomic<int> smpError{0};
+    std::atomic<bool> smpStopReq{false};
+    bool restartPending = false;
+    std::atomic<bool> smpRunning{false};
+    bool smpRemote = false;
+
+    // --- sample stores: the displayed one is the second when the index is 2
+    SmpData* smpData[2] = {nullptr, nullptr};
+    qint32 smpDataIdx = 1;
+    SmpDataOsc* smpDataOsc[2] = {nullptr, nullptr};
+    qint32 smpDataOscIdx = 1;
+
+    // --- oscilloscope calibration block (room for four analog channels)
+    QVector<int> offsetZero[4];
+    int offsetSlope[4] = {1241, 1241, 1241, 1241};
+    CalibAdcData calibData = {{}, {}, {1000, 1000}};
+    QVector<int> gainTable[4];
+
+    // --- connection
+    bool isConnected = false;
+    qint64 smpClock = 0;   // Hz
+    qint64 pwmClock = 0;   // Hz
+    QVector<int> devFunctions;
+    static quint16 devBatch;
+
+    // --- rates and depths
+    QVector<qint64> smpFrequList;   // Hz, descending
+    QVector<qint64> smpDepthList;   // samples, ascending
+    qint64 smpDepthMarkLimit = 0;
+    qint64 smpDepth = 0;
+    qint32 smpFrequIndex = 0;
+    qint32 smpDepthIndex = 0;
+    qint32 defFrequIndex = 0;
+    qint32 defDepthIndex = 0;
+
+    // --- logic channels
+    QVector<bool> dChnEna;       // its size is the channel count
+    QVector<TrgType> dChnTrg;
+    qint32 trgPosition = 5;      // percent 0..99
+
+    // --- oscilloscope settings (filled by the oscilloscope model)
+    QVector<int> voltDivList;        // mV per division
+    QVector<qint64> timeDivList;     // ns per division
+    QVector<int> aVoltDivIndex;
+    int timeDivIndex = 9;
+    QVector<bool> aChnEna;
+    QVector<int> aProbeRate;
+    QVector<int> aCoupling;
+    QVector<int> aChnOffset;
+    QVector<double> aTrgVolt;        // mV
+    int aTrgType = TrgRise;
+    int aTrgChn = 0;
+    int aTrgPercent = 500;           // per mille of the record
+    QVector<int> halfScreenCodeList;
+    bool aMathEna = false;
+    int aMathOperator = 0;
+    QVector<int> aMathScale = QVector<int>(6, 200);
+    QVector<int> aMathOffset = QVector<int>(6, 0);
+    QVector<int> savedVoltDivIndex;
+    int savedTimeDivIndex = 9;
+    int savedTrgPercent = 500;
+
+    // --- PWM outputs and threshold circuit
+    bool pwmEna[2] = {false, false};
+    double pwmFrequ[2] = {0, 0};   // Hz actually produced
+    double pwmDuty[2] = {0, 0};    // percent actually produced
+    double vref = 1.2;             // V
+
+    // --- virtual operations
+    virtual int devConnect(unsigned char* ident, double vrefIn);
+    virtual bool isSmpModeSelectable() = 0;
+    virtual void setSmpMode(DevSmpMode mode) = 0;
+    virtual void setWorkMode(DevWorkMode mode);
+    virtual void saveCalibParam() {}
+
+    // --- connection and registers
+    bool queryDevFunction(DevFunction f) const;
+    void devDisconnect();
+    void devStandby();
+    int checkMemorySta();
+    int getRunSta(unsigned* word);
+    int getDeviceID();
+    void setAutoReadBuf();
+    int getSmpResultInfo(int* trgRecord, int* records, int* endAddress);
+    int reqSmpStart();
+    int reqSmpStop();
+    int reqAutoBulkRead();
+    int reqAutoBulkReadPrepare();
+    int reqMemReadStart(int start, int length);
+    int getDChnSta(bool* level, bool* second);
+    static void S64ToBytes(qint64 v, unsigned char* out, int n);
+    // Status word of register 0 to a code: 0 good, 7, 8, 9, 10, 12 or 13.
+    // checkHigh applies the high-byte check (12).
+    static int decodeStatusWord(unsigned word, bool checkHigh);
+    int reqSmpSettings();
+
+    // --- runs
+    void smpStart(SmpStartMode mode, bool remote = false);
+    void smpStop();
+    void smpStopAndWait();
+    bool smpStopForRestart();
+    void smpRestartIfNeed();
+    void clearSmpData();
+    void toggleSmpData();
+    bool hasValidData() const;
+    void genDataForAnly(DataForAnly* d) const;
+    void updateSmpModeEmitSig(DevSmpMode mode);
+    void saveToolbarPWMSet(bool show);
+    // The worker of a kind, made on first use; null without a factory.
+    QThread* smpWorker(int kind);
+
+    // --- conversion entry points: act on the store that is not displayed
+    SmpData* fillingSmpData() const;
+    SmpData* displayedSmpData() const;
+    SmpDataOsc* fillingSmpDataOsc() const;
+    SmpDataOsc* displayedSmpDataOsc() const;
+    bool dataConvertStart(int trgRecord);
+    bool dataConvertNormal(const unsigned char* buf, int len, int* consumed);
+    bool dataConvertStream(const unsigned char* buf, int len, int start, long long* smpCount);
+    bool dataConvertSimu(const int* runs, int n, int chn, long long* pos);
+    bool dataConvertSimu(const int* runs, int n, int chn, long long* pos, bool merge);
+    void dataSetInitLevel(int chn, int level);
+    void dataSetSmpDepth(long long n);
+    void dataSetTrgPosition(long long n);
+    bool dataConvertComplete(bool keep);
+
+    // --- rates and depths
+    bool setSmpFrequ(int index);
+    bool setSmpDepth(int index);
+    bool setSmpTime(double seconds);
+    qint64 getSmpFrequ() const;
+    qint64 getExpectDepth() const;
+    qint64 getPreTrgDepth() const;
+    int getDChnEnaNum() const;
+    int getMaxChnEnaNum(qint64 rate) const;
+    qint64 getMaxSmpFrequ(int chnNum) const;
+    int getMinSmpFrequIndex(int chnNum) const;
+    void checkSmpFrequToLower();
+    QStringList getSmpFrequStringList() const;
+    QStringList getSmpDepthStringList() const;
+    void loadSmpFrequ();
+    void loadSmpDepth();
+    void genSmpDepthList(DevSmpMode mode);
+    void genSmpFrequList(DevSmpMode mode, qint64 maxRate);
+    void genChnFrequMap(qint64 maxRate);
+
+    // --- channels, trigger, threshold, PWM
+    void setDChnEna(const QVector<bool>& ena);
+    void setDChnTrg(int chn, TrgType type);
+    bool setTrgPosition(int percent);
+    int getTrgPosition() const;
+    void checkDChnEnaToLess();
+    void loadDChnSettings();
+    void setVthValue(double volts, int group);
+    void restoreVthValue();
+    void setPWMEnable(bool out0, bool out1);
+    bool getPWMEnable(int i) const;
+    void setPWMValue(int i, double frequency, double duty);
+    void getPWMValue(int i, double* frequency, double* duty) const;
+    void restorePWMValue();
+
+signals:
+    void sigSmpSta(int state, int error, int value);
+    void sigSmpDataReady(int decode);
+    void sigChnEnaChanged();
+    void sigSmpModeChanged();
+    void sigSmpFrequToLower();
+    void sigATrgHorChanged();
+    void sigAChnEnaChanged();
+    void sigToolbarPWMEna();
+
+protected:
+    DevBase();
+
+    // Model set-up shared by the subclasses.
+    void initModel(DevModel code, const char* name, qint32 mem, int chnNum, std::initializer_list<int> functions);
+    // Constructor tail of the models with buffer and stream mode.
+    void initGenericModes(qint64 maxRate);
+    // setSmpMode of the models with buffer and stream mode.
+    void setSmpModeGeneric(DevSmpMode mode, qint64 maxRate, int bufFrequ, int bufDepth, qint64 bufMark,
+                           int streamFrequ);
+    // setSmpMode of the models with one fixed mode and their own rate list.
+    void setSmpModeFixed(DevSmpMode mode, const QVector<qint64>& rates, int defFrequ, int defDepth,
+                         qint64 mark);
+    // Points the transport's bulk callback at the worker of the mode.
+    void bindBulkCallback(DevSmpMode mode);
+    // Clock values of the identification data.
+    static int identWord(const unsigned char* ident, int offset);
+
+    // Register access; code 1 without a transport.
+    int regWrite(int reg, const unsigned char* data, int len);
+    int regRead(int reg, unsigned char* data, int len);
+    int vendorWrite(unsigned char req, unsigned short value, const unsigned char* data, int len);
+
+private:
+    // A start that cannot reach the instrument ends like a run that failed.
+    void finishStartFailed(int error);
+    void writeThreshold(double volts, int group);
+    void writePWMEnable();
+
+    QThread* workers[4] = {nullptr, nullptr, nullptr, nullptr};
+    QThread* activeWorker = nullptr;   // the worker of the current or last run
+};
+
+// The current device object, and the USB transport it speaks through.
+extern DevBase* devUsing;
+extern DevSupport* devSupport;

@@ -1,0 +1,58 @@
+#pragma once
+// Shared set-up of the device-object tests: a fresh in-memory settings
+// document and stand-in sampling workers that only count their runs.
+
+#include "app/core/config.h"
+#include "device/devbase.h"
+#include "device/devsupport.h"
+
+#include <QThread>
+
+#include <atomic>
+#include <cstdlib>
+
+namespace devtest {
+
+// Empty settings document: every key reads as missing.
+inline void resetSettings()
+{
+    Config::cfgDoc.setContent(Config::defaultDocument());
+}
+
+// Counts its runs; with hold set it runs until the device asks it to stop,
+// then ends the run the way a sampling worker does.
+class FakeWorker : public QThread, public InterfaceDevCallback
+{
+public:
+    FakeWorker(DevBase* d, int k) : dev(d), kind(k) {}
+
+    static std::atomic<int> starts[4];
+    static std::atomic<bool> hold;
+    static void resetCounts()
+    {
+        for (auto& s : starts)
+            s = 0;
+        hold = false;
+    }
+    static QThread* make(DevBase* d, int kind) { return new FakeWorker(d, kind); }
+    void devCbAutoBulkRead(unsigned char* buf, int) override { std::free(buf); }
+
+protected:
+    void run() override
+    {
+        ++starts[kind];
+        while (hold && !dev->smpStopReq)
+            QThread::msleep(1);
+        dev->runSta = SmpStaDone;
+        dev->smpRunning = false;
+    }
+
+private:
+    DevBase* dev;
+    int kind;
+};
+
+inline std::atomic<int> FakeWorker::starts[4];
+inline std::atomic<bool> FakeWorker::hold{false};
+
+} // namespace devtest

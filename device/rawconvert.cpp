@@ -64,6 +64,28 @@ public:
         return addSlow(t, pos);
     }
 
+    // Edges of channel c at base + j for every bit j set in t (t < 2^16). The
+    // first two are written without a jump on their number, which is random
+    // on busy data; further ones take the loop.
+    __attribute__((always_inline)) bool addBits(int c, long long base, uint32_t t)
+    {
+        Tail& tl = tails_[c];
+        if (tl.num + 2 <= DataBlock::Capacity) {
+            const uint32_t t1 = t & (t - 1);
+            tl.blk->setPos(tl.num, base + __builtin_ctz(t | 0x10000u));
+            tl.blk->setPos(tl.num + 1, base + __builtin_ctz(t1 | 0x10000u));
+            tl.num += int(t != 0) + int(t1 != 0);
+            t = t1 & (t1 - 1);
+        }
+        while (t) {
+            const int j = __builtin_ctz(t);
+            t &= t - 1;
+            if (!add(c, base + j))
+                return false;
+        }
+        return true;
+    }
+
     // An edge at pos for every channel whose bit is set in changed.
     bool addChanged(uint64_t changed, long long pos)
     {
@@ -358,13 +380,8 @@ bool rawConvertWords16(SmpData& d, RawConvertState& st, const unsigned char* buf
                                          unsigned& changed) __attribute__((always_inline)) -> bool {
         const int ch = order[ord];
         const unsigned old = levels[ch];
-        uint32_t t = (w ^ ((w << 1) | old)) & 0xFFFFu;
-        while (t) {
-            const int j = __builtin_ctz(t);
-            t &= t - 1;
-            if (!app.add(ch, count + j))
-                return false;
-        }
+        if (!app.addBits(ch, count, (w ^ ((w << 1) | old)) & 0xFFFFu))
+            return false;
         const unsigned lvl = (w >> 15) & 1;
         levels[ch] = lvl;
         changed |= lvl ^ old;

@@ -426,7 +426,10 @@ void TstUpdParts::programWatch()
     p.start(exe, {QStringLiteral("600")});
     QVERIFY(p.waitForStarted());
     QVERIFY(ProgramWatch::isRunning(exe));
-    QVERIFY(!ProgramWatch::isRunning(QStringLiteral("/bin/sleep")));
+    // Another file with the same content is another program.
+    const QString twin = tmp.path() + QStringLiteral("/Twin");
+    QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), twin));
+    QVERIFY(!ProgramWatch::isRunning(twin));
     p.kill();
     QVERIFY(p.waitForFinished());
     QVERIFY(!ProgramWatch::isRunning(exe));

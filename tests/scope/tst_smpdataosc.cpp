@@ -93,6 +93,7 @@ private slots:
     void mathCacheLivesWithCapture();
     void mathColumnsAndStart();
     void mathNothing();
+    void blockWithoutRange();
 };
 
 void TstSmpDataOsc::conversionSpotValues_data()
@@ -733,6 +734,25 @@ void TstSmpDataOsc::mathNothing()
     QCOMPARE(t->getAMathWaveLineData(-1, pair, 0, 1.0, 100, out.data()), 0);
     QCOMPARE(t->getAMathWaveLineData(0, pair, 0, 1.0, 0, out.data()), 0);
     QCOMPARE(out[0].x, -99);
+}
+
+void TstSmpDataOsc::blockWithoutRange()
+{
+    // A block read from a damaged file may carry no range: nothing is drawn
+    // or measured from it rather than dividing by zero.
+    std::vector<short> v(500, 100);
+    OscRange none{1000, 0, 0};
+    auto s = makeStore(&v, &v, none, OscRange());
+    std::vector<WaveLineA> out = lines(100);
+    QCOMPARE(s->getAWaveLineData(0, 0, 1.0, 100, out.data()), 0);
+    double values[SmpDataOsc::ParamNum];
+    bool valid[SmpDataOsc::ParamNum];
+    s->getAParameterValues(0, 0, 500, values, valid);
+    QVERIFY(!valid[4]);
+    // The math trace takes only the channel that has a range.
+    const int pair[2] = {0, 1};
+    QCOMPARE(s->getAMathWaveLineData(1, pair, 0, 1.0, 100, out.data()), 100);
+    QCOMPARE(out[0].low, -refMv(OscRange(), 100));
 }
 
 QTEST_APPLESS_MAIN(TstSmpDataOsc)

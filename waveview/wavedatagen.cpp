@@ -1,0 +1,672 @@
+#include "waveview/wavedatagen.h"
+
+#include "app/core/config.h"
+#include "device/devbase.h"
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+WaveDataGen* WaveDataGen::me = nullptr;
+const double WaveDataGen::zoomFactor = std::pow(2.0, 1.0 / WaveDataGen::zoomStepNum);
+
+namespace {
+
+// Far beyond any view, yet far inside the 64-bit range.
+constexpr double pixelLimit = 4.0e15;
+
+// The view after a rebound: the whole of [off, off + W x spp] inside [0, N],
+// never zoomed out beyond the whole capture. False when nothing is to be done.
+bool reboundTarget(double spp, double off, int w, long long n, double* newSpp, double* newOff)
+{
+    if (n <= 0 || w <= 0)
+        return false;   // nothing to fit the view to
+    const double fit = double(n) / w;
+    const double s2 = std::min(fit, spp);
+    if (off >= 0 && spp <= fit && off + w * s2 <= double(n))
+        return false;
+    double o = off;
+    if (off < 0)
+        o = 0;
+    else if (off + w * s2 > double(n))
+        o = double(n) - w * s2;
+    *newSpp = s2;
+    *newOff = o;
+    return true;
+}
+
+} // namespace
+
+long long wavePixelTrunc(double v)
+{
+    if (!std::isfinite(v))
+        return 0;
+    if (v > pixelLimit)
+        return (long long)pixelLimit;
+    if (v < -pixelLimit)
+        return -(long long)pixelLimit;
+    return (long long)v;
+}
+
+int WaveFrame::getData(int chn, const WaveLine** out) const
+{
+    if (chn < 0 || chn >= int(counts.size()) || counts[size_t(chn)] < 0) {
+        *out = nullptr;
+        return -1;
+    }
+    *out = lines[size_t(chn)].data();
+    return counts[size_t(chn)];
+}
+
+long long WaveFrame::pixelOf(double sample) const
+{
+    return wavePixelTrunc((sample - smpOffset) / smpPerPixel);
+}
+
+WaveDataGen::WaveDataGen(QObject* parent) : QThread(parent)
+{
+    auto f = std::make_shared<WaveFrame>();
+    front = f;
+    pool.push_back(f);
+    me = this;
+    start(QThread::InheritPriority);
+}
+
+WaveDataGen::~WaveDataGen()
+{
+    // The worker may be waiting for a view acknowledgement that will never
+    // come once the event loop has ended: every wait also tests the exit flag.
+    exitFlag = true;
+    refreshDone = true;
+    {
+        std::lock_guard<std::mutex> l(waitMutex);
+    }
+    waitCv.notify_all();
+    semaphore.release();
+    wait();
+    if (me == this)
+        me = nullptr;
+}
+
+// ---------------------------------------------------------------- device
+
+void WaveDataGen::devModelChanged()
+{
+    const int n = devUsing ? devUsing->dChnEna.size() : 0;
+    setDataSource([]() -> const SmpData* { return devUsing ? devUsing->displayedSmpData() : nullptr; });
+    setChannelCount(n);
+}
+
+void WaveDataGen::releaseDevice()
+{
+    setDataSource(DataSource());
+}
+
+void WaveDataGen::setChannelCount(int n)
+{
+    std::lock_guard<std::mutex> l(viewMutex);
+    chnCount = std::max(0, n);
+}
+
+void WaveDataGen::setDataSource(DataSource src)
+{
+    std::lock_guard<std::mutex> g(genMutex);
+    source = std::move(src);
+}
+
+WaveDataGen::Capture WaveDataGen::capture() const
+{
+    std::lock_guard<std::mutex> g(genMutex);
+    Capture c;
+    const SmpData* d = source ? source() : nullptr;
+    if (d) {
+        c.smpCount = std::max(0LL, d->smpCount);
+        c.smpFrequ = d->smpFrequ;
+        c.trgPosition = d->trgPosition;
+    }
+    return c;
+}
+
+long long WaveDataGen::preEdge(int chn, long long pos) const
+{
+    std::lock_guard<std::mutex> g(genMutex);
+    const SmpData* d = source ? source() : nullptr;
+    return d ? d->getPreEdgePoint(chn, pos) : -1;
+}
+
+long long WaveDataGen::nextEdge(int chn, long long pos) const
+{
+    std::lock_guard<std::mutex> g(genMutex);
+    const SmpData* d = source ? source() : nullptr;
+    return d ? d->getNextEdgePoint(chn, pos) : -1;
+}
+
+// ---------------------------------------------------------------- view
+
+void WaveDataGen::setViewWidth(int w)
+{
+    std::lock_guard<std::mutex> l(viewMutex);
+    viewWidth = std::max(1, w);
+}
+
+double WaveDataGen::getSmpPerPixel() const
+{
+    std::lock_guard<std::mutex> l(viewMutex);
+    return smpPerPixel;
+}
+
+double WaveDataGen::getSmpOffset() const
+{
+    std::lock_guard<std::mutex> l(viewMutex);
+    return smpOffset;
+}
+
+int WaveDataGen::getViewWidth() const
+{
+    std::lock_guard<std::mutex> l(viewMutex);
+    return viewWidth;
+}
+
+int WaveDataGen::channelCount() const
+{
+    std::lock_guard<std::mutex> l(viewMutex);
+    return chnCount;
+}
+
+void WaveDataGen::setReboundEnable(bool on)
+{
+    std::lock_guard<std::mutex> l(viewMutex);
+    reboundEnable = on;
+}
+
+bool WaveDataGen::isAnimating() const
+{
+    std::lock_guard<std::mutex> l(viewMutex);
+    return zoomSteps > 0;
+}
+
+void WaveDataGen::setSpp(double v)
+{
+    if (std::isfinite(v) && v > 0)
+        smpPerPixel = v;
+}
+
+void WaveDataGen::genData()
+{
+    std::lock_guard<std::mutex> g(genMutex);
+    double spp, off;
+    int w, n;
+    {
+        std::lock_guard<std::mutex> l(viewMutex);
+        spp = smpPerPixel;
+        off = smpOffset;
+        w = viewWidth;
+        n = chnCount;
+    }
+    const SmpData* d = source ? source() : nullptr;
+
+    // A frame no reader holds any more; a new one only when all are in use.
+    std::shared_ptr<WaveFrame> f;
+    {
+        std::lock_guard<std::mutex> l(frameMutex);
+        for (auto& p : pool) {
+            if (p != front && p.use_count() == 1) {
+                f = p;
+                break;
+            }
+        }
+        if (!f) {
+            f = std::make_shared<WaveFrame>();
+            pool.push_back(f);
+        }
+    }
+    // Readers released the frame with a release decrement; see their reads.
+    std::atomic_thread_fence(std::memory_order_acquire);
+
+    if (int(f->lines.size()) != n)
+        f->lines.resize(size_t(n));
+    f->counts.assign(size_t(n), -1);
+    for (int c = 0; c < n; ++c) {
+        std::vector<WaveLine>& buf = f->lines[size_t(c)];
+        if (int(buf.size()) != w)
+            buf.assign(size_t(w), WaveLine{0, 0, 0});
+        if (d && c < d->chnNum)
+            f->counts[size_t(c)] = d->getWaveLineData(c, off, spp, w, buf.data());
+    }
+    f->smpPerPixel = spp;
+    f->smpOffset = off;
+    f->viewWidth = w;
+    f->smpCount = d ? std::max(0LL, d->smpCount) : 0;
+    f->smpFrequ = d ? d->smpFrequ : 0;
+    f->trgPosition = d ? d->trgPosition : 0;
+
+    std::lock_guard<std::mutex> l(frameMutex);
+    f->serial = ++frameSerial;
+    front = f;
+}
+
+WaveFramePtr WaveDataGen::frame() const
+{
+    std::lock_guard<std::mutex> l(frameMutex);
+    return front;
+}
+
+int WaveDataGen::getData(int chn, const WaveLine** out, WaveFramePtr* holder) const
+{
+    *holder = frame();
+    return (*holder)->getData(chn, out);
+}
+
+void WaveDataGen::setRefreshDone()
+{
+    refreshDone = true;
+    {
+        std::lock_guard<std::mutex> l(waitMutex);
+    }
+    waitCv.notify_all();
+}
+
+void WaveDataGen::refresh(bool decRefresh)
+{
+    genData();
+    emit sigViewRefresh(decRefresh);
+}
+
+void WaveDataGen::bumpRequest()
+{
+    requestSeqAtomic.fetch_add(1);
+    {
+        std::lock_guard<std::mutex> l(waitMutex);
+    }
+    waitCv.notify_all();
+}
+
+void WaveDataGen::requestRebound()
+{
+    if (!reboundEnable)
+        return;
+    zoomSteps = 1;
+    zoomMode = 2;
+    semaphore.release();
+}
+
+// ---------------------------------------------------------------- zoom and move
+
+void WaveDataGen::zoomFirst()
+{
+    const Capture c = capture();
+    {
+        std::lock_guard<std::mutex> l(viewMutex);
+        const long long n = c.smpCount;
+        if (n > 0) {
+            const int w = viewWidth;
+            if (reboundEnable) {
+                const double fit = double(n) / w;
+                if (smpPerPixel < minSmpPerPixel || smpPerPixel > fit || Config::viewState == ViewAll)
+                    setSpp(fit);
+            }
+            double target;
+            if (Config::viewState == ViewKeep)
+                target = double(c.trgPosition) + (smpOffset - double(lastTrgPosition));
+            else if (Config::viewState == ViewZero)
+                target = double(c.trgPosition) - (w / 2) * smpPerPixel;
+            else
+                target = 0;
+            if ((Config::viewState == ViewKeep || Config::viewState == ViewZero) && target < 0)
+                smpOffset = 0;
+            else
+                smpOffset = std::min(target, double(n) - w * smpPerPixel);
+            lastTrgPosition = c.trgPosition;
+        }
+        // A new capture replaces whatever animation was running.
+        zoomSteps = 0;
+        bumpRequest();
+    }
+    refresh(false);
+}
+
+void WaveDataGen::zoomAll()
+{
+    const Capture c = capture();
+    {
+        std::lock_guard<std::mutex> l(viewMutex);
+        if (c.smpCount > 0)
+            setSpp(double(c.smpCount) / viewWidth);
+        smpOffset = 0;
+        zoomSteps = 0;
+        bumpRequest();
+    }
+    refresh(true);
+}
+
+void WaveDataGen::zoomTrg()
+{
+    const Capture c = capture();
+    {
+        std::lock_guard<std::mutex> l(viewMutex);
+        smpPerPixel = 1.0;
+        smpOffset = double(c.trgPosition) - (viewWidth / 2) * smpPerPixel;
+        bumpRequest();
+        requestRebound();
+    }
+    refresh(true);
+}
+
+void WaveDataGen::zoomAnimated(int x, int mode)
+{
+    {
+        std::lock_guard<std::mutex> l(viewMutex);
+        if (mode == 0 && smpPerPixel < minSmpPerPixel)
+            return;
+        const int a = std::clamp(x, 0, viewWidth - 1);
+        if (Config::disAnimate) {
+            const double s = a * smpPerPixel + smpOffset;
+            if (mode == 0)
+                setSpp(std::max(smpPerPixel * 0.5, minSmpPerPixel));
+            else
+                setSpp(smpPerPixel * 2.0);
+            smpOffset = s - smpPerPixel * a;
+            bumpRequest();
+            requestRebound();
+        } else {
+            zoomSteps = zoomStepNum;
+            zoomMode = mode;
+            zoomAnchor = a;
+            refreshDone = true;
+            bumpRequest();
+            semaphore.release();
+            return;
+        }
+    }
+    refresh(true);
+}
+
+void WaveDataGen::zoomIn(int x)
+{
+    zoomAnimated(x, 0);
+}
+
+void WaveDataGen::zoomOut(int x)
+{
+    zoomAnimated(x, 1);
+}
+
+void WaveDataGen::zoomInFine()
+{
+    {
+        std::lock_guard<std::mutex> l(viewMutex);
+        if (smpPerPixel < minSmpPerPixel)
+            return;
+        const int wh = viewWidth / 2;
+        const double s = smpPerPixel * wh + smpOffset;
+        setSpp(std::max(smpPerPixel * 0.9, minSmpPerPixel));
+        smpOffset = s - smpPerPixel * wh;
+        bumpRequest();
+        requestRebound();
+    }
+    refresh(true);
+}
+
+void WaveDataGen::zoomOutFine()
+{
+    {
+        std::lock_guard<std::mutex> l(viewMutex);
+        const int wh = viewWidth / 2;
+        const double s = wh * smpPerPixel + smpOffset;
+        setSpp(smpPerPixel * 1.1);
+        smpOffset = s - smpPerPixel * wh;
+        bumpRequest();
+        requestRebound();
+    }
+    refresh(true);
+}
+
+void WaveDataGen::zoomFixed(double v)
+{
+    if (std::isnan(v))
+        return;
+    const Capture c = capture();
+    {
+        std::lock_guard<std::mutex> l(viewMutex);
+        const int wh = viewWidth / 2;
+        const double s = smpPerPixel * wh + smpOffset;
+        if (v < minSmpPerPixel)
+            setSpp(minSmpPerPixel);
+        else if (c.smpCount > 0)
+            setSpp(std::min(v, double(c.smpCount) / viewWidth));
+        // Without samples there is no upper bound to apply: the zoom stays.
+        smpOffset = s - wh * smpPerPixel;
+        bumpRequest();
+        requestRebound();
+    }
+    refresh(true);
+}
+
+void WaveDataGen::movePreEdge(int chn)
+{
+    double off;
+    {
+        std::lock_guard<std::mutex> l(viewMutex);
+        off = smpOffset;
+    }
+    long long e = preEdge(chn, (long long)off);
+    if (e < 0)
+        e = 0;
+    {
+        std::lock_guard<std::mutex> l(viewMutex);
+        smpOffset = double(e) - (viewWidth / 2) * smpPerPixel;
+        bumpRequest();
+        requestRebound();
+    }
+    refresh(true);
+}
+
+void WaveDataGen::moveNextEdge(int chn)
+{
+    const Capture c = capture();
+    double last;
+    {
+        std::lock_guard<std::mutex> l(viewMutex);
+        last = viewWidth * smpPerPixel + smpOffset;
+    }
+    long long e = -1;
+    if (last >= 0 && last <= double(c.smpCount))
+        e = nextEdge(chn, (long long)last);
+    if (e < 0)
+        e = c.smpCount;
+    {
+        std::lock_guard<std::mutex> l(viewMutex);
+        smpOffset = double(e) - (viewWidth / 2) * smpPerPixel;
+        bumpRequest();
+        requestRebound();
+    }
+    refresh(true);
+}
+
+void WaveDataGen::moveTo(double o)
+{
+    if (!std::isfinite(o))
+        return;
+    {
+        std::lock_guard<std::mutex> l(viewMutex);
+        smpOffset = o;
+        bumpRequest();
+        requestRebound();
+    }
+    refresh(true);
+}
+
+void WaveDataGen::moveEnd()
+{
+    const Capture c = capture();
+    {
+        std::lock_guard<std::mutex> l(viewMutex);
+        smpOffset = double(c.smpCount) - viewWidth * smpPerPixel + moveEndOvershoot;
+        bumpRequest();
+        requestRebound();
+    }
+    refresh(true);
+}
+
+void WaveDataGen::moveDecode(double begin, double end)
+{
+    if (me)
+        me->moveDecodeImpl(begin, end);
+}
+
+void WaveDataGen::moveDecodeImpl(double begin, double end)
+{
+    if (!std::isfinite(begin) || !std::isfinite(end))
+        return;
+    {
+        std::lock_guard<std::mutex> l(viewMutex);
+        const int wh = std::max(1, viewWidth / 2);
+        const double v = (end - begin + 1) / wh;
+        if (!(std::isfinite(v) && v > 0))
+            return;   // a reversed range: keep the view
+        smpPerPixel = v;
+        smpOffset = begin - wh * smpPerPixel / 2;
+        bumpRequest();
+        requestRebound();
+    }
+    refresh(false);
+}
+
+// ---------------------------------------------------------------- worker
+
+bool WaveDataGen::waitRefreshDone()
+{
+    std::unique_lock<std::mutex> l(waitMutex);
+    waitingRefresh = true;
+    waitCv.wait(l, [this] { return refreshDone.load() || exitFlag.load(); });
+    waitingRefresh = false;
+    refreshDone = false;
+    return !exitFlag;
+}
+
+bool WaveDataGen::sleepMs(int ms, unsigned long long seq)
+{
+    std::unique_lock<std::mutex> l(waitMutex);
+    waitCv.wait_for(l, std::chrono::milliseconds(ms),
+                    [this, seq] { return exitFlag.load() || requestSeqAtomic.load() != seq; });
+    return !exitFlag;
+}
+
+void WaveDataGen::emitFrame(bool decRefresh)
+{
+    genData();
+    emit sigViewRefresh(decRefresh);
+}
+
+void WaveDataGen::run()
+{
+    while (!exitFlag) {
+        int mode;
+        unsigned long long seq;
+        {
+            std::unique_lock<std::mutex> l(viewMutex);
+            if (zoomSteps < 1) {
+                l.unlock();
+                semaphore.acquire();
+                if (exitFlag)
+                    return;
+                // Requests that arrived meanwhile merge into this pass.
+                const int more = semaphore.available();
+                if (more > 0)
+                    semaphore.tryAcquire(more);
+                continue;
+            }
+            mode = zoomMode;
+            seq = requestSeqAtomic.load();
+        }
+
+        if (mode == 2) {
+            // Rebound: wait, then fit the view as it is *now*; a request that
+            // arrived meanwhile wins and brings its own rebound.
+            {
+                const Capture c = capture();
+                std::lock_guard<std::mutex> l(viewMutex);
+                double s2 = 0, o = 0;
+                if (!reboundTarget(smpPerPixel, smpOffset, viewWidth, c.smpCount, &s2, &o)) {
+                    if (requestSeqAtomic.load() == seq)
+                        zoomSteps = 0;
+                    continue;
+                }
+            }
+            if (!sleepMs(reboundDelayMs, seq))
+                return;
+            if (requestSeqAtomic.load() != seq)
+                continue;
+            if (!waitRefreshDone())
+                return;
+            const Capture c = capture();
+            bool need;
+            {
+                std::lock_guard<std::mutex> l(viewMutex);
+                if (requestSeqAtomic.load() != seq) {
+                    refreshDone = true;   // nothing was drawn for this wait
+                    continue;
+                }
+                zoomSteps = 0;
+                double s2 = 0, o = 0;
+                need = reboundTarget(smpPerPixel, smpOffset, viewWidth, c.smpCount, &s2, &o);
+                if (need) {
+                    setSpp(s2);
+                    smpOffset = o;
+                }
+            }
+            if (need)
+                emitFrame(true);
+            else
+                refreshDone = true;
+            continue;
+        }
+
+        if (mode != 0 && mode != 1) {
+            std::lock_guard<std::mutex> l(viewMutex);
+            zoomSteps = 0;
+            continue;
+        }
+
+        QElapsedTimer timer;
+        timer.start();
+        if (!waitRefreshDone())
+            return;
+        bool last;
+        {
+            std::lock_guard<std::mutex> l(viewMutex);
+            if (requestSeqAtomic.load() != seq) {
+                refreshDone = true;
+                continue;   // a newer request: start over from its state
+            }
+            const double a = zoomAnchor;
+            const double spp = smpPerPixel;
+            double next;
+            if (mode == 1) {
+                next = spp * zoomFactor;
+            } else {
+                next = spp / zoomFactor;
+                if (next < minSmpPerPixel) {
+                    next = minSmpPerPixel;
+                    zoomSteps = 1;   // this becomes the last frame
+                }
+            }
+            setSpp(next);
+            smpOffset = smpOffset + a * spp - a * smpPerPixel;
+            zoomSteps -= 1;
+            last = zoomSteps < 1;
+            if (last && reboundEnable) {
+                zoomSteps = 1;
+                zoomMode = 2;
+            }
+        }
+        emitFrame(last);
+        if (!last) {
+            const int left = framePeriodMs - int(timer.elapsed());
+            if (!sleepMs(std::max(1, left), seq))
+                return;
+        }
+    }
+}

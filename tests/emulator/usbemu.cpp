@@ -265,12 +265,95 @@ struct Emu {
         form = int(num("TAV_EMU_CHANNELS", form));
         reenumDelayMs = int(num("TAV_EMU_REENUM_MS", reenumDelayMs));
         streamRate = num("TAV_EMU_STREAM_RATE", 0);
+        if (const char* f = getenv("TAV_EMU_SCRIPT"))
+            loadScript(f);
         if (getenv("TAV_EMU_MODEL"))
             setModelRecord(int(num("TAV_EMU_MODEL", 3)), int(num("TAV_EMU_SUBVERSION", 0)));
         if (getenv("TAV_EMU_PRODUCT")) {
             pid = uint16_t(num("TAV_EMU_PRODUCT", pid));
             plug();
         }
+    }
+
+    // Text script: "samples N", "square CH HALF", "edges CH INIT E1 E2 ...",
+    // "analog TRIGGER FILE" (raw bytes); '#' starts a comment.
+    bool loadScript(const char* path)
+    {
+        FILE* f = fopen(path, "r");
+        if (!f)
+            return false;
+        Script sc;
+        sc.samples = 0;
+        std::vector<uint8_t> an;
+        bool hasAn = false;
+        int anTrg = 0;
+        char line[65536];
+        bool ok = true;
+        while (ok && fgets(line, sizeof line, f)) {
+            if (char* c = strchr(line, '#'))
+                *c = 0;
+            char* save = nullptr;
+            const char* word = strtok_r(line, " \t\r\n", &save);
+            if (!word)
+                continue;
+            auto next = [&]() -> const char* { return strtok_r(nullptr, " \t\r\n", &save); };
+            auto num = [&](long long* out) {
+                const char* t = next();
+                if (!t)
+                    return false;
+                *out = strtoll(t, nullptr, 0);
+                return true;
+            };
+            long long a = 0, b = 0;
+            if (strcmp(word, "samples") == 0) {
+                ok = num(&a) && a >= 0;
+                sc.samples = a;
+            } else if (strcmp(word, "square") == 0) {
+                ok = num(&a) && num(&b) && a >= 0 && a < 32 && b > 0;
+                if (ok) {
+                    sc.chn[size_t(a)] = Script::Chn();
+                    sc.chn[size_t(a)].halfPeriod = b;
+                }
+            } else if (strcmp(word, "edges") == 0) {
+                ok = num(&a) && num(&b) && a >= 0 && a < 32;
+                if (ok) {
+                    Script::Chn c;
+                    c.init = b ? 1 : 0;
+                    long long e;
+                    while (num(&e))
+                        c.edges.push_back(e);
+                    std::sort(c.edges.begin(), c.edges.end());
+                    sc.chn[size_t(a)] = c;
+                }
+            } else if (strcmp(word, "analog") == 0) {
+                const char* file = nullptr;
+                ok = num(&a) && (file = next()) != nullptr;
+                if (ok) {
+                    FILE* af = fopen(file, "rb");
+                    ok = af != nullptr;
+                    if (af) {
+                        int ch;
+                        while ((ch = fgetc(af)) != EOF)
+                            an.push_back(uint8_t(ch));
+                        fclose(af);
+                    }
+                    hasAn = true;
+                    anTrg = int(a);
+                }
+            } else {
+                ok = false;
+            }
+        }
+        fclose(f);
+        if (!ok) {
+            fprintf(stderr, "usbemu: bad capture script %s\n", path);
+            return false;
+        }
+        script = sc;
+        analog = an;
+        hasAnalog = hasAn;
+        analogTrg = anTrg;
+        return true;
     }
 
     void setModelRecord(int code, int sub)
@@ -1782,6 +1865,12 @@ void emu_script_channel(int ch, int init_level, const long long* edges, int n)
     c.halfPeriod = 0;
     c.edges.assign(edges, edges + n);
     std::sort(c.edges.begin(), c.edges.end());
+}
+
+int emu_script_load(const char* path)
+{
+    EMU_LOCK;
+    return e.loadScript(path) ? 1 : 0;
 }
 
 void emu_script_square(int ch, long long half_period)

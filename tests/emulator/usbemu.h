@@ -47,7 +47,8 @@ void emu_set_boot_desc_form(int form);     /* form without firmware (0, 1 or 2) 
 void emu_set_bus_address(int address);
 /* Replaces the configuration descriptor by raw bytes (NULL restores the built one). */
 void emu_set_config_descriptor(const unsigned char* bytes, int len);
-/* Delay between the firmware start and the re-enumerated device appearing. */
+/* Delay between the firmware start and the re-enumerated device appearing;
+ * -1: the device never comes back. */
 void emu_set_reenum_delay_ms(int ms);
 void emu_set_raw_form(int form);
 /* Device memory in bytes for buffer mode (circular), and where the capture ends. */
@@ -64,7 +65,8 @@ int emu_bus_address(void);
 void emu_add_foreign(unsigned short vendor_id, unsigned short product_id);
 int emu_device_count(void);
 
-/* EEPROM (256 bytes, erased to 0xFF). */
+/* EEPROM (256 bytes, 0xFF where never written; after a reset it holds the
+ * model record of code 3 and the batch word 0x0101). */
 void emu_eeprom_write(int address, const unsigned char* bytes, int len);
 void emu_eeprom_read(int address, unsigned char* bytes, int len);
 /* Model record at 0x08: code, ~code, sub-version, ~sub-version, repeated. */
@@ -98,6 +100,11 @@ void emu_set_live_levels(const unsigned char* bytes, int len);
  * after the last edge. */
 void emu_script_clear(long long samples);
 void emu_script_channel(int ch, int init_level, const long long* edges, int n);
+/* Loads a text script (the format of TAV_EMU_SCRIPT): lines "samples N",
+ * "square CH HALF_PERIOD", "edges CH INIT_LEVEL E1 E2 ...", "analog TRIGGER
+ * RAW_FILE"; '#' starts a comment. Returns 0 (and keeps the old script) on
+ * an unreadable or malformed file. */
+int emu_script_load(const char* path);
 /* Channel ch toggles every `half_period` samples, starting low. */
 void emu_script_square(int ch, long long half_period);
 /* Analog record of the mixed-signal model: raw ADC bytes, trigger index. */

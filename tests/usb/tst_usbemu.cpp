@@ -4,6 +4,7 @@
 
 #include "usbtesthelp.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <libusb.h>
@@ -114,6 +115,7 @@ private slots:
     void damagedRecords();
     void liveLevels();
     void streamStopsAfterStopRegister();
+    void scriptFile();
     void streamByteForm();
     void analogRecord();
 };
@@ -448,6 +450,33 @@ void TstUsbEmu::streamByteForm()
     wr(h, 0x20, 0x00, bytes({3}));
     wr(h, 0x30, 0);
     QCOMPARE(bulkIn(h, 7), bytes({0, 0, 1, 0x81, 0x81, 0x80, 0x80}));
+    libusb_close(h);
+}
+
+void TstUsbEmu::scriptFile()
+{
+    QTemporaryDir tmp;
+    QFile f(tmp.filePath("cap.txt"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("# two channels\nsamples 64\nedges 3 1 2 5   # high, low at 2, high at 5\nsquare 0 3\n");
+    f.close();
+    QFile bad(tmp.filePath("bad.txt"));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("samples 10\nsquare 40 2\n");
+    bad.close();
+    QCOMPARE(emu_script_load(qPrintable(f.fileName())), 1);
+    QCOMPARE(emu_script_load(qPrintable(bad.fileName())), 0);  // channel 40 does not exist
+    QCOMPARE(emu_script_load(qPrintable(tmp.filePath("missing.txt"))), 0);
+    emu_set_raw_form(EMU_FORM_8);
+    emu_plug();
+    libusb_device_handle* h = openInstrument();
+    QVERIFY(h);
+    startFpga(h);
+    wr(h, 0x20, 0x03, bytes({1}));
+    wr(h, 0x20, 0x00, bytes({3}));
+    wr(h, 0x30, 0);
+    // ch0: 0 0 0 1 1 1 0 0; ch3: 1 1 0 0 0 1 1 1
+    QCOMPARE(bulkIn(h, 8), bytes({0x08, 0x08, 0x00, 0x01, 0x01, 0x09, 0x08, 0x08}));
     libusb_close(h);
 }
 

@@ -70,9 +70,14 @@ class DevBase : public QObject
     Q_OBJECT
 
 public:
-    // Creates the sampling worker of a kind for a device object (the caller
-    // owns it). Installed by the program at start-up; without one no capture
-    // worker exists and a started run ends at once.
+    // Creates the sampling worker of a kind (SmpWorkerKind) for a device
+    // object, which owns and deletes it. Installed by the program at start-up;
+    // without one no capture worker exists and a started run ends at once.
+    // Workers are made on first use, the buffer and stream ones while the
+    // model's constructor picks its mode: dChnEna is sized by then, so the
+    // stream worker can take its channel count from it. A buffer or stream
+    // worker that is an InterfaceDevCallback becomes the transport's bulk
+    // callback for its mode.
     using SmpWorkerFactory = QThread* (*)(DevBase* dev, int kind);
     static SmpWorkerFactory smpWorkerFactory;
 

@@ -113,6 +113,7 @@ private slots:
     void memoryWindow();
     void liveLevels();
     void bulkCallback();
+    void autoReadBuf();
 
 private:
     DevSupport* ds = nullptr;
@@ -654,6 +655,41 @@ void TstDevRegisters::bulkCallback()
     // The transport must not keep a callback into a deleted device object.
     dev.reset();
     QCOMPARE(ds->devCallback, static_cast<InterfaceDevCallback*>(nullptr));
+}
+
+void TstDevRegisters::autoReadBuf()
+{
+    // The transport sizes its buffers from the data rate in bits per second.
+    auto expected = [](long long bits) {
+        DevSupport ref;
+        ref.setAutoReadBufSize(bits);
+        return ref.bulkSize;
+    };
+    Config::saveDeviceParam(QStringLiteral("Demo"), QStringLiteral("smpMode"), QStringLiteral("1"));
+    auto dev = make(0);
+    QCOMPARE(dev->getSmpFrequ(), 10000000LL);
+    QVector<bool> ena(16, false);
+    ena[0] = ena[1] = ena[2] = true;
+    dev->setDChnEna(ena);
+    QCOMPARE(ds->bulkSize, expected(10000000LL * 3));
+    QVERIFY(dev->setSmpFrequ(0));
+    QCOMPARE(ds->bulkSize, expected(100000000LL * 3));
+
+    // The 8-channel model streams bytes: eight bits a sample, whatever is enabled.
+    auto small = connected(1, 48, 0);
+    QVERIFY(small);
+    QVector<bool> one(8, false);
+    one[0] = true;
+    small->setDChnEna(one);
+    QCOMPARE(small->getSmpFrequ(), 12000000LL);
+    QCOMPARE(ds->bulkSize, expected(12000000LL * 8));
+    QVERIFY(expected(12000000LL * 8) != expected(12000000LL));
+
+    // Buffer mode leaves the transport alone.
+    auto buf = make(3);
+    const int before = ds->bulkSize;
+    QVERIFY(buf->setSmpFrequ(5));
+    QCOMPARE(ds->bulkSize, before);
 }
 
 QTEST_GUILESS_MAIN(TstDevRegisters)

@@ -75,6 +75,20 @@ struct Script {
     }
 };
 
+// Sorted edges; two edges at one position cancel out.
+void normaliseEdges(std::vector<int64_t>& e)
+{
+    std::sort(e.begin(), e.end());
+    std::vector<int64_t> out;
+    for (int64_t x : e) {
+        if (!out.empty() && out.back() == x)
+            out.pop_back();
+        else
+            out.push_back(x);
+    }
+    e.swap(out);
+}
+
 struct ControlFault {
     int direction, request, value, skip, count, result;
 };
@@ -322,7 +336,7 @@ struct Emu {
                     long long e;
                     while (num(&e))
                         c.edges.push_back(e);
-                    std::sort(c.edges.begin(), c.edges.end());
+                    normaliseEdges(c.edges);
                     sc.chn[size_t(a)] = c;
                 }
             } else if (strcmp(word, "analog") == 0) {
@@ -775,14 +789,29 @@ struct Emu {
                 staging.push_back(uint8_t(levelWord(streamSample + i)));
         } else {
             for (int ch : streamChn) {
-                uint16_t w = 0;
-                for (int j = 0; j < 16; ++j)
-                    w |= uint16_t(script.level(ch, streamSample + j) << j);
+                const uint16_t w = streamWord(ch, streamSample);
                 staging.push_back(uint8_t(w));
                 staging.push_back(uint8_t(w >> 8));
             }
         }
         streamSample += 16;
+    }
+
+    // 16 samples of one channel from `base`, bit 0 the earliest; walks the
+    // channel's edges instead of sampling every bit.
+    uint16_t streamWord(int ch, int64_t base) const
+    {
+        const int64_t end = base + 16;
+        int lvl = script.level(ch, base);
+        uint32_t w = 0;
+        for (int64_t pos = base; pos < end;) {
+            const int64_t nx = std::min(script.nextEdge(ch, pos), end);
+            if (lvl)
+                w |= ((1u << (nx - base)) - 1) & ~((1u << (pos - base)) - 1);
+            pos = nx;
+            lvl ^= 1;
+        }
+        return uint16_t(w);
     }
 
     int64_t srcAvailable(Clock::time_point now) const
@@ -963,8 +992,11 @@ struct Emu {
                 return LIBUSB_ERROR_PIPE;
             if (val == 1)
                 fpgaRunning = fpgaLoaded;
-            else
-                fpgaRunning = false, phase = Phase::Idle, streamArmed = false;
+            else {
+                fpgaRunning = false;
+                phase = Phase::Idle;
+                streamArmed = false;
+            }
             return len;
         case 0x30:
             if (in)
@@ -1864,7 +1896,7 @@ void emu_script_channel(int ch, int init_level, const long long* edges, int n)
     c.init = init_level ? 1 : 0;
     c.halfPeriod = 0;
     c.edges.assign(edges, edges + n);
-    std::sort(c.edges.begin(), c.edges.end());
+    normaliseEdges(c.edges);
 }
 
 int emu_script_load(const char* path)

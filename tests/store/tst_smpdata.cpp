@@ -65,6 +65,7 @@ private slots:
     void filterAfterFilterUsesRaw();
     void filterOutOfMemory();
     void clearKeepsWidths();
+    void listCapacityRefused();
     void groupBorderFullSize();
 };
 
@@ -733,6 +734,24 @@ void TstSmpData::clearKeepsWidths()
     QCOMPARE(s.smpFrequ, 5000LL);
     QCOMPARE(s.filterWidth[0], 4u);
     QVERIFY(!s.chnData[0] && !s.chnDataRaw[0] && !s.chnData[1]);
+}
+
+void TstSmpData::listCapacityRefused()
+{
+    // A list holds at most Capacity groups; one entry more is refused, not
+    // written past the group table. Reachable only with small blocks.
+    const long long max = (long long)DigitalChnData::Capacity * DataGroup::EntryCapacity;
+    if (max > 10000000)
+        QSKIP("a full list is only built with small blocks");
+    SmpData s(1);
+    bool ena[1] = {true};
+    s.dataConvertStart(0, 1000, ena);
+    for (long long k = 0; k < max; ++k)
+        QVERIFY(SmpData::appendEntry(s.chnData[0], 2 * k + 1));
+    QVERIFY(!SmpData::appendEntry(s.chnData[0], 2 * max + 1));
+    QVERIFY(!SmpData::newDataGroup(s.chnData[0]));
+    QCOMPARE(s.chnData[0]->groupNum, DigitalChnData::Capacity);
+    QCOMPARE(tavEntryCount(s.chnData[0]), max);
 }
 
 void TstSmpData::groupBorderFullSize()

@@ -1,0 +1,75 @@
+// One redraw of the oscilloscope traces through the generator: columns and
+// measurements of both channels of a full record plus the math trace, on a
+// 1000-pixel grid, at the time base that shows the whole record and at one
+// that shows a tenth of it.
+
+#include "app/core/config.h"
+#include "device/dev7329.h"
+#include "device/smpdataosc.h"
+#include "waveview/wavedatagenosc.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+struct Setup {
+    std::unique_ptr<Dev7329> dev;
+    std::unique_ptr<WaveDataGenOsc> gen;
+
+    explicit Setup(int timeDivIndex)
+    {
+        Config::cfgDoc.setContent(Config::defaultDocument());
+        dev = std::make_unique<Dev7329>();
+        devUsing = dev.get();
+        gen = std::make_unique<WaveDataGenOsc>();
+        gen->devModelChanged();
+        SmpDataOsc* s = dev->smpDataOsc[0];
+        const int vd[2] = {1000, 500};
+        const int hs[2] = {480, 480};
+        const int off[2] = {0, 100};
+        const bool ena[2] = {true, true};
+        s->dataConvertStart(10240, 2000000, vd, hs, off, ena);
+        for (int c = 0; c < 2; ++c) {
+            AnalogChnData* d = s->chnData[size_t(c)];
+            d->smpCount = 20480;
+            d->trgPosition = 10240;
+            for (int i = 0; i < 20480; ++i)
+                d->data[i] = c ? short((i / 250) % 2 ? 200 : -200)
+                               : short(std::lround(300 * std::sin(i * 0.0031)));
+        }
+        dev->aMathEna = true;
+        dev->aMathOperator = 1;
+        dev->setATimeDivIndex(timeDivIndex);
+        gen->setViewWidth(1000);
+        gen->zoomFirst();
+    }
+    ~Setup()
+    {
+        gen.reset();
+        devUsing = nullptr;
+    }
+};
+
+// range(0): time/div index; 14 (500 us) shows all 20480 samples at 2 MHz, 11 a tenth.
+void BM_GenData(benchmark::State& state)
+{
+    Setup s(int(state.range(0)));
+    SmpDataOsc* store = s.dev->smpDataOsc[0];
+    for (auto _ : state) {
+        // A new capture drops the math cache; time the redraw that rebuilds it.
+        for (MathChnBuf*& m : store->mathData) {
+            std::free(m);
+            m = nullptr;
+        }
+        s.gen->genData();
+        benchmark::DoNotOptimize(s.gen->mathLineCount);
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_GenData)->Arg(14)->Arg(11)->Unit(benchmark::kMicrosecond);
+BENCHMARK_MAIN();

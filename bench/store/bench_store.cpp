@@ -6,7 +6,7 @@
 // Sizes: the query cases use a list of 1e8 entries (about 500 MB) and the
 // drawing case a capture of 1e9 samples with 1e7 edges. --tav_smoke (used by
 // the CTest smoke run) shrinks them a hundredfold; TAV_BENCH_ENTRIES overrides
-// the query list size.
+// the query list size and TAV_BENCH_WAVE_EDGES the drawing capture's edges.
 
 #include "device/smpdata.h"
 
@@ -280,7 +280,9 @@ void BM_WaveLine(benchmark::State& state)
     // 1e9 samples with 1e7 edges (smoke: 1e7 samples, 1e5 edges), whole capture in 1920 px.
     static long long count = 0;
     static std::unique_ptr<SmpData> s;
-    const long long edges = g_smoke ? 100000 : 10000000;
+    long long edges = g_smoke ? 100000 : 10000000;
+    if (const char* e = std::getenv("TAV_BENCH_WAVE_EDGES"))
+        edges = std::max(1000LL, std::atoll(e));
     if (!s)
         s = makeCapture(edges, 100, &count);
     const int width = 1920;

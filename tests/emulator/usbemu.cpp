@@ -201,6 +201,7 @@ struct Emu {
 
     std::list<Pending> pending;
     std::deque<LogRec> log;
+    std::vector<std::string> violations;
     int logInCap = 256;
     FILE* logFile = nullptr;
 
@@ -255,6 +256,7 @@ struct Emu {
         inFaultAt = 0;
         recFault = recFaultIndex = 0;
         log.clear();
+        violations.clear();
         logInCap = 256;
         reenumPending = false;
         inDelivered = 0;
@@ -426,8 +428,10 @@ struct Emu {
             r.data.assign(data, data + n);
         log.push_back(std::move(r));
         if (logFile) {
-            fprintf(logFile, "%d rt=%02x req=%02x val=%04x idx=%04x ep=%02x len=%d res=%d act=%d :", kind, rt, req,
-                    val, idx, ep, length, result, actual);
+            static const char* const names[] = {"?",     "CTRL",    "BULK_OUT", "BULK_IN", "OPEN",  "CLOSE",
+                                                "CLAIM", "RELEASE", "DETACH",   "ALT",     "CANCEL"};
+            fprintf(logFile, "%s rt=%02x req=%02x val=%04x idx=%04x ep=%02x len=%d res=%d act=%d :",
+                    kind >= 0 && kind <= 10 ? names[kind] : "?", rt, req, val, idx, ep, length, result, actual);
             for (int i = 0; i < n && i < 64; ++i)
                 fprintf(logFile, " %02x", data[i]);
             fprintf(logFile, n > 64 ? " ...\n" : "\n");
@@ -952,8 +956,92 @@ struct Emu {
         }
     }
 
+    void violation(const char* fmt, ...)
+    {
+        char buf[256];
+        va_list ap;
+        va_start(ap, fmt);
+        vsnprintf(buf, sizeof buf, fmt, ap);
+        va_end(ap);
+        violations.emplace_back(buf);
+        if (logFile) {
+            fprintf(logFile, "PROTOCOL: %s\n", buf);
+            fflush(logFile);
+        }
+    }
+
+    // Register lengths of the documented protocol; -1 where any length goes.
+    int regWriteLength(int reg) const
+    {
+        switch (reg) {
+        case 0x00: case 0x02: case 0x03: case 0x3E: case 0x3F: return 1;
+        case 0x08: return 8;
+        case 0x10: case 0x20: return 16;
+        case 0x30: case 0x50: return 2;
+        case 0x40: case 0x48: return 4;
+        case 0x64: case 0x68: return 4;
+        case 0x70: case 0x78: return 8;
+        default: return -1;
+        }
+    }
+
+    // Checks a vendor request against the documented protocol.
+    void checkVendor(bool in, uint8_t req, uint16_t val, const uint8_t* data, int len)
+    {
+        switch (req) {
+        case 0x20:
+            if (in) {
+                if (val == 0 && len != 2)
+                    violation("status read of %d bytes", len);
+                else if (val == 0x10 && len != 12)
+                    violation("result read of %d bytes", len);
+                else if (val == 0x04 && len != 2 * channels() / 8)
+                    violation("live level read of %d bytes", len);
+            } else {
+                const int want = regWriteLength(val);
+                if (want < 0)
+                    violation("write to undocumented register 0x%02x", val);
+                else if (want != len)
+                    violation("register 0x%02x written with %d bytes", val, len);
+                else if (val == 0 && data[0] != 0 && data[0] != 3)
+                    violation("run control value %d", data[0]);
+                else if (val == 0x03 && data[0] > 3)
+                    violation("sample mode byte 0x%02x", data[0]);
+            }
+            break;
+        case 0x10:
+            if (in || len != 0 || val > 1)
+                violation("FPGA run control %s value %d length %d", in ? "IN" : "OUT", val, len);
+            break;
+        case 0x30:
+        case 0x38:
+            if (in || len != 0)
+                violation("request 0x%02x %s with %d bytes", req, in ? "IN" : "OUT", len);
+            break;
+        case 0x50:
+            if ((in && len != 1) || (!in && len != 4))
+                violation("FPGA load request %s with %d bytes", in ? "IN" : "OUT", len);
+            break;
+        case 0x60:
+            if (!in && !(len == 3 && data[0] == 0xA3 && data[1] == 0x01 && data[2] == 0xCA))
+                violation("device ID key of %d bytes", len);
+            else if (in && len != 12)
+                violation("device ID read of %d bytes", len);
+            break;
+        case 0xA2:
+            if (val + len > 256)
+                violation("EEPROM access 0x%02x + %d beyond 256 bytes", val, len);
+            break;
+        default:
+            violation("unknown vendor request 0x%02x", req);
+            break;
+        }
+    }
+
     int vendor(bool in, uint8_t req, uint16_t val, uint16_t idx, uint8_t* data, int len)
     {
+        if (req != 0xA0 && fwRunning)
+            checkVendor(in, req, val, data, len);
         if (req == 0xA0) {
             const uint32_t addr = uint32_t(val) | (uint32_t(idx) << 16);
             if (in) {
@@ -1122,6 +1210,8 @@ struct Emu {
             bulkOutFailAfter = -1;
         }
         bulkOutTotal += n;
+        if (fpgaAnnounced <= 0)
+            violation("bulk OUT of %d bytes without an FPGA load request", len);
         if (fpgaAnnounced > 0) {
             fpgaReceived += n;
             if (fpgaImage.size() < (64u << 20))
@@ -2047,6 +2137,18 @@ void emu_log_clear(void)
 {
     EMU_LOCK;
     e.log.clear();
+    e.violations.clear();
+}
+
+int emu_protocol_violations(char* last, int len)
+{
+    EMU_LOCK;
+    if (last && len > 0) {
+        last[0] = 0;
+        if (!e.violations.empty())
+            snprintf(last, size_t(len), "%s", e.violations.back().c_str());
+    }
+    return int(e.violations.size());
 }
 
 void emu_set_log_in_cap(int bytes)

@@ -179,6 +179,11 @@ typedef struct emu_log_entry {
     int data_len;
 } emu_log_entry;
 int emu_log_count(void);
+/* Requests that break the documented protocol (register lengths, run
+ * control values, request directions and sizes, the device ID key, bulk OUT
+ * outside an FPGA load) since the last reset or log clear. Copies the latest
+ * message into `last` when given. */
+int emu_protocol_violations(char* last, int len);
 int emu_log_get(int index, emu_log_entry* out);
 void emu_log_clear(void);
 /* Bulk IN bytes kept per log entry (default 256). */

@@ -132,6 +132,14 @@ void TstUsbEmu::registerWriteVisible()
     QCOMPARE(QByteArray(reinterpret_cast<char*>(reg), 16), masks);
     QCOMPARE(emu_reg_write_count(0x20), 1);
     QCOMPARE(rd(h, 0x20, 0x20, 16), masks);
+    QCOMPARE(emu_protocol_violations(nullptr, 0), 0);
+    // Lengths and values outside the documented protocol are flagged.
+    wr(h, 0x20, 0x10, QByteArray(15, '\0'));
+    wr(h, 0x20, 0x00, bytes({2}));
+    wr(h, 0x60, 0, bytes({0xA3, 0x01}));
+    char last[256];
+    QCOMPARE(emu_protocol_violations(last, sizeof last), 3);
+    QCOMPARE(QString(last), QString("device ID key of 2 bytes"));
     libusb_close(h);
 }
 
@@ -329,6 +337,8 @@ void TstUsbEmu::bufferCapture()
             want |= quint32(refLevel(edges[size_t(ch)], 0, trg - pre + i)) << ch;
         QCOMPARE(levels[size_t(i)], want);
     }
+    char last[256];
+    QVERIFY2(emu_protocol_violations(last, sizeof last) == 0, last);
     libusb_close(h);
 }
 

@@ -344,9 +344,9 @@ bool rawConvertWords16(SmpData& d, RawConvertState& st, const unsigned char* buf
         }
         st.wordEnabled = k;
         std::fill(std::begin(st.wordPattern), std::end(st.wordPattern), uint16_t(0));
-        // Cycles per compared stretch: a multiple of four words, at least 16.
+        // Cycles per compared stretch: a multiple of four words, at least 32.
         int m = 1;
-        while (k > 0 && ((k * m) % 4 != 0 || k * m < 16))
+        while (k > 0 && ((k * m) % 4 != 0 || k * m < 32))
             ++m;
         st.wordCycles = m;
         if (!buf || start >= len) {

@@ -11,6 +11,9 @@ void Analyzer::Init(DeviceCollection* capture, ConditionManager* sampleRate, Pro
     capture_ = capture;
     manager_ = progress;
     simRate_ = sampleRate ? *sampleRate : 0;
+    // From now on settings texts naming channels the capture lacks are refused.
+    if (capture && settings_ && capture->chnNum > 0)
+        settings_->SetChannelLimit(U32(capture->chnNum));
 }
 
 void Analyzer::ResetResults()

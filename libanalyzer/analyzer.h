@@ -14,6 +14,8 @@
 // milliseconds; stopWorkThread() follows as usual. Without a progress
 // manager StartProcessing() runs the decode on the calling thread.
 //
+// Init with a capture also limits the channels the settings accept to the
+// capture's channel count.
 // Demo side: Init(nullptr, &sampleRate, nullptr), where ConditionManager is
 // the 64-bit sample rate, then MakeSimulationData() per block.
 //

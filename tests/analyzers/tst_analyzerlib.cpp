@@ -522,6 +522,7 @@ void TestAnalyzerLib::readersBesideWriter()
         }
     };
     std::thread r1(reader, 1), r2(reader, 2);
+    std::atomic<bool> writerDone{false};
     std::thread writer([&] {
         for (U64 i = 0; i < total; ++i) {
             Frame f;
@@ -532,12 +533,13 @@ void TestAnalyzerLib::readersBesideWriter()
             if (r.AddFrame(f) == AnalyzerResults::kNoFrame && !clearing)
                 ++bad;
         }
+        writerDone = true;
     });
     if (clearing) {
         // Clear a few times while both sides run; afterwards the writer
         // carries on into the fresh storage.
         for (int k = 0; k < 5; ++k) {
-            while (r.GetNumFrames() < 1000)
+            while (r.GetNumFrames() < 1000 && !writerDone)
                 std::this_thread::yield();
             r.ClearResults();
         }

@@ -885,6 +885,9 @@ void TestAnalyzerPlugins::channelLimit()
     cap.setChannel(1, 1, {100, 200});
     AnalyzerResults* r = decodeNow(in.a, cap.record());
     QCOMPARE(r->GetNumFrames(), U64(0));
+    // After a decode the capture's channel count is the limit.
+    QVERIFY(!s->LoadFromText("I2C,1,sda=8,scl=1"));
+    QVERIFY(s->LoadFromText("I2C,1,sda=7,scl=1"));
 }
 
 void TestAnalyzerPlugins::exportOptions()

@@ -10,6 +10,8 @@
 
 #include <QtTest>
 
+#include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 
@@ -147,6 +149,8 @@ private slots:
     void triggerLevelPair_data();
     void triggerLevelPair();
     void convertRecordThroughDevice();
+    void bufferCaptureOfAnalogRecord();
+    void demoCaptureThroughDevice();
 
 private:
     DevSupport* ds = nullptr;
@@ -658,6 +662,116 @@ void TstDev7329::convertRecordThroughDevice()
     QCOMPARE(v[6], 2000 * 1e12 / double(s->chnData[0]->smpFrequ));
     QCOMPARE(v[12], 50.0);
     QCOMPARE(v[0], SmpDataOsc::codeToMv(s->chnData[0], 244));
+}
+
+// Hands every read-out buffer to the device object's converter, as the
+// buffer-mode run does.
+class RecordReader : public InterfaceDevCallback
+{
+public:
+    explicit RecordReader(DevBase* d) : dev(d) {}
+    void devCbAutoBulkRead(unsigned char* buf, int len) override
+    {
+        bytesRead += len;
+        if (ok)
+            ok = dev->dataConvertNormal(buf, len, &bytesConverted);
+        std::free(buf);
+    }
+    DevBase* dev;
+    int bytesRead = 0;
+    int bytesConverted = 0;
+    bool ok = true;
+};
+
+void TstDev7329::bufferCaptureOfAnalogRecord()
+{
+    // The instrument holds a 40,960-byte analog record; the steps of one
+    // buffer-mode run (start, status until stored, result, memory window,
+    // read-out, conversion) bring it into the displayed store.
+    QByteArray raw(40960, '\0');
+    for (int i = 0; i < 20480; ++i) {
+        raw[2 * i] = char(i % 500 == 0 ? 0 : (i / 500) % 2 ? 50 : -50);   // 1000-sample period
+        raw[2 * i + 1] = char(std::lround(100 * std::sin(i * 0.002)));
+    }
+    emu_script_analog(reinterpret_cast<const signed char*>(raw.constData()), raw.size(), 12001);
+    putEeprom(0x40, layoutRecord({0, 0, 0}, {0, 0, 0}, 1241, 1241, 2, -2, 0, 0, 1010, 990, 0));
+    auto dev = connectedDev();
+    QVERIFY(dev);
+    // A running FPGA answers with the capture's real states from here on.
+    emu_set_fpga_load_result(0);
+    unsigned char res = 0xFF;
+    QCOMPARE(ds->ctrlRead(0x50, 0, &res, 1), 0);
+    QCOMPARE(ds->ctrlWrite(0x10, 1, nullptr, 0), 0);
+    emu_set_status_override(-1);
+    emu_set_buffer_phases(1, 1, 1);
+
+    QCOMPARE(dev->reqSmpSettings(), 0);
+    QCOMPARE(dev->reqSmpStart(), 0);
+    unsigned word = 0;
+    int polls = 0;
+    do {
+        QCOMPARE(dev->getRunSta(&word), 0);
+    } while (!((word & 4) && (word & 3) == 1) && ++polls < 50);
+    QVERIFY2(polls < 50, qPrintable(QString::number(word, 16)));
+
+    int trgRecord = 0, records = 0, endAddress = 0;
+    QCOMPARE(dev->getSmpResultInfo(&trgRecord, &records, &endAddress), 0);
+    QCOMPARE(records, 40960);
+    QCOMPARE(trgRecord, 12001);
+    const int readLen = dev->memSize;
+    int start = endAddress - readLen;
+    if (start < 0)
+        start += dev->memSize;
+    QCOMPARE(dev->reqMemReadStart(start, readLen), 0);
+    QVERIFY(dev->dataConvertStart(trgRecord));
+    RecordReader reader(dev.get());
+    ds->devCallback = &reader;
+    QCOMPARE(ds->autoBulkRead(readLen), 0);
+    ds->devCallback = nullptr;
+    QCOMPARE(reader.bytesRead, 40960);
+    QCOMPARE(reader.bytesConverted, 40960);
+    QVERIFY(reader.ok);
+    QVERIFY(dev->dataConvertComplete(true));
+
+    SmpDataOsc* s = dev->smpDataOsc[dev->smpDataOscIdx == 2 ? 1 : 0];
+    QVERIFY(dev->hasValidData());
+    QCOMPARE(s->chnData[0]->smpCount, 20480);
+    QCOMPARE(s->chnData[1]->smpCount, 20480);
+    QCOMPARE(s->trgPosition, 6000);
+    for (int i = 0; i < 20480; ++i) {
+        const int r0 = qint8(raw[2 * i]);
+        const int r1 = qint8(raw[2 * i + 1]);
+        if (s->chnData[0]->data[i] != (2 + 4 * r0) * 1010 / 1000 || s->chnData[1]->data[i] != (-2 + 4 * r1) * 990 / 1000)
+            QFAIL(qPrintable(QString("sample %1").arg(i)));
+    }
+    // Measured: the square's period at the capture's rate, its levels.
+    double v[SmpDataOsc::ParamNum];
+    bool ok[SmpDataOsc::ParamNum];
+    s->getAParameterValues(0, 0, 20480, v, ok);
+    QVERIFY(ok[6] && ok[12]);
+    QCOMPARE(v[6], 1000 * 1e12 / double(s->chnData[0]->smpFrequ));
+    QCOMPARE(v[12], 50.0);
+    QCOMPARE(v[0], SmpDataOsc::codeToMv(s->chnData[0], (2 + 200) * 1010 / 1000));
+    QCOMPARE(v[1], SmpDataOsc::codeToMv(s->chnData[0], (2 - 200) * 1010 / 1000));
+}
+
+void TstDev7329::demoCaptureThroughDevice()
+{
+    // The demo generator's calls: each enabled channel gets memSize / 2 samples.
+    Dev7329 d;
+    QVERIFY(d.setATrgPercent(250));
+    QVERIFY(d.dataConvertStart(0));
+    const int pulse[4] = {0, 90, 90, 0};
+    long long pos = 0;
+    QVERIFY(d.dataConvertSimu(pulse, 4, 0, &pos));
+    QVERIFY(d.dataConvertSimu(pulse, 4, 1, &pos));
+    QVERIFY(d.dataConvertComplete(true));
+    SmpDataOsc* s = d.smpDataOsc[d.smpDataOscIdx == 2 ? 1 : 0];
+    for (int ch = 0; ch < 2; ++ch) {
+        QCOMPARE(s->chnData[size_t(ch)]->smpCount, 20480);
+        QCOMPARE(s->chnData[size_t(ch)]->trgPosition, 5120);
+    }
+    QVERIFY(d.hasValidData());
 }
 
 QTEST_MAIN(TstDev7329)

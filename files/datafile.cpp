@@ -19,20 +19,6 @@
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "records are copied as little-endian words");
 
-namespace {
-
-// Whole units of progress: floor(done / unit) x 100 / floor(total / unit).
-int unitPercent(long long done, long long total, long long unit)
-{
-    const long long t = total / unit;
-    if (t <= 0)
-        return -1;
-    const long long p = (done / unit) * 100 / t;
-    return int(std::min<long long>(p, 99));
-}
-
-} // namespace
-
 DataFile::DataFile()
     : QThread(nullptr)
 {
@@ -113,6 +99,7 @@ bool DataFile::finish(bool ok)
     return ok;
 }
 
+// Callers pass whole units (floor of done and of total over the job's unit).
 void DataFile::reportProgress(long long done, long long total)
 {
     if (total <= 0)
@@ -364,11 +351,7 @@ bool DataFile::saveFile_vtdat()
                 written += used;
                 used = 0;
                 if (inThread) {
-                    const int pct = unitPercent(written, totalRecordNum, 1000000);
-                    if (pct >= 0 && pct != lastProgress) {
-                        lastProgress = pct;
-                        emit sigReportProgress(pct);
-                    }
+                    reportProgress(written / 1000000, totalRecordNum / 1000000);
                     out->flush();
                 }
             }
@@ -523,11 +506,7 @@ bool DataFile::readFile_vtdat()
             }
             left -= take;
             if (inThread) {
-                const int pct = unitPercent(pos, fileSize, 5000000);
-                if (pct >= 0 && pct != lastProgress) {
-                    lastProgress = pct;
-                    emit sigReportProgress(pct);
-                }
+                reportProgress(pos / 5000000, fileSize / 5000000);
             }
             if (cancelled())
                 return false;

@@ -52,14 +52,6 @@ ChnWalk startWalk(const SmpData* s, int chn, long long startPoint, long long end
     return w;
 }
 
-int unitPercent(long long done, long long total, long long unit)
-{
-    const long long t = total / unit;
-    if (t <= 0)
-        return -1;
-    return int(std::min<long long>((done / unit) * 100 / t, 99));
-}
-
 // n copies of a record of size bytes at dst (the first is written, the rest
 // doubled from it).
 inline void fillRecords(char* dst, const char* rec, int size, long long n)
@@ -166,11 +158,7 @@ bool DataFile::saveFile_csv()
         }
         if (inThread && consumed >= nextReport) {
             nextReport = (consumed / unit + 1) * unit;
-            const int pct = unitPercent(consumed, totalRecordNum, unit);
-            if (pct >= 0 && pct != lastProgress) {
-                lastProgress = pct;
-                emit sigReportProgress(pct);
-            }
+            reportProgress(consumed / unit, totalRecordNum / unit);
         }
         pos = nextRow;
         if (cancelled())
@@ -235,11 +223,7 @@ bool DataFile::saveFile_bin()
         written += usedRecs;
         usedRecs = 0;
         if (inThread) {
-            const int pct = unitPercent(written, totalSmpNum, 2000000);
-            if (pct >= 0 && pct != lastProgress) {
-                lastProgress = pct;
-                emit sigReportProgress(pct);
-            }
+            reportProgress(written / 2000000, totalSmpNum / 2000000);
             out->flush();
         }
         return true;

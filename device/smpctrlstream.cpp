@@ -1,0 +1,426 @@
+#include "device/smpctrlstream.h"
+
+#include "device/devbase.h"
+#include "device/smpcnvtstream.h"
+
+#include <QMutexLocker>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+struct Tables {
+    uint8_t rising[512];
+    uint32_t falling[512];
+    int8_t lowest[256];
+    Tables()
+    {
+        // Index: 8 samples shifted left by one, the sample before them in bit 0.
+        for (int i = 0; i < 512; ++i) {
+            unsigned r = 0, f = 0;
+            for (int k = 0; k < 8; ++k) {
+                const int now = (i >> (k + 1)) & 1;
+                const int before = (i >> k) & 1;
+                if (now && !before)
+                    r |= 1u << k;
+                if (!now && before)
+                    f |= 1u << k;
+            }
+            rising[i] = uint8_t(r);
+            falling[i] = f;
+        }
+        lowest[0] = -1;
+        for (int i = 1; i < 256; ++i) {
+            int k = 0;
+            while (!((i >> k) & 1))
+                ++k;
+            lowest[i] = int8_t(k);
+        }
+    }
+};
+
+const Tables& tables()
+{
+    static const Tables t;
+    return t;
+}
+
+int percentOf(long long part, long long whole)
+{
+    if (whole <= 0)
+        return 100;
+    return int(std::clamp<long long>(part * 100 / whole, 0, 100));
+}
+
+} // namespace
+
+const uint8_t* SmpCtrlStream::risingEdgeTable() { return tables().rising; }
+const uint32_t* SmpCtrlStream::fallingEdgeTable() { return tables().falling; }
+const int8_t* SmpCtrlStream::lowestBitTable() { return tables().lowest; }
+
+SmpCtrlStream::SmpCtrlStream(DevBase* d)
+    : dev(d)
+{
+    tables();
+    setChnNum(d->dChnEna.size());
+}
+
+SmpCtrlStream::~SmpCtrlStream()
+{
+    if (isRunning()) {
+        dev->smpStopReq = true;
+        if (!wait(10000))
+            wait();
+    }
+}
+
+void SmpCtrlStream::setChnNum(int n)
+{
+    trgTypes.clear();
+    trgTypes.reserve(size_t(std::max(n, 0)));
+}
+
+long long SmpCtrlStream::droppedCycles() const
+{
+    const int r = 2 * wordsPerCycle;
+    if (r <= 0 || bytesDropped <= 0)
+        return 0;
+    return (bytesDropped + r - 1) / r;
+}
+
+long long SmpCtrlStream::getSampledDepth() const
+{
+    const int r = 2 * wordsPerCycle;
+    if (r <= 0)
+        return 0;
+    return std::max<long long>(bytesReceived / r - droppedCycles(), 0) * 16;
+}
+
+void SmpCtrlStream::prepareRun()
+{
+    const int n = dev->dChnEna.size();
+    wordsPerCycle = dev->devModel == DevModel2113 ? 8 : dev->getDChnEnaNum();
+    expectDepth = dev->getExpectDepth();
+    preTrgDepth = dev->getPreTrgDepth();
+    edgeMask = fallMask = levelMask = levelValue = 0;
+    setChnNum(n);
+    for (int i = 0; i < n && i < 32; ++i) {
+        const uint32_t bit = 1u << i;
+        const int t = i < dev->dChnTrg.size() ? int(dev->dChnTrg[i]) : 0;
+        switch (t) {
+        case TrgLow: levelMask |= bit; break;
+        case TrgHigh: levelMask |= bit; levelValue |= bit; break;
+        case TrgRise: edgeMask |= bit; break;
+        case TrgFall: edgeMask |= bit; fallMask |= bit; break;
+        default: break;
+        }
+        if (dev->dChnEna[i])
+            trgTypes.push_back(t);
+    }
+}
+
+void SmpCtrlStream::resetRun()
+{
+    cycleOffset = 0;
+    bytesDropped = 0;
+    bytesReceived = 0;
+    forceTrigger = false;
+    firstBuffer = true;
+    headStart = 0;
+    discardPass = false;
+    std::fill(std::begin(prevSample), std::end(prevSample), uint16_t(0));
+    std::fill(std::begin(hitMask), std::end(hitMask), uint16_t(0));
+    prevByte = 0;
+}
+
+void SmpCtrlStream::removeQueueHead()
+{
+    unsigned char* b = nullptr;
+    int len = 0;
+    {
+        QMutexLocker lock(&dev->blockMutex);
+        if (dev->blockQueue.isEmpty())
+            return;
+        b = dev->blockQueue.takeFirst();
+        len = dev->blockSizes.takeFirst();
+    }
+    std::free(b);
+    headStart += len;
+    bytesDropped = std::max(bytesDropped, headStart);
+    const int r = 2 * wordsPerCycle;
+    const long long keptStart = r > 0 ? droppedCycles() * r : bytesDropped;
+    cycleOffset = int(keptStart - headStart);
+}
+
+void SmpCtrlStream::trimToKeptStart()
+{
+    const int r = 2 * wordsPerCycle;
+    const long long keptStart = r > 0 ? droppedCycles() * r : bytesDropped;
+    for (;;) {
+        int headLen = 0;
+        {
+            QMutexLocker lock(&dev->blockMutex);
+            if (dev->blockSizes.size() < 2)
+                break;
+            headLen = dev->blockSizes.first();
+        }
+        if (keptStart < headStart + headLen)
+            break;
+        removeQueueHead();
+    }
+    cycleOffset = int(keptStart - headStart);
+}
+
+int SmpCtrlStream::getTrgIndex(const unsigned char* buf, int len, int firstOrdinal)
+{
+    const int n = wordsPerCycle;
+    const int words = len / 2;
+    if (n <= 0 || n > 32 || words <= 0 || int(trgTypes.size()) < n)
+        return -1;
+    const Tables& t = tables();
+    auto word = [buf](int j) { return uint16_t(buf[2 * j] | (buf[2 * j + 1] << 8)); };
+    if (firstBuffer) {
+        firstBuffer = false;
+        // A capture has no sample before its first: an edge cannot be there.
+        for (int j = 0; j < n && j < words; ++j) {
+            const int o = (firstOrdinal + j) % n;
+            prevSample[o] = word(j) & 1;
+        }
+        for (int o = 0; o < firstOrdinal; ++o)
+            hitMask[o] = 0;
+    }
+    const int* types = trgTypes.data();
+    int o = firstOrdinal % n;
+    int cycles = 0;
+    for (int j = 0; j < words; ++j) {
+        const uint32_t w = word(j);
+        uint32_t hit;
+        switch (types[o]) {
+        case TrgLow: hit = ~w & 0xFFFF; break;
+        case TrgHigh: hit = w; break;
+        case TrgRise: {
+            const uint32_t x = (w << 1) | prevSample[o];
+            hit = uint32_t(t.rising[x >> 8]) << 8 | t.rising[x & 0x1FF];
+            break;
+        }
+        case TrgFall: {
+            const uint32_t x = (w << 1) | prevSample[o];
+            hit = t.falling[x >> 8] << 8 | t.falling[x & 0x1FF];
+            break;
+        }
+        default: hit = 0xFFFF; break;
+        }
+        prevSample[o] = uint16_t(w >> 15);
+        hitMask[o] = uint16_t(hit);
+        if (++o == n) {
+            o = 0;
+            ++cycles;
+            uint32_t m = 0xFFFF;
+            for (int k = 0; k < n; ++k)
+                m &= hitMask[k];
+            if (m != 0) {
+                const int bit = (m & 0xFF) ? t.lowest[m & 0xFF] : 8 + t.lowest[m >> 8];
+                return bit + (cycles - 1) * 16;
+            }
+        }
+    }
+    return -1;
+}
+
+int SmpCtrlStream::getTrgIndex(const unsigned char* buf, int len)
+{
+    if (len <= 0)
+        return -1;
+    if (firstBuffer) {
+        firstBuffer = false;
+        prevByte = buf[0];
+    }
+    uint8_t prev = prevByte;
+    const uint8_t em = uint8_t(edgeMask), fm = uint8_t(fallMask), lm = uint8_t(levelMask), lv = uint8_t(levelValue);
+    for (int i = 0; i < len; ++i) {
+        const uint8_t b = buf[i];
+        const uint8_t changed = (b ^ prev) & em;
+        const bool edgeOk = changed == 0 ? em == 0 : ((changed & prev) ^ fm) == 0;
+        if ((b & lm) == lv && edgeOk) {
+            prevByte = b;
+            return i;
+        }
+        prev = b;
+    }
+    prevByte = prev;
+    return -1;
+}
+
+void SmpCtrlStream::devCbPostSmpStart()
+{
+    // The instrument starts streaming only once the transfers are posted.
+    dev->reqSmpStart();
+    dev->reqAutoBulkRead();
+}
+
+void SmpCtrlStream::devCbAutoBulkRead(unsigned char* buf, int len)
+{
+    const int sta = dev->runSta;
+    const int r = 2 * wordsPerCycle;
+    if (sta >= SmpStaReading || r <= 0 || len <= 0) {
+        std::free(buf);
+        return;
+    }
+    const long long before = bytesReceived;
+    const int firstOrdinal = int((before / 2) % wordsPerCycle);
+    const long long cyclesBefore = before / r - droppedCycles();
+    bytesReceived += len;
+    long long kept = getSampledDepth();
+    {
+        QMutexLocker lock(&dev->blockMutex);
+        dev->blockQueue.append(buf);
+        dev->blockSizes.append(len);
+    }
+    auto depthReached = [this]() {
+        emit dev->sigSmpSta(SmpStaSampling, 0, 100);
+        dev->reqSmpStop();
+        dev->runSta = SmpStaReading;
+    };
+    if (sta == SmpStaSampling) {
+        if (kept >= expectDepth)
+            depthReached();
+        else
+            emit dev->sigSmpSta(SmpStaSampling, 0, percentOf(kept, expectDepth));
+        dev->semBlockReady.release();
+        return;
+    }
+    if (sta != SmpStaPre && sta != SmpStaWaitTrg)
+        return;
+    const bool bytes = dev->devModel == DevModel2113;
+    int index = bytes ? getTrgIndex(buf, len) : getTrgIndex(buf, len, firstOrdinal);
+    if (index < 0 && !forceTrigger) {
+        if (kept < preTrgDepth) {
+            emit dev->sigSmpSta(sta, 0, percentOf(kept, expectDepth));
+            return;
+        }
+        // Keep the pre-trigger window, not the whole stream: drop head
+        // buffers whose loss still leaves the window full before this one.
+        for (;;) {
+            int headLen = 0;
+            {
+                QMutexLocker lock(&dev->blockMutex);
+                if (dev->blockSizes.size() < 2)
+                    break;
+                headLen = dev->blockSizes.first();
+            }
+            const long long droppedAfter = (std::max(bytesDropped, headStart + headLen) + r - 1) / r;
+            if ((before / r - droppedAfter) * 16 < preTrgDepth)
+                break;
+            removeQueueHead();
+        }
+        dev->runSta = SmpStaWaitTrg;
+        emit dev->sigSmpSta(SmpStaWaitTrg, 0, std::clamp(dev->getTrgPosition(), 0, 100));
+        if (dev->smpStartMode == SmpStartRepeat)
+            forceTrigger = true;
+        return;
+    }
+    if (index < 0)
+        index = 0;
+    // Sample of the trigger counted from the first kept sample.
+    long long trgSample = bytes ? before + index - droppedCycles() * 16 : index + cyclesBefore * 16;
+    const long long excess = trgSample - preTrgDepth;
+    if (excess >= 16) {
+        const long long skipCycles = excess / 16;
+        trgSample -= skipCycles * 16;
+        bytesDropped = std::max(bytesDropped, headStart) + skipCycles * r;
+    }
+    if (bytesDropped > 0)
+        bytesDropped = ((bytesDropped + r - 1) / r) * r;
+    trimToKeptStart();
+    dev->runSta = SmpStaSampling;
+    kept = getSampledDepth();
+    emit dev->sigSmpSta(SmpStaSampling, 0, percentOf(kept, expectDepth));
+    dev->dataSetTrgPosition(trgSample);
+    int queued;
+    {
+        QMutexLocker lock(&dev->blockMutex);
+        queued = dev->blockQueue.size();
+    }
+    if (kept >= expectDepth)
+        depthReached();
+    dev->semBlockReady.release(queued);
+}
+
+void SmpCtrlStream::run()
+{
+    emit dev->sigSmpSta(SmpStaIdle, 0, 0);
+    auto* cnvt = dynamic_cast<SmpCnvtStream*>(dev->smpWorker(SmpWorkerConvert));
+    prepareRun();
+    int err = 0;
+    if (wordsPerCycle <= 0) {
+        // Nothing to stream: refuse rather than divide by a zero cycle.
+        err = ErrNoChannel;
+    } else if (!cnvt || !devSupport) {
+        err = 1;
+    }
+    if (err == 0) {
+        cnvt->ctrl = this;
+        cnvt->exitFlag = false;
+        dev->semCnvtStart.tryAcquire(dev->semCnvtStart.available());
+        dev->semCnvtDone.tryAcquire(dev->semCnvtDone.available());
+        cnvt->start(QThread::InheritPriority);
+        for (;;) {
+            resetRun();
+            dev->reqAutoBulkReadPrepare();
+            {
+                QMutexLocker lock(&dev->blockMutex);
+                for (unsigned char* b : dev->blockQueue)
+                    std::free(b);
+                dev->blockQueue.clear();
+                dev->blockSizes.clear();
+            }
+            dev->semBlockReady.tryAcquire(dev->semBlockReady.available());
+            dev->runSta = SmpStaPre;
+            dev->smpError = 0;
+            const bool started = dev->dataConvertStart(0);
+            dev->semCnvtStart.release();
+            err = devSupport->autoBulkRead(0);
+            if (getSampledDepth() >= expectDepth)
+                err = 0;   // the stop at the depth ends the transfer
+            else if (dev->smpStopReq)
+                err = 0;
+            else if (err != 0)
+                dev->reqSmpStop();
+            else {
+                err = 14;
+                dev->reqSmpStop();
+            }
+            const int sta = dev->runSta;
+            int queued;
+            {
+                QMutexLocker lock(&dev->blockMutex);
+                queued = dev->blockQueue.size();
+            }
+            if (sta == SmpStaPre || sta == SmpStaWaitTrg) {
+                discardPass = true;
+                dev->semBlockReady.release(queued + 1);
+            } else {
+                dev->semBlockReady.release(1);
+            }
+            while (!dev->semCnvtDone.tryAcquire(1, 100))
+                if (!cnvt->isRunning())
+                    break;
+            if (!started || dev->smpError == 4)
+                err = 4;
+            if (dev->smpStopReq || dev->smpStartMode == SmpStartSingle || err != 0)
+                break;
+        }
+        cnvt->exitFlag = true;
+        dev->semCnvtStart.release();
+        cnvt->wait();
+    }
+    if (err != 0) {
+        dev->smpError = err;
+        emit dev->sigSmpSta(dev->runSta, err, 0);
+    }
+    dev->runSta = SmpStaDone;
+    emit dev->sigSmpSta(SmpStaDone, 0, 0);
+    emit dev->sigSmpDataReady(1);
+    dev->smpRunning = false;
+}

@@ -216,6 +216,10 @@ bool Dev7329::loadCalibRecord(const unsigned char* rec, int len)
 
 void Dev7329::saveCalibParam()
 {
+    // The trigger level is divided by the slopes: never store one of 0 or less.
+    for (int i = 0; i < 2; ++i)
+        if (calibData.slope[i] <= 0)
+            calibData.slope[i] = 1000;
     if (!devSupport)
         return;
     QByteArray rec = calibRecord();

@@ -550,6 +550,16 @@ void TstDev7329::saveCalibrationToBothCopies()
     QCOMPARE(rec.mid(3, 3), hex("FD FE FF"));
     QCOMPARE(rec.mid(16, 2), hex("FD 03"));
 
+    // A slope of 0 or less is never written: unity takes its place.
+    dev->calibData.slope[0] = 0;
+    dev->calibData.slope[1] = -3;
+    dev->saveCalibParam();
+    QCOMPARE(dev->calibData.slope[0], 1000);
+    QCOMPARE(dev->calibData.slope[1], 1000);
+    QCOMPARE(eeprom(0xA0).mid(14, 4), hex("E803 E803"));
+    dev->calibData.slope[1] = 1021;
+    dev->saveCalibParam();
+
     // A device connecting later reads the block back.
     auto again = connectedDev();
     QVERIFY(again);

@@ -131,6 +131,8 @@ struct Emu {
     bool failInit = false;
     bool interrupt = false;
     bool busChanged = false;  // ends a wait in handle_events, as a hot-plug event does
+    int eventWaitMs = 100;
+    int interrupts = 0;
 
     std::vector<libusb_device*> bus;
     libusb_device* inst = nullptr;
@@ -245,6 +247,8 @@ struct Emu {
         phasePre = phaseWait = phaseTrig = 1;
         streamRate = 0;
         failInit = false;
+        eventWaitMs = 100;
+        interrupts = 0;
         openFails = 0;
         openErr = LIBUSB_ERROR_ACCESS;
         kdActive = false;
@@ -1620,7 +1624,7 @@ static int handleEvents(const struct timeval* tv)
     {
         std::unique_lock<std::mutex> lk(e.m);
         requireInit(e, "libusb_handle_events");
-        auto wait = std::chrono::milliseconds(100);
+        auto wait = std::chrono::milliseconds(e.eventWaitMs);
         if (tv) {
             const auto want = std::chrono::milliseconds(tv->tv_sec * 1000 + tv->tv_usec / 1000);
             wait = std::min(wait, want);
@@ -1729,6 +1733,7 @@ void LIBUSB_CALL libusb_interrupt_event_handler(libusb_context*)
     Emu& e = E();
     std::lock_guard<std::mutex> lk(e.m);
     e.interrupt = true;
+    ++e.interrupts;
     e.cv.notify_all();
 }
 
@@ -2044,6 +2049,24 @@ long long emu_capture_trigger(void)
 {
     EMU_LOCK;
     return e.capTrigger;
+}
+
+void emu_set_event_wait_ms(int ms)
+{
+    EMU_LOCK;
+    e.eventWaitMs = ms;
+}
+
+int emu_interrupts(void)
+{
+    EMU_LOCK;
+    return e.interrupts;
+}
+
+int emu_init_refs(void)
+{
+    EMU_LOCK;
+    return e.initRefs;
 }
 
 void emu_fail_init(int fail)

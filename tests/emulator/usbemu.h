@@ -119,6 +119,14 @@ int emu_stream_running(void);
 /* Buffer mode: trigger sample found in the script (-1 none). */
 long long emu_capture_trigger(void);
 
+/* Longest wait of libusb_handle_events without events (default 100 ms; a
+ * long wait models the real library, which only an interrupt cuts short). */
+void emu_set_event_wait_ms(int ms);
+/* Calls of libusb_interrupt_event_handler since the reset. */
+int emu_interrupts(void);
+/* libusb_init calls not yet matched by libusb_exit. */
+int emu_init_refs(void);
+
 /* Faults. err is a negative LIBUSB_ERROR_* value. */
 void emu_fail_init(int fail);
 void emu_fail_open(int attempts, int err);

@@ -101,6 +101,7 @@ private slots:
     void unplugDuringRead();
     void unplugDuringControlRequests();
     void destructorClosesDevice();
+    void shutdownWakesMonitor();
 };
 
 void TstDevSupport::init()
@@ -595,6 +596,19 @@ void TstDevSupport::destructorClosesDevice()
     DevSupport again;
     QVERIFY(again.isUsbAvailable());
     QCOMPARE(again.devRetrieve(), 1);
+}
+
+void TstDevSupport::shutdownWakesMonitor()
+{
+    // Event handling that would block for ten minutes: only the interrupt
+    // lets the monitor leave, so the destructor returns only through it.
+    emu_set_event_wait_ms(600000);
+    {
+        DevSupport ds;
+        QCOMPARE(emu_init_refs(), 2);
+    }
+    QCOMPARE(emu_interrupts(), 1);
+    QCOMPARE(emu_init_refs(), 0);
 }
 
 QTEST_GUILESS_MAIN(TstDevSupport)

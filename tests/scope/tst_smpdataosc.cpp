@@ -94,6 +94,7 @@ private slots:
     void mathColumnsAndStart();
     void mathNothing();
     void blockWithoutRange();
+    void countBeyondCapacity();
 };
 
 void TstSmpDataOsc::conversionSpotValues_data()
@@ -753,6 +754,28 @@ void TstSmpDataOsc::blockWithoutRange()
     const int pair[2] = {0, 1};
     QCOMPARE(s->getAMathWaveLineData(1, pair, 0, 1.0, 100, out.data()), 100);
     QCOMPARE(out[0].low, -refMv(OscRange(), 100));
+}
+
+void TstSmpDataOsc::countBeyondCapacity()
+{
+    // A count larger than the block (a damaged file) is read as the capacity.
+    std::vector<short> v(size_t(AnalogChnData::Capacity), 3);
+    v.back() = 300;
+    auto s = makeStore(&v, &v);
+    s->chnData[0]->smpCount = 60000;
+    s->chnData[1]->smpCount = 60000;
+    std::vector<WaveLineA> out = lines(10);
+    QCOMPARE(s->getAWaveLineData(0, 0, 10000.0, 10, out.data()), 6);
+    QCOMPARE(out[5].high, refMv(OscRange(), 300));
+    QCOMPARE(s->getAWaveLineData(0, 51199, 0.5, 10, out.data()), 1);
+    double values[SmpDataOsc::ParamNum];
+    bool valid[SmpDataOsc::ParamNum];
+    s->getAParameterValues(0, 0, 1e9, values, valid);
+    QVERIFY(valid[3]);
+    QCOMPARE(values[3], refMv(OscRange(), 300) - refMv(OscRange(), 3));
+    const int pair[2] = {0, 1};
+    QCOMPARE(s->getAMathWaveLineData(0, pair, 51190, 1.0, 10, out.data()), 10);
+    QCOMPARE(s->getAMathWaveLineData(0, pair, 51195, 1.0, 10, out.data()), 5);
 }
 
 QTEST_APPLESS_MAIN(TstSmpDataOsc)

@@ -57,7 +57,9 @@ void emu_set_memory_base(long long byte_offset);
 /* Answered by request 0x60 IN (bytes 2..9) after the OUT key A3 01 CA. */
 void emu_set_device_id(const unsigned char id[8]);
 
-/* Bus. */
+/* Bus. A plug attaches the instrument powered on (FPGA unloaded, registers
+ * cleared) in the configured firmware state; a firmware start sets that
+ * state to running for the re-enumerated device and later plugs. */
 void emu_plug(void);
 void emu_unplug(void);
 int emu_is_plugged(void);

@@ -97,6 +97,7 @@ private slots:
     void autoBulkReadEnds_data();
     void autoBulkReadEnds();
     void shortDeliveryReturns();
+    void silentDeviceTimesOut();
     void notificationInGuiThread();
     void unplugDuringRead();
     void unplugDuringControlRequests();
@@ -504,6 +505,23 @@ void TstDevSupport::shortDeliveryReturns()
     QVERIFY(r.wait(20000));
     QCOMPARE(r.result.load(), 0);
     QCOMPARE(c.data.size(), 5000);
+}
+
+void TstDevSupport::silentDeviceTimesOut()
+{
+    // The instrument is never told to send: the transfers end by their own
+    // time-out (2.8 s) and the read reports a failed transfer.
+    emu_plug();
+    DevSupport ds;
+    QCOMPARE(ds.devRetrieve(), 1);
+    Collector c;
+    ds.devCallback = &c;
+    emu_log_clear();
+    QCOMPARE(ds.autoBulkRead(0), 3);
+    QVERIFY(c.lens.isEmpty());
+    const auto in = logEntries(EMU_LOG_BULK_IN);
+    QVERIFY(!in.isEmpty());
+    QCOMPARE(in[0].result, int(LIBUSB_TRANSFER_TIMED_OUT));
 }
 
 void TstDevSupport::notificationInGuiThread()

@@ -1,0 +1,173 @@
+#pragma once
+// The analyzer host: finds the plug-ins in Resources/Analyzer, keeps the
+// analyzers in use with their display formats (stored in the settings
+// document), runs each one's decode on its own worker thread, exports
+// results on an export thread and makes the copies with which the demo
+// capture simulates protocol traffic.
+//
+// Lives in the user-interface thread. Before the list of analyzers in use or
+// their results change, the host completes a handshake with the decoded-
+// results list thread: it sets modifyBusy, emits modifyPrepared() and waits
+// until that thread has dropped every results pointer and cleared the flag.
+
+#include "device/simuanalyzers.h"
+#include "libanalyzer/analyzerdata.h"
+#include "libanalyzer/analyzertypes.h"
+
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <QWaitCondition>
+
+#include <atomic>
+
+class Analyzer;
+class AnalyzerResults;
+class AnalyzerProgMng;
+class ExportDataProMng;
+
+typedef Analyzer* (*CreateAnalyzerFn)();
+typedef void (*DestroyAnalyzerFn)(Analyzer*);
+typedef const char* (*AnalyzerTextFn)();
+
+// One plug-in found by discovery.
+struct FileInterface {
+    QString fileName;   // without folder
+    CreateAnalyzerFn createAnalyzer = nullptr;
+    DestroyAnalyzerFn destroyAnalyzer = nullptr;
+    AnalyzerTextFn getAnalyzerName = nullptr;
+    QVector<int> supportModels;   // empty: every model
+
+    bool querySupport(int model) const;
+    // "" when supported, else " (Not Supported)" translated.
+    QString getSupportText(int model) const;
+};
+
+// One analyzer in use; its index in the host's list is its number.
+struct AnalyzerUsing {
+    FileInterface fileInterface;
+    QString displayFormat = QStringLiteral("2");
+    Analyzer* analyzer = nullptr;        // owned, freed with the plug-in's DestroyAnalyzer
+    AnalyzerProgMng* progMng = nullptr;  // owned
+    bool show = true;
+};
+
+class AnalyzerManager : public QObject, public SimuAnalyzerProvider
+{
+    Q_OBJECT
+
+public:
+    explicit AnalyzerManager(QObject* parent = nullptr);
+    ~AnalyzerManager() override;
+
+    static AnalyzerManager* me;
+
+    DataForAnly dataForAnly;
+
+    // --- plug-ins
+    QStringList getAllAnalyzerName() const;
+    QString getSpecAnalyzerName(QString const& fileName) const;
+    Analyzer* getNewAnalyzer(int index);
+    const QVector<FileInterface>& files() const { return fileList; }
+    QString analyzerFolder() const { return analyzerDir; }
+
+    // --- analyzers in use
+    void addUsing(Analyzer* analyzer, bool startNow);
+    void removeUsing(int i);
+    void removeAllUsing();
+    void restoreUsing();
+    void saveEditMessage(int i, bool restart);
+    void saveConfig();
+    int usingCount() const { return usingList.size(); }
+    Analyzer* getUsingAnalyzer(int i) const;
+    AnalyzerProgMng* getProgMng(int i) const;
+    QString getUsingAnalyzerName(int i) const;
+    QString getUsingSpecFileName(int i) const;
+    int getUsingDisplayFormat(int i) const;
+    void setUsingDisplayFormat(int i, int format);
+    static int getAnalyzerDisplayFormat(Analyzer* analyzer);
+    static QVector<Analyzer*> getEnaAnalyzers();
+    static void setProtocolShow(int i);
+    static QStringList getTotalProtocol();
+    static QVector<Analyzer*> getUsingChnAnalyzers(int chn);
+    QStringList getUsingChnAlias(int i) const;
+    QStringList getAllUsingChnAlias(int except) const;
+    QStringList getEnableChnInterfaceName(int except) const;
+
+    // --- decoding
+    // Stops every worker, takes the displayed capture of the device object
+    // into dataForAnly and starts every analyzer in use on it.
+    void startDecode();
+    void startDecode(int i);
+    void stopAnlyThread(int i);
+    bool anlyThreadIsRuning(int i) const;
+    static void stopAllAnalyzer();
+    static void clearAnalyzerResult();
+
+    // --- list-thread handshake
+    static void setInterruptAnly(bool on);
+    static bool isInterruptAnly();
+    static bool isModifyBusy();
+    // Called by the list thread once it holds no results of any analyzer.
+    static void clearModifyBusy();
+
+    // --- result export
+    // False (nothing started) when the results belong to no analyzer in use,
+    // that analyzer decodes, or another export still runs.
+    static bool exportAnlyDataFile(AnalyzerResults* results, QString const& path, DisplayBase base,
+                                   unsigned id);
+    static int getExportFileProgress();
+    static void cancelExport();
+
+    // --- simulation copies (any thread)
+    static QVector<SimuAnalyzer> getAllSimuAnalyzers(long long sampleRate);
+    static void deleteSimuAnalyzers(QVector<SimuAnalyzer>& list);
+    QVector<SimuAnalyzer> makeSimuAnalyzers(long long sampleRate) override;
+
+signals:
+    void analyzerItemChanged();
+    void analyzerDecodedChanged();
+    void modifyPrepared();
+
+public slots:
+    void slotStopWorkThread(AnalyzerProgMng* progMng, Analyzer* anly, quint64 generation);
+    void slotDeleteExportDataProMng(ExportDataProMng* which);
+
+private:
+    void discover();
+    void handshake();
+    AnalyzerUsing makeRecord(FileInterface const& fi, Analyzer* analyzer);
+    void freeRecord(AnalyzerUsing& rec);
+    void freeAllRecords();
+    void stopAll();
+    int indexOfResults(AnalyzerResults* results) const;
+    // Cancels and joins the export when it reads these results (null: any).
+    void endExport(AnalyzerResults* results);
+    void resetResults(int i);
+    void writeSettings();
+    void refreshSimuTemplates();
+    int currentModel() const;
+    int channelCount() const;
+
+    std::atomic<bool> modifyBusy{false};
+    std::atomic<bool> interruptAnly{false};
+    QMutex modifyMutex;
+    QWaitCondition modifyCond;
+    int newAnalyzerIndex = -1;
+    QString analyzerDir;
+    QVector<AnalyzerUsing> usingList;
+    QVector<FileInterface> fileList;
+    ExportDataProMng* exportDataProMng = nullptr;
+
+    // What the demo thread copies: plug-in functions and settings texts of
+    // the analyzers in use, refreshed whenever the list or a setting changes.
+    struct SimuTemplate {
+        CreateAnalyzerFn create;
+        DestroyAnalyzerFn destroy;
+        QByteArray settings;
+    };
+    QMutex simuMutex;
+    QVector<SimuTemplate> simuTemplates;
+};

@@ -1,0 +1,46 @@
+#include "analysis/exportdatapromng.h"
+
+#include "libanalyzer/analyzerresults.h"
+
+ExportDataProMng::ExportDataProMng(AnalyzerResults* r, QObject* parent) : QThread(parent), results(r)
+{
+    // Emitted on the export thread, so it arrives queued in the owner's thread.
+    connect(this, &ExportDataProMng::sigQuit, this, &ExportDataProMng::slotQuit);
+}
+
+ExportDataProMng::~ExportDataProMng()
+{
+    wait();
+}
+
+void ExportDataProMng::startExportThread(QString const& path, DisplayBase base, unsigned id)
+{
+    filePath = path;
+    displayBase = base;
+    exportId = id;
+    start(QThread::InheritPriority);
+}
+
+void ExportDataProMng::cancelExport()
+{
+    if (results)
+        results->CancelExport();
+}
+
+double ExportDataProMng::getProgress() const
+{
+    return results ? results->GetProgress() : 1.0;
+}
+
+void ExportDataProMng::run()
+{
+    const QByteArray path = filePath.toLocal8Bit();
+    ok = results && results->WriteExportFile(path.constData(), displayBase, exportId);
+    emit sigQuit();
+}
+
+void ExportDataProMng::slotQuit()
+{
+    wait();
+    emit sigDeleteExportDataProMng(this);
+}

@@ -282,17 +282,16 @@ struct Emu {
         const char* speed = getenv("TAV_EMU_SPEED");
         if (speed && strcmp(speed, "full") == 0)
             fwForm = EMU_DESC_FULL_SPEED;
+        pid = uint16_t(num("TAV_EMU_PRODUCT", pid));
+        if (getenv("TAV_EMU_MODEL"))
+            setModel(int(num("TAV_EMU_MODEL", 3)), int(num("TAV_EMU_SUBVERSION", 0)));
         form = int(num("TAV_EMU_CHANNELS", form));
         reenumDelayMs = int(num("TAV_EMU_REENUM_MS", reenumDelayMs));
         streamRate = num("TAV_EMU_STREAM_RATE", 0);
         if (const char* f = getenv("TAV_EMU_SCRIPT"))
             loadScript(f);
-        if (getenv("TAV_EMU_MODEL"))
-            setModelRecord(int(num("TAV_EMU_MODEL", 3)), int(num("TAV_EMU_SUBVERSION", 0)));
-        if (getenv("TAV_EMU_PRODUCT")) {
-            pid = uint16_t(num("TAV_EMU_PRODUCT", pid));
+        if (getenv("TAV_EMU_PRODUCT"))
             plug();
-        }
     }
 
     // Text script: "samples N", "square CH HALF", "edges CH INIT E1 E2 ...",
@@ -374,6 +373,37 @@ struct Emu {
         hasAnalog = hasAn;
         analogTrg = anTrg;
         return true;
+    }
+
+    // An instrument of the model that this EEPROM code names: its record,
+    // raw form and sample memory.
+    void setModel(int code, int sub)
+    {
+        setModelRecord(code, sub);
+        int model = 0;
+        switch (code) {
+        case 1: model = 1; break;
+        case 2: model = sub == 1 ? 7 : 3; break;
+        case 3: model = sub == 1 ? 6 : 2; break;
+        case 4: case 7: case 10: model = 5; break;
+        case 5: case 102: model = 8; break;
+        case 6: case 101: model = 9; break;
+        case 8: model = 7; break;
+        case 9: model = 6; break;
+        case 49: model = 49; break;
+        case 65: model = 65; break;
+        default: break;
+        }
+        if (pid == 0x01A1)
+            model = 4;
+        form = model == 1 ? EMU_FORM_8 : (model == 9 ? EMU_FORM_32 : EMU_FORM_16);
+        switch (model) {
+        case 4: memBytes = 67108864; break;
+        case 8: case 65: memBytes = 268435456; break;
+        case 9: memBytes = 536870912; break;
+        case 49: memBytes = 40960; break;
+        default: memBytes = 134217728; break;
+        }
     }
 
     void setModelRecord(int code, int sub)
@@ -1886,6 +1916,12 @@ void emu_set_model_record(int code, int subversion)
 {
     EMU_LOCK;
     e.setModelRecord(code, subversion);
+}
+
+void emu_set_model(int code, int subversion)
+{
+    EMU_LOCK;
+    e.setModel(code, subversion);
 }
 
 void emu_set_batch(unsigned short batch)

@@ -73,6 +73,10 @@ void emu_eeprom_write(int address, const unsigned char* bytes, int len);
 void emu_eeprom_read(int address, unsigned char* bytes, int len);
 /* Model record at 0x08: code, ~code, sub-version, ~sub-version, repeated. */
 void emu_set_model_record(int code, int subversion);
+/* The model record plus the raw form and sample memory of the model that
+ * the EEPROM code names (8 channels for code 1, 32 for codes 6 and 101;
+ * product 0x01A1 is always the 64 Mi-sample model). Set the product first. */
+void emu_set_model(int code, int subversion);
 /* Batch word at 0x20: word, ~word. */
 void emu_set_batch(unsigned short batch);
 

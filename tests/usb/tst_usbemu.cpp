@@ -114,8 +114,11 @@ private slots:
     void damagedRecords_data();
     void damagedRecords();
     void liveLevels();
+    void modelForms_data();
+    void modelForms();
     void streamStopsAfterStopRegister();
     void scriptFile();
+    void pacedStream();
     void streamByteForm();
     void analogRecord();
 };
@@ -405,6 +408,36 @@ void TstUsbEmu::liveLevels()
     libusb_close(h);
 }
 
+void TstUsbEmu::modelForms_data()
+{
+    QTest::addColumn<int>("pid");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("liveBytes");  // two bits per channel
+    QTest::newRow("8-channel model") << 0x01A2 << 1 << 2;
+    QTest::newRow("16-channel model") << 0x01A2 << 3 << 4;
+    QTest::newRow("32-channel model") << 0x01A2 << 6 << 8;
+    QTest::newRow("32-channel model, new record") << 0x01A2 << 101 << 8;
+    QTest::newRow("product 0x01A1 ignores the record") << 0x01A1 << 6 << 4;
+}
+
+void TstUsbEmu::modelForms()
+{
+    QFETCH(int, pid);
+    QFETCH(int, code);
+    QFETCH(int, liveBytes);
+    emu_set_ids(TAV_VENDOR_ID, quint16(pid));
+    emu_set_model(code, 0);
+    emu_plug();
+    libusb_device_handle* h = openInstrument();
+    QVERIFY(h);
+    QCOMPARE(rd(h, 0xA2, 0x08, 2), bytes({code, 255 - code}));
+    QCOMPARE(rd(h, 0x20, 0x04, liveBytes).size(), liveBytes);
+    QCOMPARE(emu_protocol_violations(nullptr, 0), 0);
+    rd(h, 0x20, 0x04, liveBytes + 2);
+    QCOMPARE(emu_protocol_violations(nullptr, 0), 1);
+    libusb_close(h);
+}
+
 void TstUsbEmu::streamStopsAfterStopRegister()
 {
     emu_script_clear(100000);
@@ -488,6 +521,33 @@ void TstUsbEmu::scriptFile()
     // ch0: 0 0 0 1 1 1 0 0; ch3: 1 1 0 0 0 1 1 1
     QCOMPARE(bulkIn(h, 8), bytes({0x08, 0x08, 0x00, 0x01, 0x01, 0x09, 0x08, 0x08}));
     libusb_close(h);
+}
+
+void TstUsbEmu::pacedStream()
+{
+    // Paced or not, the stream carries the same bytes.
+    QByteArray unpaced;
+    for (long long rate : {0LL, 400000LL}) {
+        emu_reset();
+        emu_set_stream_rate(rate);
+        emu_plug();
+        libusb_device_handle* h = openInstrument();
+        QVERIFY(h);
+        startFpga(h);
+        wr(h, 0x20, 0x03, bytes({1}));
+        wr(h, 0x20, 0x00, bytes({3}));
+        wr(h, 0x30, 0);
+        QByteArray got;
+        for (int i = 0; i < 3; ++i)
+            got += bulkIn(h, 1024);
+        QCOMPARE(got.size(), 3072);
+        QCOMPARE(emu_stream_bytes(), 3072LL);
+        if (rate == 0)
+            unpaced = got;
+        else
+            QCOMPARE(got, unpaced);
+        libusb_close(h);
+    }
 }
 
 void TstUsbEmu::analogRecord()

@@ -49,12 +49,15 @@ QAtomicInt notifyCount;
 std::atomic<QThread*> notifyThread{nullptr};
 DevSupport* notifyDs = nullptr;
 std::atomic<int> lastRetrieve{99};
+QVector<int> retrieveResults;  // GUI thread only
 
 void onDevChange()
 {
     notifyThread.store(QThread::currentThread());
-    if (notifyDs)
+    if (notifyDs) {
         lastRetrieve.store(notifyDs->devRetrieve());
+        retrieveResults.append(lastRetrieve.load());
+    }
     notifyCount.ref();
 }
 
@@ -99,6 +102,7 @@ private slots:
     void shortDeliveryReturns();
     void silentDeviceTimesOut();
     void notificationInGuiThread();
+    void firmwareStartReenumerates();
     void unplugDuringRead();
     void unplugDuringControlRequests();
     void destructorClosesDevice();
@@ -547,6 +551,34 @@ void TstDevSupport::notificationInGuiThread()
     emu_add_foreign(0x1234, 0x0001);
     emu_add_foreign(0x1234, 0x0002);
     QTRY_VERIFY_WITH_TIMEOUT(notifyCount.loadAcquire() > before, 5000);
+}
+
+void TstDevSupport::firmwareStartReenumerates()
+{
+    // Start-up without firmware: upload, the controller leaves the bus and
+    // comes back with its firmware; the monitor reports both changes.
+    emu_set_firmware_running(0);
+    emu_plug();
+    DevSupport ds;
+    QCOMPARE(ds.devRetrieve(), 1);
+    QVERIFY(!ds.isOpenReady);
+    const int oldAddress = emu_bus_address();
+    notifyDs = &ds;
+    retrieveResults.clear();
+    ds.registerNotification(reinterpret_cast<void*>(&onDevChange));
+    unsigned char hold = 1, run = 0;
+    unsigned char code[4] = {0x02, 0x00, 0x06, 0x22};
+    QCOMPARE(ds.ctrlWriteRAM(0xE600, &hold, 1), 0);
+    QCOMPARE(ds.ctrlWriteRAM(0x0000, code, 4), 0);
+    QCOMPARE(ds.ctrlWriteRAM(0xE600, &run, 1), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(retrieveResults, QVector<int>({-1, 1}), 10000);
+    QVERIFY(ds.isOpenReady);
+    QCOMPARE(ds.bulkSize, 1048576);
+    QVERIFY(emu_bus_address() != oldAddress);
+    unsigned char back[4];
+    QCOMPARE(emu_ram_read(0x0000, back, 4), 4);
+    QCOMPARE(QByteArray(reinterpret_cast<char*>(back), 4), QByteArray(reinterpret_cast<char*>(code), 4));
+    notifyDs = nullptr;
 }
 
 void TstDevSupport::unplugDuringRead()

@@ -4,6 +4,7 @@
 #include "usbemu.h"
 
 #include "device/dev7329.h"
+#include "device/smpctrlfactory.h"
 #include "device/smpdataosc.h"
 
 #include <libusb.h>
@@ -150,6 +151,7 @@ private slots:
     void triggerLevelPair();
     void convertRecordThroughDevice();
     void bufferCaptureOfAnalogRecord();
+    void bufferRunOnSamplingThread();
     void demoCaptureThroughDevice();
 
 private:
@@ -763,6 +765,60 @@ void TstDev7329::bufferCaptureOfAnalogRecord()
     QCOMPARE(v[12], 50.0);
     QCOMPARE(v[0], SmpDataOsc::codeToMv(s->chnData[0], (2 + 200) * 1010 / 1000));
     QCOMPARE(v[1], SmpDataOsc::codeToMv(s->chnData[0], (2 - 200) * 1010 / 1000));
+}
+
+void TstDev7329::bufferRunOnSamplingThread()
+{
+    // A single capture started on the device object: the buffer-mode thread
+    // reads the emulator's analog record and the converted data is displayed.
+    SmpCtrlFactory::install();
+    QByteArray raw(40960, '\0');
+    for (int i = 0; i < 20480; ++i) {
+        raw[2 * i] = char(i % 250 == 0 ? 0 : (i / 250) % 2 ? -70 : 70);   // 500-sample period
+        raw[2 * i + 1] = char(i % 128);
+    }
+    emu_script_analog(reinterpret_cast<const signed char*>(raw.constData()), raw.size(), 30000);
+    putEeprom(0xA0, layoutRecord({0, 0, 0}, {0, 0, 0}, 1241, 1241, -1, 1, 0, 0, 1000, 1002, 0));
+    auto dev = connectedDev();
+    QVERIFY(dev);
+    emu_set_fpga_load_result(0);
+    unsigned char res = 0xFF;
+    QCOMPARE(ds->ctrlRead(0x50, 0, &res, 1), 0);
+    QCOMPARE(ds->ctrlWrite(0x10, 1, nullptr, 0), 0);
+    emu_set_status_override(-1);
+    emu_set_buffer_phases(2, 1, 2);
+
+    QSignalSpy sta(dev.get(), &DevBase::sigSmpSta);
+    QSignalSpy ready(dev.get(), &DevBase::sigSmpDataReady);
+    dev->smpStart(SmpStartSingle);
+    auto finished = [&sta] {
+        for (const QList<QVariant>& a : sta)
+            if (a.value(0).toInt() == SmpStaDone)
+                return true;
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(finished(), 20000);
+    QTRY_VERIFY(!dev->smpRunning);
+    QCOMPARE(int(dev->smpError), 0);
+    for (const QList<QVariant>& a : sta)
+        QCOMPARE(a.value(1).toInt(), 0);
+    QVERIFY(ready.contains(QList<QVariant>{1}));
+
+    SmpDataOsc* s = dev->smpDataOsc[dev->smpDataOscIdx == 2 ? 1 : 0];
+    QCOMPARE(s->chnData[0]->smpCount, 20480);
+    QCOMPARE(s->trgPosition, 15000);
+    for (int i = 0; i < 20480; ++i) {
+        const int r0 = qint8(raw[2 * i]);
+        const int r1 = qint8(raw[2 * i + 1]);
+        if (s->chnData[0]->data[i] != (-1 + 4 * r0) || s->chnData[1]->data[i] != (1 + 4 * r1) * 1002 / 1000)
+            QFAIL(qPrintable(QString("sample %1").arg(i)));
+    }
+    double v[SmpDataOsc::ParamNum];
+    bool ok[SmpDataOsc::ParamNum];
+    s->getAParameterValues(0, 0, 20480, v, ok);
+    QVERIFY(ok[6] && ok[7] && ok[12]);
+    QCOMPARE(v[7], double(s->chnData[0]->smpFrequ) / 500);
+    QCOMPARE(v[12], 50.0);
 }
 
 void TstDev7329::demoCaptureThroughDevice()

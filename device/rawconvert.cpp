@@ -456,6 +456,29 @@ bool rawConvertWords16(SmpData& d, RawConvertState& st, const unsigned char* buf
                     wait = 0;
                 }
             }
+            if (o == 0) {
+                // One whole cycle: the ordinal is the loop index.
+                for (int k = 0; k < n; ++k) {
+                    const unsigned char* p = buf + i + 2 * k;
+                    const uint32_t w = uint32_t(p[0]) | (uint32_t(p[1]) << 8);
+                    const int ch = order[k];
+                    const unsigned old = levels[ch];
+                    if (!app.addBits(ch, c, (w ^ ((w << 1) | old)) & 0xFFFFu)) {
+                        ok = false;
+                        o = k;
+                        i += 2 * size_t(k);
+                        break;
+                    }
+                    const unsigned lvl = (w >> 15) & 1;
+                    levels[ch] = lvl;
+                    changed |= lvl ^ old;
+                }
+                if (ok) {
+                    i += 2 * size_t(n);
+                    c += 16;
+                }
+                continue;
+            }
             // Up to the start of the next cycle one word at a time.
             do {
                 ok = word(uint32_t(buf[i]) | (uint32_t(buf[i + 1]) << 8), o, c, changed);

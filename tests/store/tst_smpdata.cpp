@@ -141,6 +141,9 @@ void TstSmpData::queriesMatchReference()
 
             DigitalDataSubs cur{5, 5, 5};
             QVERIFY2(s.getPointLevel(c, p, &cur) == lvl, at);
+            DigitalDataSubs cur2{3, 1, 7};
+            QVERIFY2(s.locateSmpPoint(c, p, &cur2) == lvl, at);
+            QVERIFY2(!in || tavCursorIndex(cur2) == k, at);
             if (in) {
                 QVERIFY2(tavCursorIndex(cur) == k, at);
                 QVERIFY2(s.getCurRecordPoint(c, &cur) == ref.entry(k), at);

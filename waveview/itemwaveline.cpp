@@ -124,31 +124,42 @@ void ItemWaveLine::drawTrace(QPainter* painter, const WaveFrame& f)
     const int n = f.getData(chn, &lines);
     if (n <= 0)
         return;
+    // Each record is filled as the rectangle a square-capped line of width w
+    // covers: the raster engine fills a batch of rectangles many times faster
+    // than it strokes the same lines. Adjacent edge columns (a dense stretch)
+    // merge into one block.
     const int w = Config::pixel(1);
     const int hw = w / 2;
     const int yHigh = levelHigh(height);
     const int yLow = levelLow(height);
-    lineBuf.resize(0);
-    lineBuf.reserve(n);
+    const int colTop = yHigh - hw;
+    const int colHeight = yLow - yHigh + w;
+    rectBuf.resize(0);
+    rectBuf.reserve(n);
+    int lastCol = -2;
     for (int i = 0; i < n; ++i) {
         const WaveLine& l = lines[i];
-        const int x = l.x * w + hw;
+        const int left = l.x * w;
         switch (l.type) {
         case 2:
-            lineBuf.append(QLine(x, yHigh, x, yLow));
+            if (l.x == lastCol + 1 && !rectBuf.isEmpty())
+                rectBuf.last().setRight(left + w - 1);
+            else
+                rectBuf.append(QRect(left, colTop, w, colHeight));
+            lastCol = l.x;
             break;
         case 1:
-            lineBuf.append(QLine(x, yHigh, x + l.width * w, yHigh));
-            break;
         case 0:
-            lineBuf.append(QLine(x, yLow, x + l.width * w, yLow));
+            rectBuf.append(QRect(left, (l.type == 1 ? yHigh : yLow) - hw, l.width * w + w, w));
             break;
         default:
             break;
         }
     }
-    painter->setPen(linePen(Config::colorWaveLine ? color : grey(0)));
-    painter->drawLines(lineBuf);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(Config::colorWaveLine ? color : grey(0));
+    painter->drawRects(rectBuf);
+    painter->setBrush(Qt::NoBrush);
 }
 
 void ItemWaveLine::collectDecoded(const WaveFrame& f, std::vector<Bubble>* bubbles,

@@ -7,7 +7,7 @@
 
 #include <QColor>
 #include <QGraphicsItem>
-#include <QLine>
+#include <QRect>
 #include <QString>
 #include <QVector>
 
@@ -71,5 +71,5 @@ private:
     QColor color;
     int width = 0;
     int height = 0;
-    QVector<QLine> lineBuf;   // reused by every paint
+    QVector<QRect> rectBuf;   // reused by every paint
 };

@@ -8,11 +8,15 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <thread>
 
 WaveDataGen* WaveDataGen::me = nullptr;
 const double WaveDataGen::zoomFactor = std::pow(2.0, 1.0 / WaveDataGen::zoomStepNum);
 
 namespace {
+
+// From this many channels a frame is computed on several threads.
+constexpr int parallelChannels = 4;
 
 // Far beyond any view, yet far inside the 64-bit range.
 constexpr double pixelLimit = 4.0e15;
@@ -175,6 +179,11 @@ int WaveDataGen::channelCount() const
     return chnCount;
 }
 
+void WaveDataGen::setMaxGenThreads(int n)
+{
+    genThreads = std::clamp(n, 1, 64);
+}
+
 void WaveDataGen::setReboundEnable(bool on)
 {
     std::lock_guard<std::mutex> l(viewMutex);
@@ -232,8 +241,25 @@ void WaveDataGen::genData()
         std::vector<WaveLine>& buf = f->lines[size_t(c)];
         if (int(buf.size()) != w)
             buf.assign(size_t(w), WaveLine{0, 0, 0});
-        if (d && c < d->chnNum)
-            f->counts[size_t(c)] = d->getWaveLineData(c, off, spp, w, buf.data());
+    }
+    if (d) {
+        // Channels are independent (each search reads its own list and writes
+        // its own buffer); many channels of a deep capture are spread over a
+        // few threads so that a frame keeps the animation's cadence.
+        const int m = std::min(n, d->chnNum);
+        auto work = [&](int first, int step) {
+            for (int c = first; c < m; c += step)
+                f->counts[size_t(c)] = d->getWaveLineData(c, off, spp, w, f->lines[size_t(c)].data());
+        };
+        const int cores = int(std::thread::hardware_concurrency());
+        const int parts = m >= parallelChannels ? std::clamp(std::min(cores, m), 1, genThreads.load()) : 1;
+        std::vector<std::thread> helpers;
+        helpers.reserve(size_t(parts - 1));
+        for (int k = 1; k < parts; ++k)
+            helpers.emplace_back(work, k, parts);
+        work(0, parts);
+        for (std::thread& t : helpers)
+            t.join();
     }
     f->smpPerPixel = spp;
     f->smpOffset = off;

@@ -93,6 +93,8 @@ public:
     int getViewWidth() const;
     int channelCount() const;
     void setReboundEnable(bool on);
+    // Threads one frame may use for its channels (default 8; 1 = the caller's only).
+    void setMaxGenThreads(int n);
     bool isAnimating() const;
 
     // The view has drawn the last frame it was sent; paces the animation.
@@ -163,6 +165,7 @@ private:
     std::shared_ptr<WaveFrame> front;
     std::vector<std::shared_ptr<WaveFrame>> pool;
     unsigned long long frameSerial = 0;
+    std::atomic<int> genThreads{8};
 
     // Worker hand-shake.
     QSemaphore semaphore;

@@ -175,7 +175,7 @@ int main(int argc, char** argv)
 
     const long long charLen = 12 * 10;
     const long long line5 = 2000 + 5 * 30 * charLen;
-    WaveDataGen::moveDecode(double(line5), double(line5 + 5 * charLen));
+    WaveDataGen::moveDecode(double(line5), double(line5 + 3 * charLen));
     settle(&window);
     gen.zoomOut(width / 2);
     settle(&window);

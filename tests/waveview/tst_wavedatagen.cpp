@@ -5,6 +5,7 @@
 #include "tests/waveview/wavetestutil.h"
 
 #include "app/core/config.h"
+#include "device/devbase.h"
 #include "waveview/wavedatagen.h"
 
 #include <QElapsedTimer>
@@ -598,6 +599,48 @@ private slots:
         gen.genData();
         QCOMPARE(gen.frame()->getData(0, &l), -1);
         QCOMPARE(gen.frame()->smpCount, 0LL);
+    }
+
+    void followsTheDeviceObject()
+    {
+        Config::cfgDoc.setContent(Config::defaultDocument());
+        std::unique_ptr<DevBase> dev(DevBase::createDevice(0));
+        QVERIFY(dev);
+        DevBase* old = devUsing;
+        devUsing = dev.get();
+        SmpData* shown = dev->displayedSmpData();
+        QVERIFY(shown);
+        const int n = dev->dChnEna.size();
+        QVERIFY(n >= 8);
+        {
+            // A capture in the displayed store: channel 1 rises at 300.
+            std::vector<char> ena(size_t(shown->chnNum), 1);
+            shown->dataConvertStart(0, 1000000, reinterpret_cast<const bool*>(ena.data()));
+            SmpData::appendEntry(shown->chnData[1], 300);
+            shown->smpCount = 1000;
+            shown->dataConvertComplete(1000);
+        }
+        WaveDataGen gen;
+        gen.setReboundEnable(false);
+        gen.devModelChanged();
+        QCOMPARE(gen.channelCount(), n);
+        gen.setViewWidth(100);
+        gen.zoomAll();   // 10 samples a pixel
+        WaveFramePtr f = gen.frame();
+        QCOMPARE(f->smpCount, 1000LL);
+        QCOMPARE(int(f->counts.size()), n);
+        const WaveLine* l = nullptr;
+        QCOMPARE(f->getData(1, &l), 3);
+        QCOMPARE(l[1].x, 30);
+        QCOMPARE(l[1].type, 2);
+        // Before the device object goes, the generator lets go of its stores.
+        gen.releaseDevice();
+        devUsing = old;
+        dev.reset();
+        gen.genData();
+        f = gen.frame();
+        QCOMPARE(f->smpCount, 0LL);
+        QCOMPARE(f->getData(1, &l), -1);
     }
 
     void pixelConversionsStayIn64Bits()

@@ -250,11 +250,15 @@ void WaveDataGenOsc::genMathData()
         return;
     }
     const int m = devUsing->aMathOperator;
+    if (m < 0) {
+        mathLineCount = 0;
+        return;
+    }
     const bool subtract = m % 3 != 0;
     const int a = 2 * (m / 3) + (m % 3 > 1 ? 1 : 0);
     const int b = a ^ 1;
     const int ref = (a < s->chnNum && s->chnData[size_t(a)] && s->chnData[size_t(a)]->smpFrequ != 0) ? a : b;
-    if (m < 0 || ref < 0 || ref >= chnCount()) {
+    if (ref >= chnCount()) {
         mathLineCount = 0;
         return;
     }

@@ -305,6 +305,12 @@ void TstWaveDataGenOsc::mathTrace()
         const double want = signA * refMv(ra, a[size_t(i)]) + signB * refMv(rb, b[size_t(i)]);
         QVERIFY2(std::abs(m[j].low - want) < 1e-6, qPrintable(QString::number(j)));
     }
+    // Operators of channel pairs the model does not have draw nothing.
+    for (int bad : {-1, -5, 3, 7}) {
+        dev->aMathOperator = bad;
+        gen->genData();
+        QCOMPARE(gen->getMathData(&m), 0);
+    }
     dev->aMathEna = false;
 }
 

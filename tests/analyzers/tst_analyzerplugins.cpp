@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <random>
+#include <thread>
 
 Q_DECLARE_METATYPE(DisplayBase)
 
@@ -250,6 +251,11 @@ private slots:
     void canCrcReference();
     void canFrames();
     void canMalformed();
+
+    void formatsAcrossAnalyzers_data();
+    void formatsAcrossAnalyzers();
+    void exportDecodedUart();
+    void readersWhileDecoding();
 
     void simulationRoundTrip_data();
     void simulationRoundTrip();
@@ -689,6 +695,167 @@ void TestAnalyzerPlugins::canMalformed()
     std::snprintf(crcText, sizeof crcText, "CRC 0x%04X", crc);
     QCOMPARE(texts.mid(texts.size() - 6),
              QStringList({"Standard ID 0x0AB", "DLC 1", "Data 0xEE", crcText, "ACK", "EOF"}));
+}
+
+// ---------------- every format, every analyzer ----------------
+
+void TestAnalyzerPlugins::formatsAcrossAnalyzers_data()
+{
+    QTest::addColumn<QString>("plugin");
+    QTest::addColumn<DisplayBase>("base");
+    QTest::addColumn<QString>("text");  // of the second frame
+    QTest::newRow("SPI Bin") << "SPI" << DisplayBin << "MOSI: 0b01000001  MISO: 0b00001010";
+    QTest::newRow("SPI Dec") << "SPI" << DisplayDec << "MOSI: 65  MISO: 10";
+    QTest::newRow("SPI Hex") << "SPI" << DisplayHex << "MOSI: 0x41  MISO: 0x0A";
+    QTest::newRow("SPI ASCII") << "SPI" << DisplayAscii << "MOSI: A  MISO: \\n";
+    QTest::newRow("SPI ASCII & Hex") << "SPI" << DisplayAsciiHex << "MOSI: A (0x41)  MISO: \\n (0x0A)";
+    QTest::newRow("I2C Bin") << "I2C" << DisplayBin << "Write to 0b1010000, ACK";
+    QTest::newRow("I2C Dec") << "I2C" << DisplayDec << "Write to 80, ACK";
+    QTest::newRow("I2C Hex") << "I2C" << DisplayHex << "Write to 0x50, ACK";
+    QTest::newRow("I2C ASCII") << "I2C" << DisplayAscii << "Write to 0x50, ACK";
+    QTest::newRow("I2C ASCII & Hex") << "I2C" << DisplayAsciiHex << "Write to 0x50, ACK";
+    QTest::newRow("CAN Bin") << "CAN" << DisplayBin << "Standard ID 0b00100100011";
+    QTest::newRow("CAN Dec") << "CAN" << DisplayDec << "Standard ID 291";
+    QTest::newRow("CAN Hex") << "CAN" << DisplayHex << "Standard ID 0x123";
+    QTest::newRow("CAN ASCII") << "CAN" << DisplayAscii << "Standard ID 0x123";
+    QTest::newRow("CAN ASCII & Hex") << "CAN" << DisplayAsciiHex << "Standard ID 0x123";
+}
+
+void TestAnalyzerPlugins::formatsAcrossAnalyzers()
+{
+    QFETCH(QString, plugin);
+    QFETCH(DisplayBase, base);
+    QFETCH(QString, text);
+    std::unique_ptr<TestCapture> cap;
+    std::unique_ptr<Instance> in;
+    if (plugin == "SPI") {
+        SpiBus bus(0, 0, false);
+        bus.select();
+        bus.word(0x00, 0xFF, 8);
+        bus.word(0x41, 0x0A, 8);
+        bus.release();
+        cap.reset(new TestCapture(4, bus.t + 10, 1000000));
+        cap->setChannel(0, 0, bus.mosi.edges());
+        cap->setChannel(1, 0, bus.miso.edges());
+        cap->setChannel(2, 0, bus.clk.edges());
+        cap->setChannel(3, 1, bus.en.edges());
+        in.reset(new Instance(gSpi));
+        QVERIFY(in->load("SPI,1,mosi=0,miso=1,clk=2,en=3"));
+    } else if (plugin == "I2C") {
+        I2cBus bus;
+        bus.start();
+        bus.byte(0x50 << 1, true);
+        bus.stop();
+        cap.reset(new TestCapture(2, bus.t + 10, 1000000));
+        cap->setChannel(0, 1, bus.sda.edges());
+        cap->setChannel(1, 1, bus.scl.edges());
+        in.reset(new Instance(gI2c));
+        QVERIFY(in->load("I2C,1,sda=0,scl=1"));
+    } else {
+        WaveBuilder w(1);
+        uint16_t crc;
+        int64_t t = canWrite(w, 50, stuffBits(canFrameBits(0x123, false, false, {}, 0, &crc)), true, 10);
+        cap.reset(new TestCapture(1, t + 10, 1000000));
+        cap->setChannel(0, 1, w.edges());
+        in.reset(new Instance(gCan));
+        QVERIFY(in->load("CAN,1,can=0,rate=100000"));
+        // The identifier is the first frame; put it second like the others.
+        AnalyzerResults* r = decodeNow(in->a, cap->record());
+        QCOMPARE(tabularTexts(r, base).value(0), text);
+        return;
+    }
+    AnalyzerResults* r = decodeNow(in->a, cap->record());
+    QCOMPARE(tabularTexts(r, base).value(1), text);
+}
+
+void TestAnalyzerPlugins::exportDecodedUart()
+{
+    UartLine c;
+    WaveBuilder w(1);
+    int64_t t = 1000;
+    t = uartChar(w, t, 'O', c) + 200;
+    t = uartChar(w, t, ',', c) + 200;
+    c.parity = 0;
+    TestCapture cap(1, t + 500, 1000000);
+    cap.record()->trgPosition = 1000;
+    cap.setChannel(0, 1, w.edges());
+    Instance in(gUart);
+    QVERIFY(in.load("UART,1,rx=0,baud=10000"));
+    AnalyzerResults* r = decodeNow(in.a, cap.record());
+    QTemporaryDir dir;
+    const QString csv = dir.filePath("uart.csv"), txt = dir.filePath("uart.txt");
+    r->StartExportThread(nullptr, DisplayAscii, 0);
+    QVERIFY(r->WriteExportFile(QFile::encodeName(csv).constData(), DisplayAscii, 0));
+    QVERIFY(r->WriteExportFile(QFile::encodeName(txt).constData(), DisplayAsciiHex, 0));
+    QFile f(csv), g(txt);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(g.open(QIODevice::ReadOnly));
+    QCOMPARE(QString(f.readAll()), QString("Time [s],Value,Error\n0.000000000,O,\n0.001200000,\",\",\n"));
+    QCOMPARE(QString(g.readAll()),
+             QString("Time [s]\tValue\tError\n0.000000000\tO (0x4F)\t\n0.001200000\t, (0x2C)\t\n"));
+}
+
+namespace {
+// A host-like manager: the decode runs on its own thread.
+class WorkerRun : public ProgressManager {
+public:
+    explicit WorkerRun(Analyzer* a) : a_(a) {}
+    void startWorkThread() override { t_ = std::thread([this] { a_->DecodeLoop(); }); }
+    void stopWorkThread() override { done = true; }
+    void reportProgress(double) override {}
+    void join() { t_.join(); }
+    std::atomic<bool> done{false};
+
+private:
+    Analyzer* a_;
+    std::thread t_;
+};
+}  // namespace
+
+void TestAnalyzerPlugins::readersWhileDecoding()
+{
+    // Two readers (the waveform and the list) read texts while the worker
+    // appends; every text they see is a whole, known character.
+    Instance sim(gUart);
+    QVERIFY(sim.load("UART,1,rx=0,baud=1000000"));
+    std::unique_ptr<TestCapture> cap = captureFromSimulation(sim.a, 1, 40000000, 20000000, 1000000);
+    Instance in(gUart);
+    QVERIFY(in.load("UART,1,rx=0,baud=1000000"));
+    WorkerRun run(in.a);
+    in.a->Init(cap->record(), nullptr, &run);
+    in.a->ResetResults();
+    in.a->InitialWorkerThread();
+    AnalyzerResults* r = nullptr;
+    QVERIFY(in.a->GetAnalyzerResults(&r));
+    const QByteArray msg = "Hello from the demo capture 0123456789\r\n";
+    std::atomic<int> bad{0}, seen{0};
+    auto reader = [&](DisplayBase base) {
+        std::mt19937 rng{unsigned(base)};
+        while (!run.done) {
+            U64 n = r->GetNumFrames();
+            if (n == 0)
+                continue;
+            U64 i = rng() % n;
+            r->MakeTabularText(i, DisplayHex);
+            QByteArray expect = QByteArray("0x") + QByteArray::number(uint8_t(msg[int(i % U64(msg.size()))]), 16).toUpper().rightJustified(2, '0');
+            if (QByteArray(r->GetTabularTextString()) != expect)
+                ++bad;
+            r->MakeBubbleText(i, Channel(0, 0), base);
+            const char* const* strings = nullptr;
+            unsigned count = 0;
+            r->GetResultStrings(&strings, &count);
+            if (count != 1)
+                ++bad;
+            ++seen;
+        }
+    };
+    std::thread a([&] { reader(DisplayAscii); }), b([&] { reader(DisplayBin); });
+    in.a->StartProcessing();
+    run.join();
+    a.join();
+    b.join();
+    QCOMPARE(bad.load(), 0);
+    QVERIFY(r->GetNumFrames() > 100000);
 }
 
 // ---------------- simulation ----------------

@@ -653,6 +653,13 @@ struct ListWriter {
         cur->setPos(num++, p);
         return true;
     }
+    bool appendAll(const long long* v, long long n)
+    {
+        for (long long k = 0; k < n; ++k)
+            if (!append(v[k]))
+                return false;
+        return true;
+    }
     void overwriteLast(long long p) { cur->setPos(num - 1, p); }
     void done() { cur->num = num; }
 };
@@ -682,38 +689,42 @@ bool SmpData::dataFilter(const DigitalChnData* raw, DigitalChnData* out, unsigne
     // entries; a glitch writes beyond the kept count, where it is harmless.
     constexpr long long Stage = 4096;
     std::vector<long long> stage(size_t(Stage) + 2);
-    long long* st = stage.data();
+    long long* const st = stage.data();
     long long o = 0;
     const long long width = w;
     long long prev = 0;   // position 0 counts as the last kept entry
     long long s = 0;      // consecutive short steps
     bool ok = true;
-    auto flush = [&wr, &ok](const long long* v, long long keep) {
-        for (long long k = 0; k < keep && ok; ++k)
-            ok = wr.append(v[k]);
-    };
     for (int g = 0; g < raw->groupNum && ok; ++g) {
         const DataGroup* grp = raw->groups[g];
         for (int b = 0; b < grp->blockNum && ok; ++b) {
             const DataBlock* blk = grp->blocks[b];
             const int num = blk->num;
-            for (int i = 0; i < num; ++i) {
-                const long long p = blk->pos(i);
-                const long long isLong = (p - prev) > width;
-                const long long written = o > 0;
-                const long long glitches = s > 0;
-                const long long shift = isLong & written & glitches;
-                const long long dbl = isLong & glitches & ((s & 1) ^ written);
-                const long long a = o - shift;
-                const long long longMask = -isLong;   // arithmetic, not a jump
-                st[a] = p ^ ((p ^ prev) & -dbl);
-                st[a + 1] = p;
-                o += longMask & (a + 1 + dbl - o);
-                s = (s + 1) & ~longMask;
-                prev = p;
-                if (o >= Stage) {
+            int i = 0;
+            while (i < num) {
+                // An entry keeps at most two more, so this chunk cannot
+                // overrun the stage and the loop needs no check of its own.
+                const int end = i + int(std::min<long long>(num - i, (Stage - o) / 2));
+                for (; i < end; ++i) {
+                    const long long p = blk->pos(i);
+                    const long long isLong = (p - prev) > width;
+                    const long long written = o > 0;
+                    const long long glitches = s > 0;
+                    const long long shift = isLong & written & glitches;
+                    const long long dbl = isLong & glitches & ((s & 1) ^ written);
+                    const long long a = o - shift;
+                    const long long longMask = -isLong;   // arithmetic, not a jump
+                    st[a] = p ^ ((p ^ prev) & -dbl);
+                    st[a + 1] = p;
+                    o += longMask & (a + 1 + dbl - o);
+                    s = (s + 1) & ~longMask;
+                    prev = p;
+                }
+                if (o >= Stage / 2) {
                     const long long last = st[o - 1];
-                    flush(st, o - 1);
+                    ok = wr.appendAll(st, o - 1);
+                    if (!ok)
+                        break;
                     st[0] = last;
                     o = 1;
                 }
@@ -728,7 +739,7 @@ bool SmpData::dataFilter(const DigitalChnData* raw, DigitalChnData* out, unsigne
             st[o++] = prev;
     }
     if (ok)
-        flush(st, o);
+        ok = wr.appendAll(st, o);
     wr.done();
     if (!ok) {
         clearOneChn(out);

@@ -15,13 +15,12 @@ void SimulationChannelDescriptor::Advance(U64 samples)
     while (samples > 0) {
         U32 step = samples > 0xFFFFFFFFull ? 0xFFFFFFFFu : U32(samples);
         samples -= step;
-        // A run longer than 32 bits continues as a zero-length opposite run
-        // would not be representable; such lengths never occur in practice,
-        // so one run simply saturates and the next piece joins it below.
+        // Run lengths are 32-bit: a run that would grow past that is cut
+        // there (more than four thousand million samples of one level).
         if (!runs_.empty() && runLevel_ == level_ && runs_.back() <= 0xFFFFFFFFu - step) {
             runs_.back() += step;
         } else if (!runs_.empty() && runLevel_ == level_) {
-            runs_.back() = 0xFFFFFFFFu;  // saturate rather than break the level parity
+            runs_.back() = 0xFFFFFFFFu;
         } else {
             runs_.push_back(step);
             runLevel_ = level_;

@@ -22,6 +22,9 @@ public:
     // Start of capture: a recessive line counts as idle.
     void begin(int level) { state_ = level ? WaitSof : WaitIdle; }
 
+    // Dominant bits while waiting for the bus to go idle.
+    void busy() { idle_ = 0; }
+
     // Recessive bits seen while waiting: only their number matters.
     void idleBits(S64 n)
     {
@@ -316,9 +319,15 @@ void CanAnalyzer::WorkerThread()
         if (!last && n < 1)
             n = 1;  // a glitch still counts as a bit: it breaks what it hits
         for (S64 j = 0; j < n; ++j) {
-            if (dec.state() != CanDecoder::InFrame && level) {
-                dec.idleBits(n - j);
-                break;
+            if (dec.state() != CanDecoder::InFrame) {
+                if (level) {
+                    dec.idleBits(n - j);
+                    break;
+                }
+                if (dec.state() == CanDecoder::WaitIdle) {
+                    dec.busy();  // the rest of a dominant run holds nothing to decode
+                    break;
+                }
             }
             dec.bit(level, runStart + S64(std::llround(double(j) * spb)));
         }

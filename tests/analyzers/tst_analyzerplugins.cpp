@@ -671,7 +671,12 @@ void TestAnalyzerPlugins::canMalformed()
     }
     w.set(t, 1);
     t += 30 * spb;  // bus idle again
-    // A good frame after the error is decoded again.
+    // A node holding the bus dominant for a long time, then idle again.
+    w.set(t, 0);
+    t += 100000 * spb;
+    w.set(t, 1);
+    t += 20 * spb;
+    // A good frame after the errors is decoded again.
     t = canWrite(w, t, stuffBits(canFrameBits(0x0AB, false, false, {0xEE}, 1, &crc)), true, spb) + 50;
     TestCapture cap(1, t, 1000000);
     cap.setChannel(0, 1, w.edges());
@@ -684,13 +689,15 @@ void TestAnalyzerPlugins::canMalformed()
     for (int i = 0; i < texts.size(); ++i) {
         if (texts[i].startsWith("CRC ") && texts[i].contains("CRC error"))
             crcErr = i;
-        if (texts[i] == "Error: bit stuffing error")
+        if (texts[i] == "Error: bit stuffing error" && stuffErr < 0)
             stuffErr = i;
     }
     QVERIFY2(crcErr >= 0, qPrintable(texts.join(" | ")));
     QVERIFY2(stuffErr >= 0, qPrintable(texts.join(" | ")));
     QVERIFY(r->GetFrame(U64(crcErr)).HasFlag(Frame::kError));
     QCOMPARE(r->GetFrame(U64(stuffErr)).startSample, stuffAt);
+    // The held bus reads as a frame start whose sixth bit breaks the stuffing.
+    QCOMPARE(texts.count("Error: bit stuffing error"), 2);
     char crcText[16];
     std::snprintf(crcText, sizeof crcText, "CRC 0x%04X", crc);
     QCOMPARE(texts.mid(texts.size() - 6),

@@ -694,6 +694,7 @@ bool SmpData::dataFilter(const DigitalChnData* raw, DigitalChnData* out, unsigne
     const long long width = w;
     long long prev = 0;   // position 0 counts as the last kept entry
     long long s = 0;      // consecutive short steps
+    long long written = 0;   // anything kept yet (o > 0, without waiting for o)
     bool ok = true;
     for (int g = 0; g < raw->groupNum && ok; ++g) {
         const DataGroup* grp = raw->groups[g];
@@ -708,7 +709,6 @@ bool SmpData::dataFilter(const DigitalChnData* raw, DigitalChnData* out, unsigne
                 for (; i < end; ++i) {
                     const long long p = blk->pos(i);
                     const long long isLong = (p - prev) > width;
-                    const long long written = o > 0;
                     const long long glitches = s > 0;
                     const long long shift = isLong & written & glitches;
                     const long long dbl = isLong & glitches & ((s & 1) ^ written);
@@ -716,8 +716,9 @@ bool SmpData::dataFilter(const DigitalChnData* raw, DigitalChnData* out, unsigne
                     const long long longMask = -isLong;   // arithmetic, not a jump
                     st[a] = p ^ ((p ^ prev) & -dbl);
                     st[a + 1] = p;
-                    o += longMask & (a + 1 + dbl - o);
+                    o += longMask & (1 + dbl - shift);
                     s = (s + 1) & ~longMask;
+                    written |= isLong;   // every long step keeps at least one entry
                     prev = p;
                 }
                 if (o >= Stage / 2) {

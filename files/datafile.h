@@ -16,7 +16,6 @@
 
 #include <atomic>
 
-class QIODevice;
 class QSaveFile;
 class SmpData;
 class SmpDataOsc;
@@ -28,13 +27,12 @@ class DataFile : public QThread
 public:
     enum OperateType { ReadFile = 0, SaveFile = 1, SaveBin = 2, SaveCsv = 3 };
 
-    // Sizes of the logic block.
+    // Sizes of the block's parts, and of the one I/O buffer of a job.
     static constexpr int DataHeadSize = 40;
     static constexpr int ChnHeadSize = 16;
     static constexpr int AChnHeadSize = 32;
     static constexpr int RecordSize = 5;
     static constexpr int BufSize = 204800;
-    static constexpr int BufFlushAt = 204780;
     // Size limits that move a job into the thread.
     static constexpr long long ThreadLoadBytes = 50000000;
     static constexpr long long ThreadSaveRecords = 10000000;

@@ -1124,6 +1124,12 @@ struct Emu {
             if (in)
                 return LIBUSB_ERROR_PIPE;
             if (streamArmed) {
+                // Streaming starts at once: the reader must already be waiting.
+                bool posted = false;
+                for (const Pending& p : pending)
+                    posted = posted || ((p.t->endpoint & 0x80) && !p.cancelled);
+                if (!posted)
+                    violation("stream started before bulk IN transfers were queued");
                 src = Src::Stream;
                 srcEnded = false;
                 streamStart = Clock::now();

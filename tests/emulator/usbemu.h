@@ -195,7 +195,8 @@ typedef struct emu_log_entry {
 int emu_log_count(void);
 /* Requests that break the documented protocol (register lengths, run
  * control values, request directions and sizes, the device ID key, bulk OUT
- * outside an FPGA load) since the last reset or log clear. Copies the latest
+ * outside an FPGA load, a stream started before a bulk IN transfer was
+ * queued) since the last reset or log clear. Copies the latest
  * message into `last` when given. */
 int emu_protocol_violations(char* last, int len);
 int emu_log_get(int index, emu_log_entry* out);

@@ -438,6 +438,8 @@ void TstDevSupport::autoBulkReadQueuesOneWhenItFits()
     emu_log_clear();
     QCOMPARE(ds.autoBulkRead(2048), 0);
     QCOMPARE(c.lens, QVector<int>({2048}));
+    // The instrument was told to start only once the transfer was queued.
+    QCOMPARE(emu_protocol_violations(nullptr, 0), 0);
     QCOMPARE(countKind(EMU_LOG_BULK_IN), 1);
     QCOMPARE(countKind(EMU_LOG_CANCEL), 0);
 

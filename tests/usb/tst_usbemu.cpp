@@ -454,8 +454,11 @@ void TstUsbEmu::streamStopsAfterStopRegister()
     masks[0] = char(0x24);  // channels 2 and 5
     wr(h, 0x20, 0x20, masks);
     wr(h, 0x20, 0x00, bytes({3}));
+    QCOMPARE(emu_protocol_violations(nullptr, 0), 0);
     wr(h, 0x30, 0);
     QVERIFY(emu_stream_running());
+    // A synchronous reader is not waiting yet when the stream starts.
+    QCOMPARE(emu_protocol_violations(nullptr, 0), 1);
     const QByteArray got = bulkIn(h, 16);
     // Words alternate ch2, ch5; bit j = sample 16k + j.
     QByteArray want;

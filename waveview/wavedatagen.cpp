@@ -90,6 +90,9 @@ WaveDataGen::~WaveDataGen()
     waitCv.notify_all();
     semaphore.release();
     wait();
+    // Pairs with the worker's last store: its accesses happened before ours.
+    while (!workerDone.load(std::memory_order_acquire))
+        QThread::yieldCurrentThread();
     if (me == this)
         me = nullptr;
 }
@@ -587,6 +590,12 @@ void WaveDataGen::emitFrame(bool decRefresh)
 }
 
 void WaveDataGen::run()
+{
+    runLoop();
+    workerDone.store(true, std::memory_order_release);
+}
+
+void WaveDataGen::runLoop()
 {
     while (!exitFlag) {
         int mode;

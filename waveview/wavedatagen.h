@@ -140,6 +140,7 @@ private:
     long long preEdge(int chn, long long pos) const;
     long long nextEdge(int chn, long long pos) const;
 
+    void runLoop();
     // Worker helpers; false when the thread must end.
     bool waitRefreshDone();
     bool sleepMs(int ms, unsigned long long seq);
@@ -174,5 +175,6 @@ private:
     std::atomic<bool> refreshDone{true};
     std::atomic<bool> exitFlag{false};
     std::atomic<bool> waitingRefresh{false};
+    std::atomic<bool> workerDone{false};
     std::atomic<unsigned long long> requestSeqAtomic{0};
 };

@@ -40,6 +40,12 @@ QString normalFormat(QString const& text)
 
 const quint32 kNoChannel = 0xFFFFFFFFu;
 
+unsigned simulateCopy(Analyzer* a, unsigned long long newest, unsigned rate,
+                      SimulationChannelDescriptor** descriptors)
+{
+    return a->MakeSimulationData(newest, rate, descriptors);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- FileInterface
@@ -714,7 +720,7 @@ QVector<SimuAnalyzer> AnalyzerManager::makeSimuAnalyzers(long long sampleRate)
             set->LoadFromText(s.settings.constData());
         long long rate = sampleRate;
         a->Init(nullptr, &rate, nullptr);
-        out.append({a, s.destroy});
+        out.append({a, s.destroy, &simulateCopy});
     }
     return out;
 }

@@ -6,13 +6,20 @@
 #include <QVector>
 
 class Analyzer;
+class SimulationChannelDescriptor;
 
-// A simulating analyzer copy and the plug-in function that frees it. The
-// plug-ins stay loaded for the life of the process, so the pair stays valid
-// whatever happens to the host's list meanwhile.
+// A simulating analyzer copy, the host function that asks it for traffic
+// and the plug-in function that frees it. Plug-ins and the host's code stay
+// loaded for the life of the process, so the record stays valid whatever
+// happens to the host's list meanwhile. The device layer never calls the
+// analyzer library itself.
 struct SimuAnalyzer {
     Analyzer* analyzer = nullptr;
     void (*destroy)(Analyzer*) = nullptr;
+    // Traffic up to at least sample `newest` at `rate`; *descriptors points
+    // at the copy's descriptors. Returns their number.
+    unsigned (*simulate)(Analyzer*, unsigned long long newest, unsigned rate,
+                         SimulationChannelDescriptor** descriptors) = nullptr;
 };
 
 class SimuAnalyzerProvider

@@ -2,7 +2,7 @@
 
 #include "device/devbase.h"
 #include "device/simuanalyzers.h"
-#include "libanalyzer/analyzer.h"
+#include "libanalyzer/simulationchanneldescriptor.h"
 
 #include <QElapsedTimer>
 #include <QTime>
@@ -215,7 +215,7 @@ void SmpSimulate::threadLA()
             block.clear();
             for (const SimuAnalyzer& s : sims) {
                 SimulationChannelDescriptor* desc = nullptr;
-                const U32 n = s.analyzer->MakeSimulationData(U64(newest), U32(rate), &desc);
+                const U32 n = s.simulate ? s.simulate(s.analyzer, U64(newest), U32(rate), &desc) : 0;
                 for (U32 j = 0; desc && j < n; ++j) {
                     SimulationChannelDescriptor* d = desc + j;
                     all.push_back(d);

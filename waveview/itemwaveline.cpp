@@ -178,9 +178,9 @@ void ItemWaveLine::collectDecoded(const WaveFrame& f, std::vector<Bubble>* bubbl
         return;
     // Windows of one pixel's samples (at least one sample): the cost follows
     // the visible frames, not the capture depth.
-    const long long step = std::max(1LL, (long long)std::max(spp, 1.0));
-    const long long first = (long long)off;
-    const long long last = (long long)viewEnd;
+    const long long step = std::max(1LL, wavePixelTrunc(spp));
+    const long long first = wavePixelTrunc(off);
+    const long long last = wavePixelTrunc(viewEnd);
     const long long start = std::max(0LL, first);
     const Channel ch(0, U32(chn));
     const QFontMetrics fm(Config::fontSmall);

@@ -475,12 +475,16 @@ void WaveDataGen::zoomFixed(double v)
 
 void WaveDataGen::movePreEdge(int chn)
 {
+    const Capture c = capture();
     double off;
     {
         std::lock_guard<std::mutex> l(viewMutex);
         off = smpOffset;
     }
-    long long e = preEdge(chn, (long long)off);
+    // Outside the capture there is no edge at or before the view's start.
+    long long e = -1;
+    if (off >= 0 && off <= double(c.smpCount))
+        e = preEdge(chn, (long long)off);
     if (e < 0)
         e = 0;
     {

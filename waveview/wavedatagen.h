@@ -41,8 +41,8 @@ struct WaveFrame {
 };
 using WaveFramePtr = std::shared_ptr<const WaveFrame>;
 
-// Truncates a pixel value towards zero into 64 bits, saturating far outside
-// any view (non-finite values give 0).
+// Truncates a pixel or sample value towards zero into 64 bits, saturating far
+// outside any view or capture (non-finite values give 0).
 long long wavePixelTrunc(double v);
 // Narrows a 64-bit pixel into [lo, hi].
 inline int wavePixelClamp(long long v, int lo, int hi)

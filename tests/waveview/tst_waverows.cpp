@@ -566,6 +566,35 @@ private slots:
         QVERIFY(!near(at(img, 400, 6), Config::chnColor.at(0)));  // inside
     }
 
+    void extremeViewsStaySafe_data()
+    {
+        QTest::addColumn<double>("spp");
+        QTest::addColumn<double>("off");
+        QTest::newRow("zoomed out to 1e300") << 1e300 << -1e302;
+        QTest::newRow("far beyond the end") << 1.0 << 1e18;
+        QTest::newRow("far before the start") << 0.01 << -1e17;
+    }
+    void extremeViewsStaySafe()
+    {
+        QFETCH(double, spp);
+        QFETCH(double, off);
+        gen->setViewWidth(800);
+        WaveDataGen::moveDecode(0, spp * 400 - 1);
+        gen->moveTo(off);
+        ItemWaveLine item(0, gen.get());
+        std::vector<ItemWaveLine::Bubble> bubbles;
+        std::vector<ItemWaveLine::MarkerRec> markers;
+        collect(item, &bubbles, &markers);
+        QVERIFY(bubbles.empty());
+        QVERIFY(markers.empty());
+        const QImage img = paintRow(item, 800, 60);
+        // At most the trace's level line: nothing at the bubble or marker heights.
+        for (int x = 0; x < 800; x += 3) {
+            QVERIFY(near(at(img, x, 3), paper));
+            QVERIFY(near(at(img, x, 32), paper));
+        }
+    }
+
     void rowBackground()
     {
         ItemWaveBackground bg(3);

@@ -112,7 +112,7 @@ class ListThread : public QThread
 public:
     explicit ListThread(AnalyzerManager* m) : mgr(m)
     {
-        QObject::connect(m, &AnalyzerManager::modifyPrepared, m, [this]() { sem.release(); },
+        QObject::connect(m, &AnalyzerManager::modifyPrepared, this, [this]() { sem.release(); },
                          Qt::DirectConnection);
         start();
     }

@@ -15,6 +15,7 @@ namespace {
 std::atomic<int> runs{0};
 std::atomic<int> lastLimit{0};
 std::atomic<int> liveInstances{0};
+std::atomic<long long> lastNewest{0};
 
 class TstSettings : public AnalyzerSettings {
 public:
@@ -75,6 +76,7 @@ public:
     U32 MakeSimulationData(U64 newest, U32, SimulationChannelDescriptor** d) override
     {
         *d = &sim_;
+        lastNewest = (long long)newest;
         if (!simReady_) {
             sim_.SetChannel(settings_.input.Value());
             sim_.SetInitialBitState(BitLow);
@@ -137,3 +139,4 @@ TAV_ANALYZER_EXPORT const char* GetParaInfoList() { return TST_PARA; }
 TAV_ANALYZER_EXPORT int TstRuns() { return runs.load(); }
 TAV_ANALYZER_EXPORT int TstLastLimit() { return lastLimit.load(); }
 TAV_ANALYZER_EXPORT int TstLiveInstances() { return liveInstances.load(); }
+TAV_ANALYZER_EXPORT long long TstLastNewest() { return lastNewest.load(); }

@@ -5,6 +5,7 @@
 #include "analysistesthelp.h"
 
 #include "analysis/analyzerprogmng.h"
+#include "analysis/exportdatapromng.h"
 #include "libanalyzer/analyzer.h"
 
 #include <QElapsedTimer>
@@ -73,6 +74,8 @@ private slots:
     void exportFileAndProgress();
     void exportRefused();
     void simulationCopies();
+    void secondExportWhileFirstEnds();
+    void shutdownWhileBusy();
 
     void stressStopParked();
     void stressRemoveWhileReportQueued();
@@ -249,10 +252,16 @@ void TstAnalyzerThreads::exportRefused()
 
 void TstAnalyzerThreads::simulationCopies()
 {
-    QVERIFY(addAnalyzer(*mgr, 0, tst(4)));
+    Analyzer* a = addAnalyzer(*mgr, 0, tst(4, 0, 6));
     QVERIFY(addAnalyzer(*mgr, 1, tst(9)));
+    QSignalSpy decoded(mgr, &AnalyzerManager::analyzerDecodedChanged);
+    mgr->startDecode();
+    QTRY_COMPARE_WITH_TIMEOUT(decoded.count(), 2, 10000);
     const int live = pluginCounter(kLib, "TstLiveInstances");
     QVector<SimuAnalyzer> sims = AnalyzerManager::getAllSimuAnalyzers(1000000);
+    // Made on the demo thread: the results in use are left alone (the
+    // capture start has cleared them on the user-interface thread).
+    QCOMPARE(frames(a), U64(6));
     QCOMPARE(sims.size(), 2);
     QCOMPARE(pluginCounter(kLib, "TstLiveInstances"), live + 1);
     for (int i = 0; i < 2; ++i)
@@ -263,6 +272,59 @@ void TstAnalyzerThreads::simulationCopies()
     AnalyzerManager::deleteSimuAnalyzers(sims);
     QVERIFY(sims.isEmpty());
     QCOMPARE(pluginCounter(kLib, "TstLiveInstances"), live - 1);
+}
+
+void TstAnalyzerThreads::secondExportWhileFirstEnds()
+{
+    Analyzer* a = addAnalyzer(*mgr, 0, tst(1, 0, 300));
+    Analyzer* b = addAnalyzer(*mgr, 1, tst(2, 0, 20));
+    QSignalSpy decoded(mgr, &AnalyzerManager::analyzerDecodedChanged);
+    mgr->startDecode();
+    QTRY_COMPARE_WITH_TIMEOUT(decoded.count(), 2, 10000);
+    QTRY_VERIFY(!mgr->anlyThreadIsRuning(0) && !mgr->anlyThreadIsRuning(1));
+    AnalyzerResults* ra = nullptr;
+    AnalyzerResults* rb = nullptr;
+    a->GetAnalyzerResults(&ra);
+    b->GetAnalyzerResults(&rb);
+
+    QVERIFY(AnalyzerManager::exportAnlyDataFile(ra, env->path("a.txt"), DisplayHex, 0));
+    // The first export's thread ends; its deletion is still queued.
+    const QList<ExportDataProMng*> first = mgr->findChildren<ExportDataProMng*>();
+    QCOMPARE(first.size(), 1);
+    QVERIFY(first[0]->wait(20000));
+    QVERIFY(AnalyzerManager::exportAnlyDataFile(rb, env->path("b.txt"), DisplayHex, 0));
+    // While the second one runs a third is refused.
+    if (AnalyzerManager::getExportFileProgress() < 100)
+        QVERIFY(!AnalyzerManager::exportAnlyDataFile(ra, env->path("c.txt"), DisplayHex, 0));
+    // The first one's deletion takes the first one only.
+    QTRY_VERIFY(mgr->findChildren<ExportDataProMng*>().isEmpty());
+    QCOMPARE(lineCount(env->path("a.txt")), 301);
+    QCOMPARE(lineCount(env->path("b.txt")), 21);
+    QCOMPARE(AnalyzerManager::getExportFileProgress(), 100);
+}
+
+void TstAnalyzerThreads::shutdownWhileBusy()
+{
+    // Exporting, decoding and parked at once when the host goes.
+    Analyzer* a = addAnalyzer(*mgr, 0, tst(1, 0, 400));
+    QSignalSpy decoded(mgr, &AnalyzerManager::analyzerDecodedChanged);
+    mgr->startDecode(0);
+    QTRY_COMPARE_WITH_TIMEOUT(decoded.count(), 1, 10000);
+    QTRY_VERIFY(!mgr->anlyThreadIsRuning(0));
+    QVERIFY(addAnalyzer(*mgr, 0, tst(2, 0, -1)));
+    QVERIFY(addAnalyzer(*mgr, 0, tst(3, 0, 0)));
+    mgr->startDecode(1);
+    mgr->startDecode(2);
+    AnalyzerResults* ra = nullptr;
+    a->GetAnalyzerResults(&ra);
+    QVERIFY(AnalyzerManager::exportAnlyDataFile(ra, env->path("a.txt"), DisplayHex, 0));
+    QVERIFY(waitParked(mgr->getProgMng(2)));
+    QVERIFY(mgr->anlyThreadIsRuning(1));
+    const int live = pluginCounter(kLib, "TstLiveInstances");
+    delete mgr;
+    mgr = nullptr;
+    QCOMPARE(pluginCounter(kLib, "TstLiveInstances"), live - 3);
+    QCoreApplication::processEvents();
 }
 
 void TstAnalyzerThreads::stressStopParked()

@@ -14,6 +14,8 @@
 
 #include <memory>
 
+#include <dlfcn.h>
+
 using namespace demotest;
 
 namespace {
@@ -106,6 +108,17 @@ QMap<int, SimChannel> simulateAtOnce(AnalyzerManager& m, int usingIndex, long lo
     return out;
 }
 
+long long lastNewestAsked()
+{
+    void* h = dlopen(TST_PLUGIN_DIR "/libTstA.so", RTLD_NOW | RTLD_NOLOAD);
+    if (!h)
+        return -1;
+    auto f = reinterpret_cast<long long (*)()>(dlsym(h, "TstLastNewest"));
+    const long long v = f ? f() : -1;
+    dlclose(h);
+    return v;
+}
+
 QVector<Frame> framesOf(Analyzer* a)
 {
     QVector<Frame> out;
@@ -128,6 +141,7 @@ private slots:
 
     void fourProtocols();
     void descriptorBeyondChannels();
+    void smallCaptureHighRate();
     void stressCapturesWithListChanges();
 
 private:
@@ -237,6 +251,33 @@ void TstDemoCapture::descriptorBeyondChannels()
     QCOMPARE(edges(s, 3), expect);
     for (int ch = 0; ch < 16; ++ch)
         QVERIFY(edges(s, ch).size() > 100);
+}
+
+void TstDemoCapture::smallCaptureHighRate()
+{
+    install(*env, {}, {"libTstA.so"});
+    AnalyzerManager m;
+    QVERIFY(addBound(m, "libTstA.so", {3, -1}));
+    // A 100 ms block at 200 MHz is 20 million samples for a capture of 20000.
+    QVERIFY(setRateDepth(dev.get(), 200000000, 20000));
+    QSignalSpy ready(dev.get(), &DevBase::sigSmpDataReady);
+    dev->smpStart(SmpStartSingle);
+    QTRY_VERIFY_WITH_TIMEOUT(ready.contains(QVariantList{1}), 30000);
+    QTRY_VERIFY(!dev->smpRunning);
+    // The simulator was asked no further than the depth...
+    QCOMPARE(lastNewestAsked(), 20000LL);
+    // ...and the capture is what a full block would have given after trimming.
+    const SmpData* s = dev->displayedSmpData();
+    QCOMPARE(s->smpCount, 20000LL);
+    QVector<long long> expect;
+    for (long long p = 100; p < 20000; p += 100)
+        expect.append(p);
+    QCOMPARE(edges(s, 3), expect);
+    for (int ch = 0; ch < 16; ++ch) {
+        const QVector<long long> e = edges(s, ch);
+        QVERIFY(e.size() > 10);
+        QVERIFY(e.last() < 20000);
+    }
 }
 
 void TstDemoCapture::stressCapturesWithListChanges()

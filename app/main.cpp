@@ -2,8 +2,34 @@
 #include "app/core/lang.h"
 #include "app/mainwindow.h"
 #include "app/signalcloser.h"
+#include "device/devbase.h"
+#include "device/devinit.h"
+#include "device/devsupport.h"
+#include "device/smpctrlfactory.h"
 
 #include <QApplication>
+#include <QTimer>
+
+namespace {
+
+// Hot-plug notification: called in the GUI thread on every USB change.
+void libusbHotplugCallback()
+{
+    if (devInit)
+        devInit->init();
+}
+
+// The start-up thread waits in DevInit until this has run: the device object
+// becomes one of the attached model before it is connected.
+void devPreConnect(int model)
+{
+    if (devUsing && int(devUsing->devModel) == model)
+        return;
+    delete devUsing;
+    devUsing = DevBase::createDevice(model);
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -16,12 +42,27 @@ int main(int argc, char* argv[])
         Config::createFont();
         QApplication::setFont(Config::fontNormal);
 
+        SmpCtrlFactory::install();
+        const int model = Config::getDevModel();
+        devSupport = new DevSupport;
+        devUsing = DevBase::createDevice(model);
+        devInit = new DevInit;
+        QObject::connect(devInit, &DevInit::sigDevPreConnect, devInit, &devPreConnect);
+
         MainWindow* w = new MainWindow(nullptr);
         closer.setWindow(w);
         w->show();
+        devSupport->registerNotification(reinterpret_cast<void*>(&libusbHotplugCallback));
+        QTimer::singleShot(200, Qt::CoarseTimer, devInit, &libusbHotplugCallback);
         ret = QApplication::exec();
         closer.setWindow(nullptr);
         delete w;
+        delete devInit;
+        devInit = nullptr;
+        delete devUsing;
+        devUsing = nullptr;
+        delete devSupport;
+        devSupport = nullptr;
     }
     return ret;
 }

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <thread>
 
+#include <time.h>
+
 WaveDataGen* WaveDataGen::me = nullptr;
 const double WaveDataGen::zoomFactor = std::pow(2.0, 1.0 / WaveDataGen::zoomStepNum);
 
@@ -42,6 +44,15 @@ bool reboundTarget(double spp, double off, int w, long long n, double* newSpp, d
 }
 
 } // namespace
+
+// Processor time of the calling thread.
+static long long threadCpuNs()
+{
+    timespec ts;
+    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts) != 0)
+        return 0;
+    return (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec;
+}
 
 long long wavePixelTrunc(double v)
 {
@@ -187,6 +198,11 @@ void WaveDataGen::setMaxGenThreads(int n)
     genThreads = std::clamp(n, 1, 64);
 }
 
+void WaveDataGen::setThreadingThreshold(long long ns)
+{
+    parallelNs = std::max(0LL, ns);
+}
+
 void WaveDataGen::setReboundEnable(bool on)
 {
     std::lock_guard<std::mutex> l(viewMutex);
@@ -250,12 +266,18 @@ void WaveDataGen::genData()
         // its own buffer); many channels of a deep capture are spread over a
         // few threads so that a frame keeps the animation's cadence.
         const int m = std::min(n, d->chnNum);
+        std::atomic<long long> cpuNs{0};
         auto work = [&](int first, int step) {
+            const long long t0 = threadCpuNs();
             for (int c = first; c < m; c += step)
                 f->counts[size_t(c)] = d->getWaveLineData(c, off, spp, w, f->lines[size_t(c)].data());
+            cpuNs += threadCpuNs() - t0;
         };
+        // Threads pay off only for frames that cost milliseconds (deep
+        // captures, many channels); the previous frame tells.
         const int cores = int(std::thread::hardware_concurrency());
-        const int parts = m >= parallelChannels ? std::clamp(std::min(cores, m), 1, genThreads.load()) : 1;
+        const bool heavy = m >= parallelChannels && lastGenNs.load() >= parallelNs.load();
+        const int parts = heavy ? std::clamp(std::min(cores, m), 1, genThreads.load()) : 1;
         std::vector<std::thread> helpers;
         helpers.reserve(size_t(parts - 1));
         for (int k = 1; k < parts; ++k)
@@ -263,6 +285,8 @@ void WaveDataGen::genData()
         work(0, parts);
         for (std::thread& t : helpers)
             t.join();
+        // The processor time of all parts: what the frame costs on one thread.
+        lastGenNs = cpuNs.load();
     }
     f->smpPerPixel = spp;
     f->smpOffset = off;

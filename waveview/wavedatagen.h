@@ -93,8 +93,11 @@ public:
     int getViewWidth() const;
     int channelCount() const;
     void setReboundEnable(bool on);
-    // Threads one frame may use for its channels (default 8; 1 = the caller's only).
+    // Threads one frame may use for its channels (default 8; 1 = the caller's only),
+    // from 4 channels on and once a frame has cost at least `ns` of processor
+    // time (default 2 ms).
     void setMaxGenThreads(int n);
+    void setThreadingThreshold(long long ns);
     bool isAnimating() const;
 
     // The view has drawn the last frame it was sent; paces the animation.
@@ -167,6 +170,8 @@ private:
     std::vector<std::shared_ptr<WaveFrame>> pool;
     unsigned long long frameSerial = 0;
     std::atomic<int> genThreads{8};
+    std::atomic<long long> lastGenNs{0};   // processor time of the last frame
+    std::atomic<long long> parallelNs{2000000};
 
     // Worker hand-shake.
     QSemaphore semaphore;

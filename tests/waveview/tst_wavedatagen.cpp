@@ -474,15 +474,23 @@ private slots:
         QVERIFY(fr->viewWidth >= 1);
     }
 
+    void framesAgreeWithTheirView_data()
+    {
+        QTest::addColumn<int>("seed");
+        QTest::newRow("one thread a frame") << 0;
+        QTest::newRow("channels on several threads") << 1;
+    }
     void framesAgreeWithTheirView()
     {
+        QFETCH(int, seed);
         // While the worker animates and the GUI thread moves the view, every
         // published frame holds the runs of its own spp and offset.
-        std::mt19937_64 rng(7);
+        std::mt19937_64 rng{quint64(7 + seed)};
         std::vector<Chn> chns;
         for (int c = 0; c < 4; ++c)
             chns.push_back(randomChn(rng, 2000000, 50000));
         Fixture f(2000000, 640, chns);
+        f.gen->setThreadingThreshold(seed ? 0 : 1LL << 60);
         Harness h(f.gen.get());
         h.check = f.store.get();
         for (int i = 0; i < 4; ++i) {
@@ -522,6 +530,7 @@ private slots:
             chns.push_back(edges ? randomChn(rng, count, edges / (c + 1)) : Chn{c & 1, {}});
         Fixture f(count, 800, chns);
         f.gen->setReboundEnable(false);
+        f.gen->setThreadingThreshold(0);   // every frame on several threads
         // Views around the block borders of the first channel, and random ones.
         std::vector<double> centres;
         for (size_t k = DataBlock::Capacity - 1; k < chns[0].edges.size(); k += DataBlock::Capacity)

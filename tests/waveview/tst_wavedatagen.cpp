@@ -371,6 +371,50 @@ private slots:
         QVERIFY(std::abs(f.gen->getSmpOffset() + 400 * want - 1400) < 1e-6);
     }
 
+    void fineZoomAndJumps_data()
+    {
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<double>("spp");
+        QTest::addColumn<double>("wantSpp");
+        QTest::addColumn<double>("wantCentre");   // sample at pixel 400; NaN: not kept
+        QTest::addColumn<double>("wantOff");      // NaN: not checked
+        // N = 80000, W = 800, trigger at 30000; the view starts at 1000.
+        QTest::newRow("in fine") << "in" << 1.0 << 0.9 << 1400.0 << qQNaN();
+        QTest::newRow("in fine stops at the minimum") << "in" << 0.0105 << 0.01 << 1004.2 << qQNaN();
+        QTest::newRow("out fine") << "out" << 1.0 << 1.1 << 1400.0 << qQNaN();
+        QTest::newRow("trigger") << "trg" << 7.0 << 1.0 << 30000.0 << 29600.0;
+        QTest::newRow("all") << "all" << 7.0 << 100.0 << qQNaN() << 0.0;
+    }
+    void fineZoomAndJumps()
+    {
+        QFETCH(QString, op);
+        QFETCH(double, spp);
+        QFETCH(double, wantSpp);
+        QFETCH(double, wantCentre);
+        QFETCH(double, wantOff);
+        Fixture f(80000, 800, {}, 30000);
+        f.gen->setReboundEnable(false);
+        f.gen->moveDecode(0, spp * 400 - 1);
+        f.gen->moveTo(1000);
+        QSignalSpy spy(f.gen.get(), &WaveDataGen::sigViewRefresh);
+        if (op == "in")
+            f.gen->zoomInFine();
+        else if (op == "out")
+            f.gen->zoomOutFine();
+        else if (op == "trg")
+            f.gen->zoomTrg();
+        else
+            f.gen->zoomAll();
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toBool(), true);
+        QCOMPARE(f.gen->getSmpPerPixel(), wantSpp);
+        if (!qIsNaN(wantCentre))
+            QVERIFY(std::abs(f.gen->getSmpOffset() + 400 * wantSpp - wantCentre) < 1e-9);
+        if (!qIsNaN(wantOff))
+            QCOMPARE(f.gen->getSmpOffset(), wantOff);
+        QCOMPARE(f.gen->frame()->smpPerPixel, wantSpp);
+    }
+
     void moveDecodeFillsTheMiddleHalf()
     {
         Fixture f(100000);

@@ -195,8 +195,20 @@ private slots:
         DataFile df;
         df.smpData = &s;
         QSignalSpy spy(&df, &DataFile::sigReportProgress);
+        // The first report reaches the dialog before any that closes it.
+        QString title, message;
+        // Queued to df, so that nothing left in the queue outlives this test.
+        connect(&df, &DataFile::sigReportProgress, &df, [&](int) {
+            auto* dlg = qobject_cast<MyProgressDlg*>(QApplication::activeModalWidget());
+            if (dlg && title.isEmpty()) {
+                title = dlg->windowTitle();
+                message = dlg->labelMsg->text();
+            }
+        }, Qt::QueuedConnection);
         QVERIFY(df.loadData(p, offset));
         QCOMPARE(df.inThread, threaded);
+        QCOMPARE(title, threaded ? QStringLiteral("Open File") : QString());
+        QCOMPARE(message, threaded ? QStringLiteral("Loading file, please wait...") : QString());
         QCOMPARE(s.smpCount, n);
         QCOMPARE(s.getTwoPointEdgeNum(0, 0, n - 1), n - 1);
         QCOMPARE(s.getPointLevel(0, n - 1), int((n - 1) & 1));

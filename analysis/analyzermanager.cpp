@@ -79,7 +79,7 @@ AnalyzerManager::AnalyzerManager(QObject* parent) : QObject(parent)
 AnalyzerManager::~AnalyzerManager()
 {
     // Waits for a demo thread that is making copies right now.
-    setSimuAnalyzerProvider(nullptr);
+    dropSimuAnalyzerProvider(this);
     handshake();
     endExport(nullptr);
     freeAllRecords();

@@ -14,6 +14,13 @@ void setSimuAnalyzerProvider(SimuAnalyzerProvider* p)
     provider = p;
 }
 
+void dropSimuAnalyzerProvider(SimuAnalyzerProvider* p)
+{
+    QMutexLocker lock(&providerMutex);
+    if (provider == p)
+        provider = nullptr;
+}
+
 QVector<SimuAnalyzer> getSimuAnalyzers(long long sampleRate)
 {
     QMutexLocker lock(&providerMutex);

@@ -37,6 +37,8 @@ protected:
 // Registration; null unregisters. An unregister waits for a call that is
 // still making copies, so the provider may go away once it returns.
 void setSimuAnalyzerProvider(SimuAnalyzerProvider* provider);
+// Unregisters the provider when it is the registered one.
+void dropSimuAnalyzerProvider(SimuAnalyzerProvider* provider);
 // Copies from the registered provider; empty without one.
 QVector<SimuAnalyzer> getSimuAnalyzers(long long sampleRate);
 // Frees every copy with its own plug-in's function and empties the list.

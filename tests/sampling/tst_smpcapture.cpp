@@ -325,5 +325,5 @@ void TstSmpCapture::streamByteForm()
     QVERIFY2(sameAsScript(s, chns, halves, 29 * 16, &why), qPrintable(why));
 }
 
-QTEST_MAIN(TstSmpCapture)
+QTEST_GUILESS_MAIN(TstSmpCapture)
 #include "tst_smpcapture.moc"

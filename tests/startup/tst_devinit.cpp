@@ -540,6 +540,9 @@ void TstDevInit::replugDuringWait()
     devInit->init();
     QVERIFY(rig.waitFor(1, 0));
     QTRY_VERIFY_WITH_TIMEOUT(!emu_is_plugged(), 5000);
+    // The hot-plug monitor sees a change of the device count: let it see
+    // the controller gone before it comes back.
+    QTRY_VERIFY_WITH_TIMEOUT(!devSupport->isDevOpen(), 5000);
     // Plugged in again, firmware running: the waiting attach thread ends
     // silently and start-up goes on.
     emu_set_firmware_running(1);
@@ -617,5 +620,5 @@ void TstDevInit::shutdownDuringWait()
     QVERIFY(devInit == nullptr);
 }
 
-QTEST_MAIN(TstDevInit)
+QTEST_GUILESS_MAIN(TstDevInit)
 #include "tst_devinit.moc"

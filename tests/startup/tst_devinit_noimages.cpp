@@ -53,5 +53,5 @@ void TstDevInitNoImages::fpgaBadModel()
     QCOMPARE(devInit->thrRenumDone->loadFpgaFw(10, 0), int(InitErrNoImage));
 }
 
-QTEST_MAIN(TstDevInitNoImages)
+QTEST_GUILESS_MAIN(TstDevInitNoImages)
 #include "tst_devinit_noimages.moc"

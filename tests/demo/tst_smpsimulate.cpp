@@ -3,7 +3,9 @@
 
 #include "demotesthelp.h"
 
+#include "device/dev7329.h"
 #include "device/simuanalyzers.h"
+#include "device/smpdataosc.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -29,6 +31,9 @@ private slots:
     void stoppedRepeatPass();
     void repeatRegenerates();
     void failedConversion();
+    void analogTables();
+    void analogCapture_data();
+    void analogCapture();
 
 private:
     std::unique_ptr<DevBase> dev;
@@ -218,6 +223,61 @@ void TstSmpSimulate::failedConversion()
     const SmpData* s = dev->displayedSmpData();
     QVERIFY(s->smpCount > 0);
 #endif
+}
+
+void TstSmpSimulate::analogTables()
+{
+    QVector<int> even(128, 0), odd(64, 0);
+    for (int i : {8, 9, 24, 25, 40, 41, 104, 105, 120, 121})
+        even[i] = 1;
+    even[47] = 90;
+    even[111] = -90;
+    for (int i : {8, 9, 56, 57})
+        odd[i] = 1;
+    odd[16] = 5, odd[17] = 45, odd[18] = 85;
+    for (int i = 19; i <= 47; ++i)
+        odd[i] = 90;
+    odd[24] = odd[25] = odd[40] = odd[41] = 89;
+    odd[48] = 85, odd[49] = 45, odd[50] = 5;
+    for (int chn = 0; chn < 4; ++chn) {
+        int n = 0;
+        const int* t = SmpSimulate::analogTable(chn, &n);
+        const QVector<int> want = chn % 2 ? odd : even;
+        QCOMPARE(QVector<int>(t, t + n), want);
+    }
+}
+
+void TstSmpSimulate::analogCapture_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::newRow("single") << int(SmpStartSingle);
+    QTest::newRow("repeat, stopped") << int(SmpStartRepeat);
+}
+
+void TstSmpSimulate::analogCapture()
+{
+    QFETCH(int, mode);
+    dev.reset(new Dev7329);
+    devUsing = dev.get();
+    QCOMPARE(int(dev->workMode), int(WorkModeOsc));
+    QSignalSpy sta(dev.get(), &DevBase::sigSmpSta);
+    QSignalSpy ready(dev.get(), &DevBase::sigSmpDataReady);
+    dev->smpStart(SmpStartMode(mode));
+    if (mode != SmpStartSingle) {
+        QTRY_VERIFY_WITH_TIMEOUT(ready.count() >= 3, 20000);   // the start's and two passes
+        dev->smpStop();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!dev->smpRunning, 20000);
+    dev->smpStopAndWait();
+    QCoreApplication::processEvents();
+    QCOMPARE(sta.first()[0].toInt(), int(SmpStaIdle));
+    QCOMPARE(sta.last()[0].toInt(), int(SmpStaDone));
+    QCOMPARE(sta.size(), 2);
+    // Analog passes are shown one by one; no decode follows.
+    QVERIFY(!ready.contains(QVariantList{1}));
+    const SmpDataOsc* s = dev->displayedSmpDataOsc();
+    QVERIFY(s->hasValidDataA(0));
+    QVERIFY(s->hasValidDataA(1));
 }
 
 QTEST_GUILESS_MAIN(TstSmpSimulate)

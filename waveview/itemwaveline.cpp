@@ -4,6 +4,7 @@
 #include "libanalyzer/analyzer.h"
 
 #include <QFontMetrics>
+#include <QTransform>
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -13,6 +14,9 @@
 namespace {
 
 WaveAnalyzerSource* anlySource = nullptr;
+
+// Above this many separate edge columns a row stamps them as one stretched strip.
+constexpr int stripColumns = 48;
 
 QColor grey(int i)
 {
@@ -126,27 +130,27 @@ void ItemWaveLine::drawTrace(QPainter* painter, const WaveFrame& f)
         return;
     // Each record is filled as the rectangle a square-capped line of width w
     // covers: the raster engine fills a batch of rectangles many times faster
-    // than it strokes the same lines. Adjacent edge columns (a dense stretch)
-    // merge into one block.
+    // than it strokes the same lines. Adjacent edge columns merge into one.
     const int w = Config::pixel(1);
     const int hw = w / 2;
     const int yHigh = levelHigh(height);
     const int yLow = levelLow(height);
     const int colTop = yHigh - hw;
     const int colHeight = yLow - yHigh + w;
+    const QColor c = Config::colorWaveLine ? color : grey(0);
+
     rectBuf.resize(0);
     rectBuf.reserve(n);
-    int lastCol = -2;
+    colBuf.resize(0);
     for (int i = 0; i < n; ++i) {
         const WaveLine& l = lines[i];
         const int left = l.x * w;
         switch (l.type) {
         case 2:
-            if (l.x == lastCol + 1 && !rectBuf.isEmpty())
-                rectBuf.last().setRight(left + w - 1);
+            if (!colBuf.isEmpty() && colBuf.last().right() + 1 == left)
+                colBuf.last().setRight(left + w - 1);
             else
-                rectBuf.append(QRect(left, colTop, w, colHeight));
-            lastCol = l.x;
+                colBuf.append(QRect(left, colTop, w, colHeight));
             break;
         case 1:
         case 0:
@@ -156,10 +160,30 @@ void ItemWaveLine::drawTrace(QPainter* painter, const WaveFrame& f)
             break;
         }
     }
+
+    // Many separate columns (a dense stretch) go, under a whole-pixel
+    // translation, as one row of pixels stretched to the column height: one
+    // blend per scanline instead of one span per column and scanline.
+    const QTransform& t = painter->worldTransform();
+    const bool strip = colBuf.size() > stripColumns && width > 0 && t.type() <= QTransform::TxTranslate
+                       && t.dx() == std::floor(t.dx()) && t.dy() == std::floor(t.dy());
+    if (!strip)
+        rectBuf += colBuf;
     painter->setPen(Qt::NoPen);
-    painter->setBrush(Config::colorWaveLine ? color : grey(0));
+    painter->setBrush(c);
     painter->drawRects(rectBuf);
     painter->setBrush(Qt::NoBrush);
+    if (strip) {
+        if (colStrip.width() != width)
+            colStrip = QImage(width, 1, QImage::Format_ARGB32_Premultiplied);
+        colStrip.fill(Qt::transparent);
+        quint32* px = reinterpret_cast<quint32*>(colStrip.scanLine(0));
+        const quint32 argb = qPremultiply(c.rgba());
+        for (const QRect& r : colBuf)
+            for (int x = std::max(0, r.left()), e = std::min(width, r.right() + 1); x < e; ++x)
+                px[x] = argb;
+        painter->drawImage(QRect(0, colTop, width, colHeight), colStrip);
+    }
 }
 
 void ItemWaveLine::collectDecoded(const WaveFrame& f, std::vector<Bubble>* bubbles,

@@ -7,6 +7,7 @@
 
 #include <QColor>
 #include <QGraphicsItem>
+#include <QImage>
 #include <QRect>
 #include <QString>
 #include <QVector>
@@ -71,5 +72,7 @@ private:
     QColor color;
     int width = 0;
     int height = 0;
-    QVector<QRect> rectBuf;   // reused by every paint
+    QVector<QRect> rectBuf;   // runs, reused by every paint
+    QVector<QRect> colBuf;    // edge columns, adjacent ones merged
+    QImage colStrip;          // edge columns of one scanline, reused
 };

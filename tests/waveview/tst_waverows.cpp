@@ -144,6 +144,10 @@ private slots:
         chns.push_back(uartChn(uartText, uartStart, uartSpb, 3, {2}));
         chns.push_back(Chn{1, {400}});   // high, then low from sample 400
         chns.push_back(Chn{0, {100, 300, 500}});
+        Chn dense;   // edges 1 to 6 samples apart: hundreds of separate columns
+        for (long long p = 3, k = 0; p < 4000; p += 1 + (k++ * 7) % 6)
+            dense.edges.push_back(p);
+        chns.push_back(dense);
         store = makeStore(chns, 4000, 1000000);
         gen.reset(new WaveDataGen());
         const SmpData* s = store.get();
@@ -222,6 +226,62 @@ private slots:
             QVERIFY2(near(at(img, 400, y), trace), qPrintable(QString::number(y)));
         QVERIFY(near(at(img, 400, yLow + 1), paper));
         QVERIFY(near(at(img, 799, yLow), trace));
+    }
+
+    void denseRowsMatchTheirRuns_data()
+    {
+        QTest::addColumn<double>("spp");
+        QTest::addColumn<int>("dx");
+        QTest::addColumn<int>("dy");
+        QTest::addColumn<bool>("coloured");
+        QTest::newRow("dense, in place") << 3.3 << 0 << 0 << false;
+        QTest::newRow("dense, translated") << 3.3 << 7 << 45 << true;
+        QTest::newRow("zoomed in") << 0.4 << 0 << 0 << false;
+        QTest::newRow("whole capture") << 5.0 << 3 << 2 << true;
+    }
+    void denseRowsMatchTheirRuns()
+    {
+        // Every pixel of the row is trace colour exactly where a record
+        // covers it: columns from yHigh to yLow, runs from x to x + width.
+        QFETCH(double, spp);
+        QFETCH(int, dx);
+        QFETCH(int, dy);
+        QFETCH(bool, coloured);
+        Config::colorWaveLine = coloured;
+        view(spp, 0.0);
+        const int h = 60;
+        ItemWaveLine item(3, gen.get());
+        item.setSize(800, h);
+        QImage img = blank(800 + dx, h + dy);
+        {
+            QPainter p(&img);
+            p.translate(dx, dy);
+            item.paint(&p, nullptr, nullptr);
+        }
+        const QColor trace = coloured ? item.traceColor() : grey(0);
+        std::vector<char> want(size_t(800 * h), 0);
+        const WaveLine* l = nullptr;
+        const int n = gen->frame()->getData(3, &l);
+        QVERIFY(n > 100);
+        const int yHigh = ItemWaveLine::levelHigh(h), yLow = ItemWaveLine::levelLow(h);
+        int columns = 0;
+        for (int i = 0; i < n; ++i) {
+            if (l[i].type == 2) {
+                ++columns;
+                for (int y = yHigh; y <= yLow; ++y)
+                    want[size_t(y * 800 + l[i].x)] = 1;
+            } else {
+                const int y = l[i].type == 1 ? yHigh : yLow;
+                for (int x = l[i].x; x <= l[i].x + l[i].width && x < 800; ++x)
+                    want[size_t(y * 800 + x)] = 1;
+            }
+        }
+        QVERIFY(columns > 48);
+        int wrong = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < 800; ++x)
+                wrong += near(at(img, x + dx, y + dy), trace, 0) != bool(want[size_t(y * 800 + x)]);
+        QCOMPARE(wrong, 0);
     }
 
     void traceColour_data()

@@ -130,7 +130,9 @@ void SmpCtrlStream::resetRun()
     headStart = 0;
     discardPass = false;
     std::fill(std::begin(prevSample), std::end(prevSample), uint16_t(0));
-    std::fill(std::begin(hitMask), std::end(hitMask), uint16_t(0));
+    cycleMask = 0xFFFF;
+    oddPending = false;
+    trgCount = 0;
     prevByte = 0;
 }
 
@@ -175,55 +177,108 @@ void SmpCtrlStream::trimToKeptStart()
 int SmpCtrlStream::getTrgIndex(const unsigned char* buf, int len, int firstOrdinal)
 {
     const int n = wordsPerCycle;
-    const int words = len / 2;
-    if (n <= 0 || n > 32 || words <= 0 || int(trgTypes.size()) < n)
+    if (n <= 0 || n > 32 || len <= 0 || int(trgTypes.size()) < n)
         return -1;
     const Tables& t = tables();
-    auto word = [buf](int j) { return uint16_t(buf[2 * j] | (buf[2 * j + 1] << 8)); };
     if (firstBuffer) {
         firstBuffer = false;
         // A capture has no sample before its first: an edge cannot be there.
-        for (int j = 0; j < n && j < words; ++j) {
-            const int o = (firstOrdinal + j) % n;
-            prevSample[o] = word(j) & 1;
-        }
-        for (int o = 0; o < firstOrdinal; ++o)
-            hitMask[o] = 0;
-    }
-    const int* types = trgTypes.data();
-    int o = firstOrdinal % n;
-    int cycles = 0;
-    for (int j = 0; j < words; ++j) {
-        const uint32_t w = word(j);
-        uint32_t hit;
-        switch (types[o]) {
-        case TrgLow: hit = ~w & 0xFFFF; break;
-        case TrgHigh: hit = w; break;
-        case TrgRise: {
-            const uint32_t x = (w << 1) | prevSample[o];
-            hit = uint32_t(t.rising[x >> 8]) << 8 | t.rising[x & 0x1FF];
-            break;
-        }
-        case TrgFall: {
-            const uint32_t x = (w << 1) | prevSample[o];
-            hit = t.falling[x >> 8] << 8 | t.falling[x & 0x1FF];
-            break;
-        }
-        default: hit = 0xFFFF; break;
-        }
-        prevSample[o] = uint16_t(w >> 15);
-        hitMask[o] = uint16_t(hit);
-        if (++o == n) {
-            o = 0;
-            ++cycles;
-            uint32_t m = 0xFFFF;
-            for (int k = 0; k < n; ++k)
-                m &= hitMask[k];
-            if (m != 0) {
-                const int bit = (m & 0xFF) ? t.lowest[m & 0xFF] : 8 + t.lowest[m >> 8];
-                return bit + (cycles - 1) * 16;
+        for (int j = 0; j < n && 2 * j + 1 < len; ++j)
+            prevSample[(firstOrdinal + j) % n] = buf[2 * j] & 1;
+        // A cycle begun before the capture cannot hold its trigger.
+        cycleMask = firstOrdinal % n == 0 ? 0xFFFF : 0;
+        oddPending = false;
+        trgCount = 0;
+        for (int o = 0; o < n; ++o) {
+            const int k = trgTypes[size_t(o)];
+            if (k >= TrgLow && k <= TrgFall) {
+                trgOrdinals[trgCount] = o;
+                trgKinds[trgCount] = k;
+                ++trgCount;
             }
         }
+    }
+    auto hitOf = [&t, this](int kind, int o, uint32_t w) -> uint32_t {
+        switch (kind) {
+        case TrgLow: return ~w & 0xFFFF;
+        case TrgHigh: return w;
+        case TrgRise: {
+            const uint32_t x = (w << 1) | prevSample[o];
+            return uint32_t(t.rising[x >> 8]) << 8 | t.rising[x & 0x1FF];
+        }
+        default: {
+            const uint32_t x = (w << 1) | prevSample[o];
+            return t.falling[x >> 8] << 8 | t.falling[x & 0x1FF];
+        }
+        }
+    };
+    auto found = [&t](uint32_t m, long long cycles) {
+        const int bit = (m & 0xFF) ? t.lowest[m & 0xFF] : 8 + t.lowest[m >> 8];
+        return int(bit + (cycles - 1) * 16);
+    };
+    const int* types = trgTypes.data();
+    // One word at ordinal o through the general path; true when it closed
+    // a cycle whose conditions all hold.
+    long long cycles = 0;
+    int o = firstOrdinal % n;
+    auto step = [&](uint32_t w) {
+        const int k = types[o];
+        if (k >= TrgLow && k <= TrgFall)
+            cycleMask &= hitOf(k, o, w);
+        prevSample[o] = uint16_t(w >> 15);
+        if (++o < n)
+            return false;
+        o = 0;
+        ++cycles;
+        const bool hit = cycleMask != 0;
+        if (!hit)
+            cycleMask = 0xFFFF;
+        return hit;
+    };
+
+    int pos = 0;
+    if (oddPending) {
+        oddPending = false;
+        pos = 1;
+        if (step(uint32_t(oddByte) | uint32_t(buf[0]) << 8))
+            return found(cycleMask, cycles);
+    }
+    // Up to the first cycle boundary word by word.
+    while (o != 0 && pos + 1 < len) {
+        const uint32_t w = uint32_t(buf[pos]) | uint32_t(buf[pos + 1]) << 8;
+        pos += 2;
+        if (step(w))
+            return found(cycleMask, cycles);
+    }
+    // Whole cycles: only the ordinals with a condition are looked at.
+    const int cycleBytes = 2 * n;
+    if (o == 0) {
+        const int tc = trgCount;
+        while (pos + cycleBytes <= len) {
+            const unsigned char* c = buf + pos;
+            uint32_t m = 0xFFFF;
+            for (int i = 0; i < tc; ++i) {
+                const int ord = trgOrdinals[i];
+                const uint32_t w = uint32_t(c[2 * ord]) | uint32_t(c[2 * ord + 1]) << 8;
+                m &= hitOf(trgKinds[i], ord, w);
+                prevSample[ord] = uint16_t(w >> 15);
+            }
+            pos += cycleBytes;
+            ++cycles;
+            if (m != 0)
+                return found(m, cycles);
+        }
+    }
+    // The cycle cut by the buffer end: completed by the next buffer.
+    while (pos + 1 < len) {
+        const uint32_t w = uint32_t(buf[pos]) | uint32_t(buf[pos + 1]) << 8;
+        pos += 2;
+        if (step(w))
+            return found(cycleMask, cycles);
+    }
+    if (pos < len) {
+        oddPending = true;
+        oddByte = buf[pos];
     }
     return -1;
 }

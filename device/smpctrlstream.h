@@ -72,9 +72,17 @@ private:
     DevBase* dev;
     long long headStart = 0;   // stream byte position of the queue head
 
-    // Word-search state carried across buffers.
+    // Word-search state carried across buffers: the previous sample of each
+    // ordinal, the AND of the hit masks of the cycle in progress, and the
+    // low byte of a word split across buffers.
     uint16_t prevSample[32] = {};
-    uint16_t hitMask[32] = {};
+    uint32_t cycleMask = 0xFFFF;
+    bool oddPending = false;
+    uint8_t oddByte = 0;
+    // Ordinals with a trigger condition, and their types.
+    int trgOrdinals[32] = {};
+    int trgKinds[32] = {};
+    int trgCount = 0;
     // Byte-search state.
     uint8_t prevByte = 0;
 };

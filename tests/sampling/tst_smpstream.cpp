@@ -75,6 +75,8 @@ private slots:
     void preTriggerWindowKept();
     void depthReachedStops();
     void byteForm();
+    void randomSplits_data();
+    void randomSplits();
     void readLength_data();
     void readLength();
 
@@ -289,6 +291,59 @@ void TstSmpStream::byteForm()
     QCOMPARE(dev->fillingSmpData()->trgPosition, 777LL - 36 * 16);
     QCOMPARE(ctrl->cycleOffset, 36 * 16 - 500);
     QCOMPARE(queued(), 1);
+}
+
+void TstSmpStream::randomSplits_data()
+{
+    QTest::addColumn<int>("seed");
+    for (int seed = 1; seed <= 12; ++seed)
+        QTest::newRow(qPrintable(QString::number(seed))) << seed;
+}
+
+void TstSmpStream::randomSplits()
+{
+    // Three channels (6-byte cycles): rising on 0, high on 1, none on 2;
+    // random levels, random buffer lengths (odd ones too). The trigger the
+    // stream finds must be the first sample where the conditions hold,
+    // found by brute force over flat arrays.
+    QFETCH(int, seed);
+    std::srand(unsigned(seed));
+    const long long samples = 16 * 2000;
+    static std::vector<std::vector<int>> lv;
+    lv.assign(3, std::vector<int>(size_t(samples)));
+    for (int c = 0; c < 3; ++c) {
+        int level = std::rand() & 1;
+        const int mean = c == 0 ? 400 : 40;
+        for (long long p = 0; p < samples; ++p) {
+            if (std::rand() % mean == 0)
+                level ^= 1;
+            lv[size_t(c)][size_t(p)] = level;
+        }
+    }
+    long long want = -1;
+    for (long long p = 1; p < samples && want < 0; ++p)
+        if (lv[0][size_t(p - 1)] == 0 && lv[0][size_t(p)] == 1 && lv[1][size_t(p)] == 1)
+            want = p;
+    QVERIFY(want > 0);
+
+    setUp(3, 0);
+    dev->setDChnTrg(1, TrgHigh);
+    QVERIFY(dev->setSmpDepth(4));   // 5 M: the depth is never reached here
+    ctrl->prepareRun();
+    ctrl->resetRun();
+    const auto data = words(3, samples, [](int c, long long p) { return lv[size_t(c)][size_t(p)]; });
+    size_t off = 0;
+    while (off < data.size() && dev->runSta != SmpStaSampling) {
+        const size_t len = std::min(data.size() - off, size_t(1 + std::rand() % 50));
+        feed(data, off, len);
+        off += len;
+    }
+    QCOMPARE(int(dev->runSta), int(SmpStaSampling));
+    const int r = 2 * ctrl->wordsPerCycle;
+    QCOMPARE(ctrl->bytesDropped % r, 0LL);
+    QCOMPARE(ctrl->bytesDropped / r * 16 + dev->fillingSmpData()->trgPosition, want);
+    QVERIFY(dev->fillingSmpData()->trgPosition < 16);
+    QVERIFY(queued() <= 3);
 }
 
 void TstSmpStream::readLength_data()

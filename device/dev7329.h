@@ -4,8 +4,8 @@
 // The factory gives its code the demo device, so it exists only where code
 // creates it directly.
 //
-// The analog settings and their setters live here until the device object
-// carries them for every model; all of them take the GUI thread.
+// The analog settings and their setters belong to DevBase, so the panels reach
+// them through devUsing; this class adds the calibration and the connection.
 
 #include "device/devbase.h"
 
@@ -41,38 +41,7 @@ public:
     static bool isCalibRecordValid(const unsigned char* rec, int len);
     // Plain sum of len bytes taken as unsigned.
     static quint32 getCheckSum(const unsigned char* data, int len);
-    // The offset register word of a channel at its current settings.
-    int offsetWord(int chn) const;
-
-    // --- analog settings
-    QStringList getVoltDivStringList(int chn) const;
-    QStringList getATimeDivStringList() const;
-    void setAChnEna(const QVector<bool>& ena);
-    void setAChnEna();
-    void setATrgType(int type);
-    bool setATrgPercent(int percent);
-    void setATrgVolt(int chn, double level);
-    bool setATrgChn(int chn);
-    void setAProbeRate(int chn, int rate);
-    void setACoupling(int chn, int coupling);
-    void setACoupling();
-    void setAVoltDivIndex(int chn, int index);
-    bool setAVoltDivValue(int chn, int mV);
-    int getAVoltDivValue(int chn) const;
-    void setATimeDivIndex(int index);
-    bool setATimeDivValue(int ns);
-    void setAChnOffset(int chn, int offset);
-    void setAChnOffset();
-    void setAChnGain();
-    void saveAMathSet();
-    void saveSmpCtrlSet();
-    void resetAutoScaleSet();
-    void loadAChnSettings();
 
 private:
-    bool validChn(int chn) const { return chn >= 0 && chn < aChnEna.size(); }
-    void saveDev(const char* key, const QString& value);
-    void saveIntList(const char* key, const QVector<int>& list);
-    void writeWords(int reg, const QVector<int>& words);
     int readCalib(int addr, unsigned char* rec);
 };

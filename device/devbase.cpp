@@ -469,10 +469,11 @@ int DevBase::reqSmpSettings()
             const double scaled = std::trunc(x * halfScreenCodeList[vi] / 5.0);
             if (std::isfinite(scaled) && std::fabs(scaled) < 2.0e6) {
                 const int v = int(scaled) * 1000;
-                const int s0 = calibData.slope[0];
-                const int s1 = calibData.slope[1];
-                a = (s0 != 0 ? v / s0 : 0) - calibData.zeroDual[2 * s];
-                b = (s1 != 0 ? v / s1 : 0) - calibData.zeroDual[2 * s + 1];
+                // A slope of 0 or less is a damaged calibration: use the default.
+                const int s0 = calibData.slope[0] > 0 ? calibData.slope[0] : 1000;
+                const int s1 = calibData.slope[1] > 0 ? calibData.slope[1] : 1000;
+                a = v / s0 - calibData.zeroDual[2 * s];
+                b = v / s1 - calibData.zeroDual[2 * s + 1];
             }
         }
     }

@@ -184,6 +184,34 @@ public:
     virtual void setWorkMode(DevWorkMode mode);
     virtual void saveCalibParam() {}
 
+    // --- analog settings (oscilloscope work mode; GUI thread)
+    // The offset register word of a channel at its current settings.
+    int offsetWord(int chn) const;
+
+    QStringList getVoltDivStringList(int chn) const;
+    QStringList getATimeDivStringList() const;
+    void setAChnEna(const QVector<bool>& ena);
+    void setAChnEna();
+    void setATrgType(int type);
+    bool setATrgPercent(int percent);
+    void setATrgVolt(int chn, double level);
+    bool setATrgChn(int chn);
+    void setAProbeRate(int chn, int rate);
+    void setACoupling(int chn, int coupling);
+    void setACoupling();
+    void setAVoltDivIndex(int chn, int index);
+    bool setAVoltDivValue(int chn, int mV);
+    int getAVoltDivValue(int chn) const;
+    void setATimeDivIndex(int index);
+    bool setATimeDivValue(int ns);
+    void setAChnOffset(int chn, int offset);
+    void setAChnOffset();
+    void setAChnGain();
+    void saveAMathSet();
+    void saveSmpCtrlSet();
+    void resetAutoScaleSet();
+    void loadAChnSettings();
+
     // --- connection and registers
     bool queryDevFunction(DevFunction f) const;
     void devDisconnect();
@@ -302,6 +330,11 @@ protected:
     int regWrite(int reg, const unsigned char* data, int len);
     int regRead(int reg, unsigned char* data, int len);
     int vendorWrite(unsigned char req, unsigned short value, const unsigned char* data, int len);
+
+    bool validAChn(int chn) const { return chn >= 0 && chn < aChnEna.size(); }
+    void saveDev(const char* key, const QString& value);
+    void saveIntList(const char* key, const QVector<int>& list);
+    void writeWords(int reg, const QVector<int>& words);
 
 private:
     // A start that cannot reach the instrument ends like a run that failed.

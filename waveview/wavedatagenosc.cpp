@@ -1,6 +1,6 @@
 #include "waveview/wavedatagenosc.h"
 
-#include "device/dev7329.h"
+#include "device/devbase.h"
 #include "device/smpdataosc.h"
 
 #include <algorithm>
@@ -38,10 +38,9 @@ SmpDataOsc* WaveDataGenOsc::store()
     return devUsing->smpDataOscIdx == 2 ? devUsing->smpDataOsc[1] : devUsing->smpDataOsc[0];
 }
 
-Dev7329* WaveDataGenOsc::oscDev()
+DevBase* WaveDataGenOsc::oscDev()
 {
-    // The analog setters belong to the oscilloscope model.
-    return qobject_cast<Dev7329*>(devUsing);
+    return devUsing;
 }
 
 void WaveDataGenOsc::freeLines()
@@ -229,7 +228,7 @@ void WaveDataGenOsc::genData()
     autoScaleChn = int(std::find(chnScaleState.begin(), chnScaleState.end(), 1) - chnScaleState.begin());
     if (autoScaleChn >= n)
         autoScaleChn = -1;
-    Dev7329* d = oscDev();
+    DevBase* d = oscDev();
     if (autoScaleChn >= 0) {
         autoScaleState = 2;
         if (d)
@@ -326,7 +325,7 @@ void WaveDataGenOsc::setAutoScaleStart()
 
 int WaveDataGenOsc::setAutoScaleVoltDiv(int chn)
 {
-    Dev7329* d = oscDev();
+    DevBase* d = oscDev();
     SmpDataOsc* s = store();
     if (!d || !s || chn < 0 || chn >= chnCount() || d->voltDivList.isEmpty())
         return 2;
@@ -365,7 +364,7 @@ int WaveDataGenOsc::setAutoScaleVoltDiv(int chn)
 
 int WaveDataGenOsc::setAutoScaleTimeDiv(int chn)
 {
-    Dev7329* d = oscDev();
+    DevBase* d = oscDev();
     if (!d || chn < 0 || chn >= chnCount())
         return 4;
     if (!paramValid.value(ParamNum * chn + 6)) {

@@ -14,7 +14,7 @@
 #include <vector>
 
 class DevBase;
-class Dev7329;
+class DevBase;
 class SmpDataOsc;
 
 class WaveDataGenOsc : public QThread
@@ -67,7 +67,7 @@ signals:
 private:
     int chnCount() const { return smpPerPixel.size(); }
     static SmpDataOsc* store();
-    static Dev7329* oscDev();
+    static DevBase* oscDev();
     qint64 timeDivNs() const;
     double rateOf(int chn) const;
     double sppByInteger(int chn) const;

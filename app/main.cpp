@@ -8,6 +8,8 @@
 #include "device/smpctrlfactory.h"
 
 #include <QApplication>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QTimer>
 
 namespace {
@@ -51,6 +53,14 @@ int main(int argc, char* argv[])
 
         MainWindow* w = new MainWindow(nullptr);
         closer.setWindow(w);
+        // F5 starts a single capture (the toolbar's single button, until the
+        // toolbar takes the shortcut over).
+        auto* single = new QShortcut(QKeySequence(Qt::Key_F5), w);
+        single->setAutoRepeat(false);
+        QObject::connect(single, &QShortcut::activated, [] {
+            if (devUsing)
+                devUsing->smpStart(SmpStartSingle);
+        });
         w->show();
         devSupport->registerNotification(reinterpret_cast<void*>(&libusbHotplugCallback));
         QTimer::singleShot(200, Qt::CoarseTimer, devInit, &libusbHotplugCallback);

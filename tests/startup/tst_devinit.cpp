@@ -242,7 +242,6 @@ void TstDevInit::stageSequence()
         waited = s[i].value;
         ++i;
     }
-    QVERIFY(waited >= 200);   // a 700 ms re-enumeration is waited for
     QCOMPARE(s[i++], (Sta{2, 0, 0}));
     // VX2127: 4096 bytes, sent as 8192.
     QCOMPARE(s[i++], (Sta{4, 0, 50}));

@@ -9,7 +9,6 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QSaveFile>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstring>
@@ -63,30 +62,16 @@ void DataFile::int32ToByte4(int v, char* p)
 
 // ---------------------------------------------------------------- heads
 
-static bool headFromConfig(QByteArray* head, bool whole, const QString& device)
-{
-    head->clear();
-    QTemporaryDir dir;
-    if (!dir.isValid())
-        return false;
-    const QString path = dir.filePath(QStringLiteral("head.vtset"));
-    if (!(whole ? Config::saveConfig(path) : Config::saveMinConfig(path, device)))
-        return false;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    *head = f.readAll();
-    return !head->isEmpty();
-}
-
 bool DataFile::minConfigHead(const QString& deviceName, QByteArray* head)
 {
-    return headFromConfig(head, false, deviceName);
+    *head = Config::minConfigText(deviceName);
+    return !head->isEmpty();
 }
 
 bool DataFile::fullConfigHead(QByteArray* head)
 {
-    return headFromConfig(head, true, QString());
+    *head = Config::configText();
+    return !head->isEmpty();
 }
 
 // ---------------------------------------------------------------- jobs and thread

@@ -111,18 +111,30 @@ void Config::versionCheck()
         saveGlobalParam(QStringLiteral("version"), curVersion.ToString());
 }
 
+QByteArray Config::documentText(QDomDocument const& doc)
+{
+    QByteArray bytes;
+    QTextStream ts(&bytes, QIODevice::WriteOnly);
+    ts.setCodec("UTF-8");
+    doc.save(ts, 4, QDomNode::EncodingFromTextStream);
+    ts.flush();
+    return bytes;
+}
+
+QByteArray Config::configText()
+{
+    return documentText(cfgDoc);
+}
+
 bool Config::writeDocument(QDomDocument const& doc, QString const& path)
 {
     // Written beside the target and renamed over it, so a failed write never
     // leaves a truncated settings file behind.
+    const QByteArray bytes = documentText(doc);
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Text))
+    if (!f.open(QIODevice::WriteOnly))
         return false;
-    QTextStream ts(&f);
-    ts.setCodec("UTF-8");
-    doc.save(ts, 4, QDomNode::EncodingFromTextStream);
-    ts.flush();
-    if (ts.status() != QTextStream::Ok || f.error() != QFileDevice::NoError) {
+    if (f.write(bytes) != bytes.size()) {
         f.cancelWriting();
         return false;
     }

@@ -95,6 +95,9 @@ public:
     static bool extractConfig(QString const& path, QByteArray& head);
     static bool replaceConfig(QByteArray const& head);
     static bool saveMinConfig(QString const& path, QString const& device);
+    // The bytes saveConfig and saveMinConfig write, for a file that carries more after them.
+    static QByteArray configText();
+    static QByteArray minConfigText(QString const& device);
     static QString getSaveFileName(int type);
     static QString getOpenFileName();
     static QString saveFilter(int type, QString* suffix = nullptr);
@@ -120,6 +123,7 @@ public:
     static QRect chooseWindowGeometry(QString const& stored, QVector<QRect> const& screens);
 
 private:
+    static QByteArray documentText(QDomDocument const& doc);
     static bool writeDocument(QDomDocument const& doc, QString const& path);
     static void keepUnreadableFile();
 };

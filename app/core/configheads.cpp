@@ -103,10 +103,22 @@ bool Config::replaceConfig(QByteArray const& head)
     return true;
 }
 
+static QDomDocument minConfigDocument(QString const& device);
+
 bool Config::saveMinConfig(QString const& path, QString const& device)
 {
+    return writeDocument(minConfigDocument(device), path);
+}
+
+QByteArray Config::minConfigText(QString const& device)
+{
+    return documentText(minConfigDocument(device));
+}
+
+static QDomDocument minConfigDocument(QString const& device)
+{
     QDomDocument copy;
-    copy.setContent(cfgDoc.toByteArray());
+    copy.setContent(Config::cfgDoc.toByteArray());
     static const char* const keep[] = {"version",       "devModel",      "chnShowIndex", "chnShowMultip",
                                        "chnShowName",   "lgcMeasure",    "oscMeasureEna", "oscMeasureChn",
                                        "oscCursorEna",  "oscCursorChn"};
@@ -131,7 +143,7 @@ bool Config::saveMinConfig(QString const& path, QString const& device)
             devices.removeChild(n);
         n = next;
     }
-    return writeDocument(copy, path);
+    return copy;
 }
 
 QString Config::saveFilter(int type, QString* suffix)

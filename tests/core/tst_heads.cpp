@@ -213,6 +213,12 @@ private slots:
         QCOMPARE(Config::readGlobalParam("userLang"), QStringLiteral("zh-CN"));
         QCOMPARE(Config::readDeviceParam("VX2127", "smpMode"), QStringLiteral("1"));
 
+        // The same bytes are available without a file, for a data file written in one go.
+        QCOMPARE(Config::minConfigText("VX3127"), readFile(p));
+        const QString full = env->path("full.vtset");
+        QVERIFY(Config::saveConfig(full));
+        QCOMPARE(Config::configText(), readFile(full));
+
         // It is a head that extractConfig finds and replaceConfig takes.
         QByteArray head;
         QVERIFY(Config::extractConfig(p, head));

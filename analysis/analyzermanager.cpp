@@ -13,13 +13,17 @@
 #include <QLibrary>
 #include <QMetaMethod>
 #include <QMetaType>
-#include <QMutexLocker>
 
+#include <chrono>
 #include <cstring>
 
 Q_DECLARE_METATYPE(Analyzer*)
 
 AnalyzerManager* AnalyzerManager::me = nullptr;
+std::atomic<bool> AnalyzerManager::modifyBusy{false};
+std::atomic<bool> AnalyzerManager::interruptAnly{false};
+std::mutex AnalyzerManager::modifyMutex;
+std::condition_variable AnalyzerManager::modifyCond;
 
 namespace {
 
@@ -484,34 +488,33 @@ void AnalyzerManager::handshake()
         return;
     }
     emit modifyPrepared();
-    QMutexLocker lock(&modifyMutex);
+    std::unique_lock<std::mutex> lock(modifyMutex);
+    // Woken by clearModifyBusy; the timeout also catches a list thread that
+    // clears the flag directly.
     while (modifyBusy.load())
-        modifyCond.wait(&modifyMutex, 1);
+        modifyCond.wait_for(lock, std::chrono::milliseconds(1));
 }
 
 void AnalyzerManager::setInterruptAnly(bool on)
 {
-    if (me)
-        me->interruptAnly = on;
+    interruptAnly = on;
 }
 
 bool AnalyzerManager::isInterruptAnly()
 {
-    return me && me->interruptAnly.load();
+    return interruptAnly.load();
 }
 
 bool AnalyzerManager::isModifyBusy()
 {
-    return me && me->modifyBusy.load();
+    return modifyBusy.load();
 }
 
 void AnalyzerManager::clearModifyBusy()
 {
-    if (!me)
-        return;
-    QMutexLocker lock(&me->modifyMutex);
-    me->modifyBusy = false;
-    me->modifyCond.wakeAll();
+    std::lock_guard<std::mutex> lock(modifyMutex);
+    modifyBusy = false;
+    modifyCond.notify_all();
 }
 
 // ---------------------------------------------------------------- decoding
@@ -700,7 +703,7 @@ void AnalyzerManager::refreshSimuTemplates()
         t.append({rec.fileInterface.createAnalyzer, rec.fileInterface.destroyAnalyzer,
                   QByteArray(text ? text : "")});
     }
-    QMutexLocker lock(&simuMutex);
+    std::lock_guard<std::mutex> lock(simuMutex);
     simuTemplates.swap(t);
 }
 
@@ -708,7 +711,7 @@ QVector<SimuAnalyzer> AnalyzerManager::makeSimuAnalyzers(long long sampleRate)
 {
     QVector<SimuTemplate> t;
     {
-        QMutexLocker lock(&simuMutex);
+        std::lock_guard<std::mutex> lock(simuMutex);
         t = simuTemplates;
     }
     QVector<SimuAnalyzer> out;

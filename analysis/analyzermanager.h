@@ -14,14 +14,14 @@
 #include "libanalyzer/analyzerdata.h"
 #include "libanalyzer/analyzertypes.h"
 
-#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVector>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 class Analyzer;
 class AnalyzerResults;
@@ -151,10 +151,12 @@ private:
     int currentModel() const;
     int channelCount() const;
 
-    std::atomic<bool> modifyBusy{false};
-    std::atomic<bool> interruptAnly{false};
-    QMutex modifyMutex;
-    QWaitCondition modifyCond;
+    // Process-wide, so the list thread may poll them whether or not a host
+    // exists at that moment.
+    static std::atomic<bool> modifyBusy;
+    static std::atomic<bool> interruptAnly;
+    static std::mutex modifyMutex;
+    static std::condition_variable modifyCond;
     int newAnalyzerIndex = -1;
     QString analyzerDir;
     QVector<AnalyzerUsing> usingList;
@@ -168,6 +170,6 @@ private:
         DestroyAnalyzerFn destroy;
         QByteArray settings;
     };
-    QMutex simuMutex;
+    std::mutex simuMutex;
     QVector<SimuTemplate> simuTemplates;
 };

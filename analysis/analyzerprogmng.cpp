@@ -2,7 +2,6 @@
 
 #include "libanalyzer/analyzer.h"
 
-#include <QMutexLocker>
 
 namespace {
 std::atomic<quint64> runCounter{0};
@@ -21,7 +20,7 @@ void AnalyzerProgMng::startWorkThread()
     if (isRunning())
         return;
     {
-        QMutexLocker lock(&parkMutex);
+        std::lock_guard<std::mutex> lock(parkMutex);
         released = false;
     }
     stopRequested = false;
@@ -44,10 +43,9 @@ void AnalyzerProgMng::stopWorkThread()
     // A stop on request is acknowledged by not reporting: the requester joins.
     if (!stopRequested.load())
         emit sigStopWorkThread(this, analyzer, gen.load());
-    QMutexLocker lock(&parkMutex);
+    std::unique_lock<std::mutex> lock(parkMutex);
     parked = true;
-    while (!released)
-        parkCond.wait(&parkMutex);
+    parkCond.wait(lock, [this]() { return released; });
     parked = false;
 }
 
@@ -58,9 +56,9 @@ void AnalyzerProgMng::reportProgress(double p)
 
 void AnalyzerProgMng::release()
 {
-    QMutexLocker lock(&parkMutex);
+    std::lock_guard<std::mutex> lock(parkMutex);
     released = true;
-    parkCond.wakeAll();
+    parkCond.notify_all();
 }
 
 void AnalyzerProgMng::stopAndJoin()
@@ -72,6 +70,7 @@ void AnalyzerProgMng::stopAndJoin()
         analyzer->StopWorkerThread();
     release();
     wait();
+    afterJoin();
 }
 
 void AnalyzerProgMng::joinFinished()
@@ -80,4 +79,13 @@ void AnalyzerProgMng::joinFinished()
         return;
     release();
     wait();
+    afterJoin();
+}
+
+void AnalyzerProgMng::afterJoin()
+{
+    // The worker's last touch of this object is its unlock when it leaves
+    // the park; taking the lock makes that visible to thread checkers that
+    // do not see the join itself.
+    std::lock_guard<std::mutex> lock(parkMutex);
 }

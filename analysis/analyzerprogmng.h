@@ -10,11 +10,11 @@
 
 #include "libanalyzer/progressmanager.h"
 
-#include <QMutex>
 #include <QThread>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 class Analyzer;
 
@@ -52,12 +52,13 @@ protected:
 
 private:
     void release();
+    void afterJoin();
 
     std::atomic<double> progress{0.0};
     std::atomic<quint64> gen{0};
     std::atomic<bool> stopRequested{false};
     std::atomic<bool> parked{false};
-    QMutex parkMutex;
-    QWaitCondition parkCond;
+    std::mutex parkMutex;
+    std::condition_variable parkCond;
     bool released = false;   // guarded by parkMutex
 };

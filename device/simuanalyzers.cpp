@@ -1,29 +1,28 @@
 #include "device/simuanalyzers.h"
 
-#include <QMutex>
-#include <QMutexLocker>
+#include <mutex>
 
 namespace {
-QMutex providerMutex;
+std::mutex providerMutex;
 SimuAnalyzerProvider* provider = nullptr;
 }
 
 void setSimuAnalyzerProvider(SimuAnalyzerProvider* p)
 {
-    QMutexLocker lock(&providerMutex);
+    std::lock_guard<std::mutex> lock(providerMutex);
     provider = p;
 }
 
 void dropSimuAnalyzerProvider(SimuAnalyzerProvider* p)
 {
-    QMutexLocker lock(&providerMutex);
+    std::lock_guard<std::mutex> lock(providerMutex);
     if (provider == p)
         provider = nullptr;
 }
 
 QVector<SimuAnalyzer> getSimuAnalyzers(long long sampleRate)
 {
-    QMutexLocker lock(&providerMutex);
+    std::lock_guard<std::mutex> lock(providerMutex);
     if (!provider)
         return {};
     return provider->makeSimuAnalyzers(sampleRate);

@@ -16,6 +16,21 @@ inline QThread* makeWorker(DevBase* d, int kind)
     return kind == SmpWorkerSimulate ? new SmpSimulate(d) : nullptr;
 }
 
+// Records the device object's run reports. The reports come from the demo
+// thread, so they are received queued in the test's thread (a signal spy
+// would append on the emitting thread while the test reads).
+class DevRecorder : public QObject
+{
+public:
+    explicit DevRecorder(DevBase* d)
+    {
+        connect(d, &DevBase::sigSmpSta, this, [this](int s, int e, int v) { sta.append({s, e, v}); });
+        connect(d, &DevBase::sigSmpDataReady, this, [this](int r) { ready.append(r); });
+    }
+    QVector<QVector<int>> sta;
+    QVector<int> ready;
+};
+
 inline void resetSettings()
 {
     Config::cfgDoc.setContent(Config::defaultDocument());

@@ -178,12 +178,13 @@ void TstDemoCapture::fourProtocols()
     const long long rate = 10000000, depth = 5000000;
     QVERIFY(setRateDepth(dev.get(), rate, depth));
 
-    QSignalSpy ready(dev.get(), &DevBase::sigSmpDataReady);
+    DevRecorder rec(dev.get());
+    auto& ready = rec.ready;
     QSignalSpy decoded(&m, &AnalyzerManager::analyzerDecodedChanged);
     AnalyzerManager::stopAllAnalyzer();
     AnalyzerManager::clearAnalyzerResult();
     dev->smpStart(SmpStartSingle);
-    QTRY_VERIFY_WITH_TIMEOUT(ready.contains(QVariantList{1}), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(ready.contains(1), 30000);
     QTRY_VERIFY(!dev->smpRunning);
     QCOMPARE(dev->smpError.load(), 0);
     m.startDecode();
@@ -235,9 +236,10 @@ void TstDemoCapture::descriptorBeyondChannels()
     QVERIFY(addBound(m, "libTstA.so", {40, -1}));   // beyond the 16 channels
     QVERIFY(addBound(m, "libTstA.so", {3, -1}));
     QVERIFY(setRateDepth(dev.get(), 1000000, 200000));
-    QSignalSpy ready(dev.get(), &DevBase::sigSmpDataReady);
+    DevRecorder rec(dev.get());
+    auto& ready = rec.ready;
     dev->smpStart(SmpStartSingle);
-    QTRY_VERIFY_WITH_TIMEOUT(ready.contains(QVariantList{1}), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(ready.contains(1), 30000);
     QTRY_VERIFY(!dev->smpRunning);
     QCOMPARE(dev->smpError.load(), 0);
     const SmpData* s = dev->displayedSmpData();
@@ -260,9 +262,10 @@ void TstDemoCapture::smallCaptureHighRate()
     QVERIFY(addBound(m, "libTstA.so", {3, -1}));
     // A 100 ms block at 200 MHz is 20 million samples for a capture of 20000.
     QVERIFY(setRateDepth(dev.get(), 200000000, 20000));
-    QSignalSpy ready(dev.get(), &DevBase::sigSmpDataReady);
+    DevRecorder rec(dev.get());
+    auto& ready = rec.ready;
     dev->smpStart(SmpStartSingle);
-    QTRY_VERIFY_WITH_TIMEOUT(ready.contains(QVariantList{1}), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(ready.contains(1), 30000);
     QTRY_VERIFY(!dev->smpRunning);
     // The simulator was asked no further than the depth...
     QCOMPARE(lastNewestAsked(), 20000LL);
@@ -287,7 +290,8 @@ void TstDemoCapture::stressCapturesWithListChanges()
     QVERIFY(setRateDepth(dev.get(), 10000000, 200000));
     const QStringList files = {"libUART.so", "libSPI.so", "libI2C.so", "libCAN.so"};
     const QVector<QVector<int>> chans = {{0}, {1, 2, 3, 4}, {5, 6}, {7}};
-    QSignalSpy ready(dev.get(), &DevBase::sigSmpDataReady);
+    DevRecorder rec(dev.get());
+    auto& ready = rec.ready;
     QSignalSpy decoded(&m, &AnalyzerManager::analyzerDecodedChanged);
     for (int k = 0; k < 30; ++k) {
         AnalyzerManager::stopAllAnalyzer();
@@ -299,7 +303,7 @@ void TstDemoCapture::stressCapturesWithListChanges()
             QVERIFY(addBound(m, files[k % 4], chans[k % 4]));
         else
             m.removeUsing(k % m.usingCount());
-        QTRY_VERIFY_WITH_TIMEOUT(ready.count(QVariantList{0}) >= 2, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(ready.count(0) >= 2, 30000);
         dev->smpStopAndWait();
         QVERIFY(!dev->smpRunning);
         QCOMPARE(dev->smpError.load(), 0);

@@ -132,25 +132,26 @@ void TstSmpSimulate::singleCapture()
     QVector<bool> ena(16, true);
     ena[5] = false;
     dev->setDChnEna(ena);
-    QSignalSpy sta(dev.get(), &DevBase::sigSmpSta);
-    QSignalSpy ready(dev.get(), &DevBase::sigSmpDataReady);
+    DevRecorder rec(dev.get());
+    auto& sta = rec.sta;
+    auto& ready = rec.ready;
     dev->smpStart(SmpStartSingle);
-    QTRY_VERIFY_WITH_TIMEOUT(ready.contains(QVariantList{1}), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(ready.contains(1), 20000);
     QTRY_VERIFY(!dev->smpRunning);
     QCoreApplication::processEvents();
     int done = 0, finals = 0;
     QVector<int> progress;
     for (auto const& s : sta) {
-        done += s[0].toInt() == SmpStaDone;
-        if (s[0].toInt() == SmpStaSampling)
-            progress.append(s[2].toInt());
+        done += s[0] == SmpStaDone;
+        if (s[0] == SmpStaSampling)
+            progress.append(s[2]);
     }
     for (auto const& r : ready)
-        finals += r[0].toInt() == 1;
+        finals += r == 1;
     QCOMPARE(done, 1);
     QCOMPARE(finals, 1);
-    QCOMPARE(sta.first()[0].toInt(), int(SmpStaIdle));
-    QCOMPARE(sta.last()[0].toInt(), int(SmpStaDone));
+    QCOMPARE(sta.first()[0], int(SmpStaIdle));
+    QCOMPARE(sta.last()[0], int(SmpStaDone));
     QCOMPARE(progress, QVector<int>({50, 100}));   // two blocks of 100000
     QCOMPARE(dev->smpError.load(), 0);
 
@@ -171,8 +172,9 @@ void TstSmpSimulate::singleCapture()
 void TstSmpSimulate::stoppedRepeatPass()
 {
     QVERIFY(setRateDepth(dev.get(), 1000000, 100000000));
-    QSignalSpy sta(dev.get(), &DevBase::sigSmpSta);
-    QSignalSpy ready(dev.get(), &DevBase::sigSmpDataReady);
+    DevRecorder rec(dev.get());
+    auto& sta = rec.sta;
+    auto& ready = rec.ready;
     dev->smpStart(SmpStartRepeat);
     QTRY_VERIFY_WITH_TIMEOUT(sta.size() >= 2, 20000);   // a block is done
     dev->smpStopAndWait();
@@ -180,22 +182,23 @@ void TstSmpSimulate::stoppedRepeatPass()
     QCoreApplication::processEvents();
     // The pass was completed with keep false: nothing went on display.
     QCOMPARE(dev->displayedSmpData()->smpCount, 0LL);
-    QCOMPARE(sta.last()[0].toInt(), int(SmpStaDone));
-    QCOMPARE(ready.last()[0].toInt(), 1);
+    QCOMPARE(sta.last()[0], int(SmpStaDone));
+    QCOMPARE(ready.last(), 1);
     QCOMPARE(dev->smpError.load(), 0);
 }
 
 void TstSmpSimulate::repeatRegenerates()
 {
     QVERIFY(setRateDepth(dev.get(), 1000000, 20000));
-    QSignalSpy ready(dev.get(), &DevBase::sigSmpDataReady);
+    DevRecorder rec(dev.get());
+    auto& ready = rec.ready;
     dev->smpStart(SmpStartRepeat);
     // Passes go on until stopped, each one shown.
-    QTRY_VERIFY_WITH_TIMEOUT(ready.count(QVariantList{0}) >= 4, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(ready.count(0) >= 4, 20000);
     dev->smpStopAndWait();
     QCoreApplication::processEvents();
     QCOMPARE(dev->displayedSmpData()->smpCount, 20000LL);
-    QCOMPARE(ready.last()[0].toInt(), 1);
+    QCOMPARE(ready.last(), 1);
 }
 
 void TstSmpSimulate::failedConversion()
@@ -204,8 +207,9 @@ void TstSmpSimulate::failedConversion()
     QSKIP("needs the store's allocation hook");
 #else
     QVERIFY(setRateDepth(dev.get(), 10000000, 5000000));
-    QSignalSpy sta(dev.get(), &DevBase::sigSmpSta);
-    QSignalSpy ready(dev.get(), &DevBase::sigSmpDataReady);
+    DevRecorder rec(dev.get());
+    auto& sta = rec.sta;
+    auto& ready = rec.ready;
     // Enough for the lists and their first blocks, then the store cannot grow.
     SmpData::setAllocBudget(40);
     dev->smpStart(SmpStartRepeat);
@@ -214,12 +218,12 @@ void TstSmpSimulate::failedConversion()
     QCoreApplication::processEvents();
     SmpData::setAllocBudget(-1);
     QCOMPARE(dev->smpError.load(), 4);   // a remote run answers with a failure
-    QVERIFY(sta.contains(QVariantList({int(SmpStaSampling), 4, 0})));
-    QCOMPARE(sta.last()[0].toInt(), int(SmpStaDone));
-    QCOMPARE(ready.last()[0].toInt(), 1);
+    QVERIFY(sta.contains(QVector<int>({int(SmpStaSampling), 4, 0})));
+    QCOMPARE(sta.last()[0], int(SmpStaDone));
+    QCOMPARE(ready.last(), 1);
     // The run ended after the failing pass (the start itself announces one
     // empty store): one pass shown, partial but readable.
-    QCOMPARE(ready.count(QVariantList{0}), 2);
+    QCOMPARE(ready.count(0), 2);
     const SmpData* s = dev->displayedSmpData();
     QVERIFY(s->smpCount > 0);
 #endif
@@ -260,8 +264,9 @@ void TstSmpSimulate::analogCapture()
     dev.reset(new Dev7329);
     devUsing = dev.get();
     QCOMPARE(int(dev->workMode), int(WorkModeOsc));
-    QSignalSpy sta(dev.get(), &DevBase::sigSmpSta);
-    QSignalSpy ready(dev.get(), &DevBase::sigSmpDataReady);
+    DevRecorder rec(dev.get());
+    auto& sta = rec.sta;
+    auto& ready = rec.ready;
     dev->smpStart(SmpStartMode(mode));
     if (mode != SmpStartSingle) {
         QTRY_VERIFY_WITH_TIMEOUT(ready.count() >= 3, 20000);   // the start's and two passes
@@ -270,11 +275,11 @@ void TstSmpSimulate::analogCapture()
     QTRY_VERIFY_WITH_TIMEOUT(!dev->smpRunning, 20000);
     dev->smpStopAndWait();
     QCoreApplication::processEvents();
-    QCOMPARE(sta.first()[0].toInt(), int(SmpStaIdle));
-    QCOMPARE(sta.last()[0].toInt(), int(SmpStaDone));
+    QCOMPARE(sta.first()[0], int(SmpStaIdle));
+    QCOMPARE(sta.last()[0], int(SmpStaDone));
     QCOMPARE(sta.size(), 2);
     // Analog passes are shown one by one; no decode follows.
-    QVERIFY(!ready.contains(QVariantList{1}));
+    QVERIFY(!ready.contains(1));
     const SmpDataOsc* s = dev->displayedSmpDataOsc();
     QVERIFY(s->hasValidDataA(0));
     QVERIFY(s->hasValidDataA(1));

@@ -86,6 +86,8 @@ private slots:
     void streamStopDiscards();
     void streamNoChannel();
     void streamByteForm();
+    void unplugDuringRun_data();
+    void unplugDuringRun();
 };
 
 void TstSmpCapture::bufferCapture_data()
@@ -323,6 +325,35 @@ void TstSmpCapture::streamByteForm()
     QCOMPARE(s->trgPosition, 666LL - 29 * 16);
     QString why;
     QVERIFY2(sameAsScript(s, chns, halves, 29 * 16, &why), qPrintable(why));
+}
+
+void TstSmpCapture::unplugDuringRun_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::newRow("buffer, while polling") << int(SmpModeBuffer);
+    QTest::newRow("stream, while streaming") << int(SmpModeStream);
+}
+
+void TstSmpCapture::unplugDuringRun()
+{
+    // The run meets the missing device, ends with an error and joins its
+    // converter; the device object can then go.
+    QFETCH(int, mode);
+    Rig rig(DevSmpMode(mode), EMU_FORM_16);
+    QVERIFY(rig.ok);
+    rig.enable({0, 1});
+    squares({0, 1}, {100, 50});
+    emu_set_buffer_phases(1000000, 0, 0);
+    emu_set_stream_rate(400000);
+    QVERIFY(rig.dev->setSmpDepth(5));
+    rig.dev->smpStart(SmpStartSingle);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.rec->states().contains(mode == SmpModeBuffer ? SmpStaPre : SmpStaSampling), 10000);
+    emu_unplug();
+    QVERIFY(rig.waitEnd());
+    QVERIFY(!rig.rec->errors().isEmpty());
+    QVERIFY(rig.dev->smpError != 0);
+    auto* cnvt = rig.dev->smpWorker(SmpWorkerConvert);
+    QVERIFY(!cnvt || !cnvt->isRunning());
 }
 
 QTEST_GUILESS_MAIN(TstSmpCapture)

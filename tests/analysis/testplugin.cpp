@@ -1,7 +1,7 @@
 // A small analyzer plug-in for the host tests. Its settings: an input
 // channel, a second channel (may be none), the number of runs after which it
 // stops asking for a restart, and how many milliseconds a run works (-1:
-// until stopped). Each millisecond of work adds one frame. Counters are
+// until stopped). Each millisecond of work adds `burst` frames. Counters are
 // exported so a test can see what the host did.
 
 #include "libanalyzer/analyzer.h"
@@ -19,7 +19,7 @@ std::atomic<long long> lastNewest{0};
 
 class TstSettings : public AnalyzerSettings {
 public:
-    TstSettings() : AnalyzerSettings("TST"), input("input"), clock("clock"), restarts("restarts"), work("work")
+    TstSettings() : AnalyzerSettings("TST"), input("input"), clock("clock"), restarts("restarts"), work("work"), burst("burst")
     {
         input.SetTitleAndTooltip("Data", "");
         input.SetChannel(Channel(0, 0));
@@ -32,10 +32,15 @@ public:
         work.SetTitleAndTooltip("Work", "");
         work.SetMin(-1);
         work.SetMax(1000000);
+        burst.SetTitleAndTooltip("Burst", "");
+        burst.SetMin(1);
+        burst.SetMax(100000);
+        burst.SetInteger(1);
         AddInterface(&input);
         AddInterface(&clock);
         AddInterface(&restarts);
         AddInterface(&work);
+        AddInterface(&burst);
         ApplyInterfaces();
         AddExportOption(0, "Frames");
         AddExportExtension(0, "Text file", "txt");
@@ -44,6 +49,7 @@ public:
     AnalyzerSettingInterfaceChannel clock;
     AnalyzerSettingInterfaceInteger restarts;
     AnalyzerSettingInterfaceInteger work;
+    AnalyzerSettingInterfaceInteger burst;
 };
 
 class TstResults : public AnalyzerResults {
@@ -96,6 +102,7 @@ protected:
         lastLimit = int(settings_.GetChannelLimit());
         restarts_ = settings_.restarts.Value();
         work_ = settings_.work.Value();
+        burst_ = settings_.burst.Value();
     }
     void WorkerThread() override
     {
@@ -106,11 +113,14 @@ protected:
         for (int ms = 0; work_ < 0 || ms < work_; ++ms) {
             if (StopRequested())
                 break;
-            Frame f;
-            f.startSample = 2 * ms;
-            f.endSample = 2 * ms + 1;
-            f.data1 = U64(ms);
-            results_.AddFrame(f);
+            for (int b = 0; b < burst_; ++b) {
+                const S64 k = S64(ms) * burst_ + b;
+                Frame f;
+                f.startSample = 2 * k;
+                f.endSample = 2 * k + 1;
+                f.data1 = U64(k);
+                results_.AddFrame(f);
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         ++done_;
@@ -123,6 +133,7 @@ private:
     bool simReady_ = false;
     int restarts_ = 0;
     int work_ = 0;
+    int burst_ = 1;
     int done_ = 0;
 };
 

@@ -18,7 +18,7 @@ const QStringList kTestPlugins = {"libTstB.so", "libtstc.so", "libTstA.so", "lib
 QByteArray tst(int input, QByteArray const& clock = "none", int restarts = 0, int work = 0)
 {
     return "TST,1,input=" + QByteArray::number(input) + ",clock=" + clock + ",restarts="
-        + QByteArray::number(restarts) + ",work=" + QByteArray::number(work);
+        + QByteArray::number(restarts) + ",work=" + QByteArray::number(work) + ",burst=1";
 }
 
 // Appends one stored item with its children in the given order.

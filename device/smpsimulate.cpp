@@ -201,8 +201,10 @@ void SmpSimulate::threadLA()
         long long generated = 0;
         long long progress = 0;
         bool first = true;
+        // The descriptor that drives each channel, chosen in the first block:
+        // the first one in list order, so its start level and its data agree.
+        std::vector<SimulationChannelDescriptor*> drive(size_t(chnNum), nullptr);
         std::vector<SimulationChannelDescriptor*> all;
-        std::vector<SimulationChannelDescriptor*> block;
         while (goOn && progress < 100) {
             if (dev->smpStopReq)
                 break;
@@ -212,22 +214,21 @@ void SmpSimulate::threadLA()
             // would be cut off when the capture is completed.
             const long long newest = std::min(generated + blockSamples, depth);
             all.clear();
-            block.clear();
             for (const SimuAnalyzer& s : sims) {
                 SimulationChannelDescriptor* desc = nullptr;
                 const U32 n = s.simulate ? s.simulate(s.analyzer, U64(newest), U32(rate), &desc) : 0;
                 for (U32 j = 0; desc && j < n; ++j) {
                     SimulationChannelDescriptor* d = desc + j;
                     all.push_back(d);
+                    if (!first)
+                        continue;
                     const Channel c = d->GetChannel();
-                    if (!c.IsDefined() || c.index >= U32(chnNum))
-                        continue;  // a channel this device does not have
-                    if (first) {
-                        const int init = d->GetInitialBitState() == BitHigh ? 1 : 0;
-                        dev->dataSetInitLevel(int(c.index), init);
-                        held[c.index] = 1 - init;
-                    }
-                    block.push_back(d);
+                    if (!c.IsDefined() || c.index >= U32(chnNum) || drive[c.index])
+                        continue;  // a channel this device does not have, or taken
+                    const int init = d->GetInitialBitState() == BitHigh ? 1 : 0;
+                    dev->dataSetInitLevel(int(c.index), init);
+                    held[c.index] = 1 - init;
+                    drive[c.index] = d;
                 }
             }
             first = false;
@@ -235,18 +236,12 @@ void SmpSimulate::threadLA()
             for (int ch = 0; ch < chnNum && goOn; ++ch) {
                 if (!ena[ch] || pos[size_t(ch)] >= depth)
                     continue;
-                SimulationChannelDescriptor* drive = nullptr;
-                for (SimulationChannelDescriptor* d : block)
-                    if (d->GetChannel().index == U32(ch)) {
-                        drive = d;
-                        break;
-                    }
-                if (drive) {
-                    std::vector<U32>& data = drive->GetData();
+                if (SimulationChannelDescriptor* d = drive[size_t(ch)]) {
+                    std::vector<U32>& data = d->GetData();
                     if (data.empty())
                         continue;
                     const int k = int(std::min<size_t>(data.size(), size_t(1) << 30));
-                    const int cur = drive->GetCurrentBitState() == BitHigh ? 1 : 0;
+                    const int cur = d->GetCurrentBitState() == BitHigh ? 1 : 0;
                     const int firstLevel = (k % 2) ? cur : 1 - cur;
                     const int* runs = reinterpret_cast<const int*>(data.data());
                     const int use = runsUpToDepth(runs, k, pos[size_t(ch)], depth);

@@ -142,6 +142,8 @@ private slots:
     void fourProtocols();
     void descriptorBeyondChannels();
     void smallCaptureHighRate();
+    void twoAnalyzersOneChannel_data();
+    void twoAnalyzersOneChannel();
     void stressCapturesWithListChanges();
 
 private:
@@ -281,6 +283,38 @@ void TstDemoCapture::smallCaptureHighRate()
         QVERIFY(e.size() > 10);
         QVERIFY(e.last() < 20000);
     }
+}
+
+void TstDemoCapture::twoAnalyzersOneChannel_data()
+{
+    QTest::addColumn<bool>("uartFirst");
+    QTest::newRow("test analyzer first") << false;
+    QTest::newRow("UART first") << true;
+}
+
+void TstDemoCapture::twoAnalyzersOneChannel()
+{
+    // The UART line idles high, the test analyzer starts low: the channel
+    // carries the first analyzer's signal, start level included.
+    QFETCH(bool, uartFirst);
+    install(*env, {"libUART.so"}, {"libTstA.so"});
+    AnalyzerManager m;
+    if (uartFirst)
+        QVERIFY(addBound(m, "libUART.so", {3}));
+    QVERIFY(addBound(m, "libTstA.so", {3, -1}));
+    if (!uartFirst)
+        QVERIFY(addBound(m, "libUART.so", {3}));
+    const long long rate = 10000000, depth = 2000000;
+    QVERIFY(setRateDepth(dev.get(), rate, depth));
+    DevRecorder rec(dev.get());
+    dev->smpStart(SmpStartSingle);
+    QTRY_VERIFY_WITH_TIMEOUT(rec.ready.contains(1), 30000);
+    QTRY_VERIFY(!dev->smpRunning);
+    const SmpData* s = dev->displayedSmpData();
+    const SimChannel want = simulateAtOnce(m, 0, rate, depth).value(3);
+    QCOMPARE(want.initLevel, uartFirst ? 1 : 0);
+    QCOMPARE(s->chnData[3]->initLevel, want.initLevel);
+    QCOMPARE(edges(s, 3), want.edges);
 }
 
 void TstDemoCapture::stressCapturesWithListChanges()

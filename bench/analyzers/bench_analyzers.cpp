@@ -6,6 +6,8 @@
 // TAV_BENCH_LARGE=1 decodes captures ten times longer.
 #include "tests/analyzers/analyzertesthelpers.h"
 
+#include "common/memcpybaseline.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -88,18 +90,7 @@ Prepared& prepared(int i)
 
 double memcpyBytesPerSecond()
 {
-    static double bw = 0;
-    if (bw > 0)
-        return bw;
-    std::vector<char> a(64 << 20, 1), b(64 << 20);
-    auto t0 = std::chrono::steady_clock::now();
-    for (int k = 0; k < 8; ++k) {
-        std::memcpy(b.data(), a.data(), a.size());
-        benchmark::DoNotOptimize(b.data());
-    }
-    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    bw = 8.0 * double(a.size()) / s;
-    return bw;
+    return tavbench::memcpyBandwidth(size_t(64) << 20, 8);
 }
 
 void BM_Decode(benchmark::State& state)

@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "common/memcpybaseline.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -50,20 +52,7 @@ QString tmpPath(const char* name)
 // memcpy bandwidth in bytes/s over 64 MB, best of five.
 double memcpyRate()
 {
-    static double rate = [] {
-        const size_t n = size_t(64) << 20;
-        std::vector<char> a(n, 1), b(n, 2);
-        double best = 0;
-        for (int i = 0; i < 5; ++i) {
-            const auto t0 = std::chrono::steady_clock::now();
-            std::memcpy(b.data(), a.data(), n);
-            benchmark::DoNotOptimize(b.data());
-            const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-            best = std::max(best, double(n) / s);
-        }
-        return best;
-    }();
-    return rate;
+    return tavbench::memcpyBandwidth(size_t(64) << 20, 5);
 }
 
 // Channels 0..chn-1, each with an edge every `gap` samples, staggered so

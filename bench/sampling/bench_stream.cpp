@@ -14,6 +14,8 @@
 #include "device/smpctrlstream.h"
 #include "device/smpdata.h"
 
+#include "common/memcpybaseline.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -38,23 +40,7 @@ size_t streamBytes()
 
 double memcpyBandwidth(size_t n)
 {
-    static std::map<size_t, double> cache;
-    auto it = cache.find(n);
-    if (it != cache.end())
-        return it->second;
-    std::vector<unsigned char> a(n, 1), b(n, 2);
-    double best = 1e30;
-    for (int r = 0; r < (g_smoke ? 3 : 20); ++r) {
-        auto t0 = std::chrono::steady_clock::now();
-        std::memcpy(b.data(), a.data(), n);
-        benchmark::DoNotOptimize(b.data());
-        benchmark::ClobberMemory();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-        std::swap(a, b);
-    }
-    const double bw = double(n) / std::max(best, 1e-9);
-    cache[n] = bw;
-    return bw;
+    return tavbench::memcpyBandwidth(n, g_smoke ? 3 : 20);
 }
 
 // Word cycles of `chn` channels: channel c toggles after a random run of

@@ -5,6 +5,8 @@
 
 #include "device/smpdataosc.h"
 
+#include "common/memcpybaseline.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -18,17 +20,7 @@ namespace {
 
 double memcpyBandwidth(size_t n)
 {
-    std::vector<unsigned char> a(n, 1), b(n, 2);
-    double best = 1e30;
-    for (int r = 0; r < 50; ++r) {
-        const auto t0 = std::chrono::steady_clock::now();
-        std::memcpy(b.data(), a.data(), n);
-        benchmark::DoNotOptimize(b.data());
-        benchmark::ClobberMemory();
-        const auto t1 = std::chrono::steady_clock::now();
-        best = std::min(best, std::chrono::duration<double>(t1 - t0).count());
-    }
-    return double(n) / std::max(best, 1e-9);
+    return tavbench::memcpyBandwidth(n, 50);
 }
 
 std::unique_ptr<SmpDataOsc> dualStore()

@@ -16,6 +16,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include "common/memcpybaseline.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -36,22 +38,7 @@ long long sampleCount()
 // Bytes per second memcpy moves over a 16 MB buffer (best of a few).
 double memcpyBandwidth()
 {
-    static double bw = 0;
-    if (bw > 0)
-        return bw;
-    const size_t n = 16u << 20;
-    std::vector<unsigned char> a(n, 1), b(n, 2);
-    double best = 1e30;
-    for (int r = 0; r < (g_smoke ? 3 : 20); ++r) {
-        auto t0 = std::chrono::steady_clock::now();
-        std::memcpy(b.data(), a.data(), n);
-        benchmark::DoNotOptimize(b.data());
-        benchmark::ClobberMemory();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-        std::swap(a, b);
-    }
-    bw = double(n) / std::max(best, 1e-9);
-    return bw;
+    return tavbench::memcpyBandwidth(size_t(16) << 20, g_smoke ? 3 : 20);
 }
 
 void reportMemcpy(benchmark::State& state, double seconds)

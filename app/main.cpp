@@ -6,6 +6,7 @@
 #include "device/devinit.h"
 #include "device/devsupport.h"
 #include "device/smpctrlfactory.h"
+#include "device/smpsimulate.h"
 
 #include <QApplication>
 #include <QKeySequence>
@@ -44,7 +45,8 @@ int main(int argc, char* argv[])
         Config::createFont();
         QApplication::setFont(Config::fontNormal);
 
-        SmpCtrlFactory::install();
+        // Without an instrument, captures come from the demo generator.
+        SmpCtrlFactory::install([](DevBase* dev) -> QThread* { return new SmpSimulate(dev); });
         const int model = Config::getDevModel();
         devSupport = new DevSupport;
         devUsing = DevBase::createDevice(model);

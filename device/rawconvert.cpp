@@ -65,17 +65,40 @@ public:
     }
 
     // Edges of channel c at base + j for every bit j set in t (t < 2^16). The
-    // first two are written without a jump on their number, which is random
-    // on busy data; further ones take the loop.
+    // first four are written without a jump on their number, which is random
+    // on busy data; further ones take the loop. Slots past the count are
+    // written but not counted, so the next edge overwrites them.
     __attribute__((always_inline)) bool addBits(int c, long long base, uint32_t t)
     {
         Tail& tl = tails_[c];
-        if (tl.num + 2 <= DataBlock::Capacity) {
+        if (tl.num + 4 <= DataBlock::Capacity) {
             const uint32_t t1 = t & (t - 1);
-            tl.blk->setPos(tl.num, base + __builtin_ctz(t | 0x10000u));
-            tl.blk->setPos(tl.num + 1, base + __builtin_ctz(t1 | 0x10000u));
-            tl.num += int(t != 0) + int(t1 != 0);
-            t = t1 & (t1 - 1);
+            const uint32_t t2 = t1 & (t1 - 1);
+            const uint32_t t3 = t2 & (t2 - 1);
+            DataBlock* const b = tl.blk;
+            const int n = tl.num;
+            // All four share the top byte unless base + 16 crosses 2^32.
+            const uint8_t hi = uint8_t(uint64_t(base) >> 32);
+            if (uint8_t(uint64_t(base + 16) >> 32) == hi) {
+                // Packed by hand into three stores: left to itself the
+                // compiler moves the four values through vector registers.
+                const uint64_t lo = uint32_t(base);
+                const uint64_t p01 = (lo + __builtin_ctz(t | 0x10000u))
+                    | (lo + __builtin_ctz(t1 | 0x10000u)) << 32;
+                const uint64_t p23 = (lo + __builtin_ctz(t2 | 0x10000u))
+                    | (lo + __builtin_ctz(t3 | 0x10000u)) << 32;
+                const uint32_t h4 = hi * 0x01010101u;
+                std::memcpy(b->posLow + n, &p01, 8);
+                std::memcpy(b->posLow + n + 2, &p23, 8);
+                std::memcpy(b->posHigh + n, &h4, 4);
+            } else {
+                b->setPos(n, base + __builtin_ctz(t | 0x10000u));
+                b->setPos(n + 1, base + __builtin_ctz(t1 | 0x10000u));
+                b->setPos(n + 2, base + __builtin_ctz(t2 | 0x10000u));
+                b->setPos(n + 3, base + __builtin_ctz(t3 | 0x10000u));
+            }
+            tl.num = n + int(t != 0) + int(t1 != 0) + int(t2 != 0) + int(t3 != 0);
+            t = t3 & (t3 - 1);
         }
         while (t) {
             const int j = __builtin_ctz(t);

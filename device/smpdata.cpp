@@ -4,6 +4,7 @@
 #include <cmath>
 #include <mutex>
 #include <new>
+#include <type_traits>
 
 namespace {
 
@@ -112,6 +113,7 @@ SmpData::SmpData(int chnNum)
       chnOrder(size_t(chnNum > 0 ? chnNum : 0), 0),
       chnLevel(size_t(chnNum > 0 ? chnNum : 0), 0)
 {
+    searchIndex_.resize(size_t(this->chnNum));
 }
 
 SmpData::~SmpData()
@@ -146,6 +148,7 @@ void SmpData::clearData()
         chnData[i] = nullptr;
         clearOneChn(chnDataRaw[i]);
         chnDataRaw[i] = nullptr;
+        searchIndex_[size_t(i)] = SmpSearchIndex();
     }
 }
 
@@ -291,7 +294,52 @@ bool SmpData::dataConvertComplete(long long smpDepth)
         fillIndex(d);
         d->initLevel = int((initLevels >> (i % 64)) & 1);
     }
+    rebuildSearchIndex();
     return ok;
+}
+
+void SmpData::rebuildSearchIndex()
+{
+    for (int i = 0; i < chnNum; ++i)
+        rebuildSearchIndex(i);
+}
+
+void SmpData::rebuildSearchIndex(int chn)
+{
+    SmpSearchIndex& x = searchIndex_[size_t(chn)];
+    x.list = nullptr;
+    const DigitalChnData* d = list(chn);
+    if (!d) {
+        x = SmpSearchIndex();
+        return;
+    }
+    constexpr int Step = SmpSearchIndex::Step;
+    const long long n = tavEntryCount(d);
+    try {
+        x.sample.resize(size_t((n + Step - 1) / Step));
+    } catch (const std::bad_alloc&) {
+        x = SmpSearchIndex();   // searches go without it
+        return;
+    }
+    long long* out = x.sample.data();
+    for (int g = 0; g < d->groupNum; ++g) {
+        const DataGroup* grp = d->groups[g];
+        for (int b = 0; b < grp->blockNum; ++b) {
+            const DataBlock* blk = grp->blocks[b];
+            for (int i = 0; i < blk->num; i += Step)
+                *out++ = blk->pos(i);
+        }
+    }
+    x.entries = n;
+    x.end = d->groupLast[d->groupNum - 1];
+    x.list = d;
+}
+
+bool SmpData::searchIndexValid(int chn) const
+{
+    if (chn < 0 || chn >= chnNum)
+        return false;
+    return searchIndex_[size_t(chn)].matches(list(chn));
 }
 
 // ---------------------------------------------------------------- queries
@@ -563,6 +611,307 @@ long long SmpData::getPreRecordPoint(int chn, const DigitalDataSubs* cursor) con
     return tavEntryAt(d, k - 1);
 }
 
+namespace {
+
+constexpr int WaveBatch = 16;
+
+inline long long entryAtIndex(const DigitalChnData* d, long long k)
+{
+    const long long r = k % DataGroup::EntryCapacity;
+    return d->groups[k / DataGroup::EntryCapacity]->blocks[r / DataBlock::Capacity]->pos(
+        int(r % DataBlock::Capacity));
+}
+
+// Global index of the first entry above pos[j] (the end entry for the end
+// position) for m positions in [0, end], m <= WaveBatch. The searches run in
+// lockstep with the compare feeding a conditional move: no jump depends on
+// the data, and the loads of all lanes are in flight together, so the cost
+// is close to one search's latency for the whole batch.
+void firstAboveBatch(const DigitalChnData* d, const long long* pos, int m, long long* out,
+                     long long* outPos)
+{
+    if (m <= 0)
+        return;
+    const DataGroup* grp[WaveBatch];
+    const DataBlock* blk[WaveBatch];
+    int base[WaveBatch];
+    int len[WaveBatch];
+    int maxLen = 1;
+    for (int j = 0; j < m; ++j) {
+        const long long p = pos[j];
+        const int g = firstAbove([d](int k) { return d->groupLast[k]; }, 0, d->groupNum - 1, p);
+        out[j] = int64_t(g) * DataGroup::EntryCapacity;
+        grp[j] = d->groups[g];
+        base[j] = 0;
+        len[j] = grp[j]->blockNum;
+        maxLen = std::max(maxLen, len[j]);
+    }
+    while (maxLen > 1) {
+        for (int j = 0; j < m; ++j) {
+            const int half = len[j] >> 1;
+            const int probe = base[j] + half - (half != 0);
+            // A mask, not ?: the compiler turns the latter into a jump.
+            base[j] += half & -int(grp[j]->blockLast[probe] <= pos[j]);
+            len[j] -= half;
+        }
+        maxLen -= maxLen >> 1;
+    }
+    // A block whose entries all share the top byte (all but one in 2^32
+    // samples) is searched on posLow alone: one load per step instead of two.
+    bool lowOnly = true;
+    long long high[WaveBatch];
+    for (int j = 0; j < m; ++j) {
+        const int b = base[j];
+        const long long g = out[j] / DataGroup::EntryCapacity;
+        const long long prev = b > 0 ? grp[j]->blockLast[b - 1] : g > 0 ? d->groupLast[g - 1] : 0;
+        const long long last = grp[j]->blockLast[b];
+        high[j] = (last >> 32) << 32;
+        lowOnly = lowOnly && (prev >> 32) == (last >> 32);
+        out[j] += int64_t(b) * DataBlock::Capacity;
+        blk[j] = grp[j]->blocks[b];
+        base[j] = 0;
+        len[j] = blk[j]->num;
+        maxLen = std::max(maxLen, len[j]);
+    }
+    if (lowOnly) {
+        while (maxLen > 1) {
+            for (int j = 0; j < m; ++j) {
+                const int half = len[j] >> 1;
+                const int probe = base[j] + half - (half != 0);
+                base[j] += half & -int(high[j] + blk[j]->posLow[probe] <= pos[j]);
+                len[j] -= half;
+            }
+            maxLen -= maxLen >> 1;
+        }
+    }
+    while (maxLen > 1) {
+        for (int j = 0; j < m; ++j) {
+            const int half = len[j] >> 1;
+            const int probe = base[j] + half - (half != 0);
+            base[j] += half & -int(blk[j]->pos(probe) <= pos[j]);
+            len[j] -= half;
+        }
+        maxLen -= maxLen >> 1;
+    }
+    for (int j = 0; j < m; ++j) {
+        out[j] += base[j];
+        outPos[j] = blk[j]->pos(base[j]);
+    }
+}
+
+// What one batch leaves for the next: its last position, the samples at or
+// below it, and samples per position over the batch.
+struct WaveHint {
+    bool valid = false;
+    long long q = 0;
+    long long c = 0;
+    double rate = 0;
+};
+
+// The same through the sampled index: the samples narrow each search to one
+// run of Step entries inside one block.
+void firstAboveIndexed(const DigitalChnData* d, const SmpSearchIndex& x, const long long* pos,
+                       int m, long long* out, long long* outPos, WaveHint& hint)
+{
+    if (m <= 0)
+        return;
+    constexpr int Step = SmpSearchIndex::Step;
+    constexpr long long Window = 16;
+    constexpr long long Reach = 64;
+    const long long* smp = x.sample.data();
+    const long long ns = (long long)x.sample.size();
+    // Samples at or below p within [from, from + n): from + the count.
+    auto countUpTo = [smp](long long from, long long n, long long p) {
+        if (n <= 0)
+            return from;
+        long long b = from;
+        for (long long len = n; len > 1;) {
+            const long long half = len >> 1;
+            b += half & -(long long)(smp[b + half - 1] <= p);
+            len -= half;
+        }
+        return b + (smp[b] <= p);
+    };
+    // The positions rise with j: the first and last lanes search the whole
+    // index, the others only between those two answers (a few hundred
+    // samples when every column holds edges, instead of the whole index).
+    long long cnt[WaveBatch];
+    long long c0 = -1, c1 = -1;
+    if (hint.valid && ns - hint.c >= 2 * Reach) {
+        // The previous batch's answer bounds these from below and its rate
+        // predicts them: check that a window around each prediction brackets
+        // the answer, then halve the window. Falls back to the whole index.
+        auto start = [&](long long p) {
+            double g = double(p - hint.q) * hint.rate;
+            if (!(g < double(ns)))
+                g = double(ns);   // also when the rate is not usable
+            const long long at = hint.c + (long long)std::max(g, 0.0) - Reach;
+            return std::min(std::max(at, hint.c), ns - 2 * Reach);
+        };
+        auto brackets = [&](long long l, long long p) {
+            return (l == hint.c || smp[l - 1] <= p) && (l + 2 * Reach == ns || smp[l + 2 * Reach] > p);
+        };
+        long long b0 = start(pos[0]);
+        long long b1 = start(pos[m - 1]);
+        if (brackets(b0, pos[0]) && brackets(b1, pos[m - 1])) {
+            for (long long len = 2 * Reach; len > 1;) {
+                const long long half = len >> 1;
+                b0 += half & -(long long)(smp[b0 + half - 1] <= pos[0]);
+                b1 += half & -(long long)(smp[b1 + half - 1] <= pos[m - 1]);
+                len -= half;
+            }
+            c0 = b0 + (smp[b0] <= pos[0]);
+            c1 = b1 + (smp[b1] <= pos[m - 1]);
+        }
+    }
+    if (c0 >= 0) {
+    } else if (m > 1) {
+        long long b0 = 0, b1 = 0;
+        for (long long len = ns; len > 1;) {
+            const long long half = len >> 1;
+            b0 += half & -(long long)(smp[b0 + half - 1] <= pos[0]);
+            b1 += half & -(long long)(smp[b1 + half - 1] <= pos[m - 1]);
+            len -= half;
+        }
+        c0 = b0 + (smp[b0] <= pos[0]);
+        c1 = b1 + (smp[b1] <= pos[m - 1]);
+    } else {
+        c0 = c1 = countUpTo(0, ns, pos[0]);
+    }
+    cnt[0] = c0;
+    cnt[m - 1] = c1;
+    if (m > 1 && pos[m - 1] > pos[0])
+        hint.rate = double(c1 - c0) / double(pos[m - 1] - pos[0]);
+    hint.valid = true;
+    hint.q = pos[m - 1];
+    hint.c = c1;
+    bool inner = m <= 2;
+    if (!inner && c1 - c0 > 2 * Window && pos[m - 1] > pos[0]) {
+        // Interpolated between the two answers, each lane's count lies within
+        // a few samples of its guess when the edges are spread evenly: check
+        // that a window around the guess brackets it, then halve the window.
+        long long lo[WaveBatch];
+        const double rate = double(c1 - c0) / double(pos[m - 1] - pos[0]);
+        bool ok = true;
+        for (int j = 1; j < m - 1; ++j) {
+            const long long g = c0 + (long long)(double(pos[j] - pos[0]) * rate);
+            const long long l = std::min(std::max(g - Window, c0), c1 - 2 * Window);
+            lo[j] = l;
+            // smp[l - 1] <= pos (or l = c0) and smp[l + 2 * Window] > pos (or the end is c1).
+            ok = ok && (l == c0 || smp[l - 1] <= pos[j])
+                && (l + 2 * Window == c1 || smp[l + 2 * Window] > pos[j]);
+        }
+        if (ok) {
+            for (long long len = 2 * Window; len > 1;) {
+                const long long half = len >> 1;
+                for (int j = 1; j < m - 1; ++j)
+                    lo[j] += half & -(long long)(smp[lo[j] + half - 1] <= pos[j]);
+                len -= half;
+            }
+            for (int j = 1; j < m - 1; ++j)
+                cnt[j] = lo[j] + (smp[lo[j]] <= pos[j]);
+            inner = true;
+        }
+    }
+    if (!inner) {
+        const long long n = c1 - c0;
+        long long b[WaveBatch];
+        for (int j = 1; j < m - 1; ++j)
+            b[j] = c0;
+        if (n > 0) {
+            for (long long len = n; len > 1;) {
+                const long long half = len >> 1;
+                for (int j = 1; j < m - 1; ++j)
+                    b[j] += half & -(long long)(smp[b[j] + half - 1] <= pos[j]);
+                len -= half;
+            }
+            for (int j = 1; j < m - 1; ++j)
+                b[j] += smp[b[j]] <= pos[j];
+        }
+        for (int j = 1; j < m - 1; ++j)
+            cnt[j] = b[j];
+    }
+    const DataBlock* blk[WaveBatch];
+    long long high[WaveBatch];
+    long long upper[WaveBatch];
+    int first[WaveBatch];
+    int len[WaveBatch];
+    int ebase[WaveBatch];
+    int maxLen = 1;
+    bool lowOnly = true;
+    for (int j = 0; j < m; ++j) {
+        // The run after the last sample at or below pos holds the answer.
+        const long long c = cnt[j];
+        const long long seg = c - (c > 0);
+        const long long at = seg * Step;
+        upper[j] = seg + 1 < ns ? smp[seg + 1] : x.end;
+        lowOnly = lowOnly && (smp[seg] >> 32) == (upper[j] >> 32);
+        high[j] = (smp[seg] >> 32) << 32;
+        const long long r = at % DataGroup::EntryCapacity;
+        blk[j] = d->groups[at / DataGroup::EntryCapacity]->blocks[r / DataBlock::Capacity];
+        first[j] = int(r % DataBlock::Capacity);
+        len[j] = int(std::min<long long>(Step, x.entries - at));
+        maxLen = std::max(maxLen, len[j]);
+        ebase[j] = 0;
+        out[j] = at;
+    }
+    if (lowOnly) {
+        for (; maxLen > 1; maxLen -= maxLen >> 1)
+            for (int j = 0; j < m; ++j) {
+                const int half = len[j] >> 1;
+                const int probe = first[j] + ebase[j] + half - (half != 0);
+                ebase[j] += half & -int(high[j] + blk[j]->posLow[probe] <= pos[j]);
+                len[j] -= half;
+            }
+    } else {
+        for (; maxLen > 1; maxLen -= maxLen >> 1)
+            for (int j = 0; j < m; ++j) {
+                const int half = len[j] >> 1;
+                const int probe = first[j] + ebase[j] + half - (half != 0);
+                ebase[j] += half & -int(blk[j]->pos(probe) <= pos[j]);
+                len[j] -= half;
+            }
+    }
+    for (int j = 0; j < m; ++j) {
+        const int i = first[j] + ebase[j];
+        const long long v = lowOnly ? high[j] + blk[j]->posLow[i] : blk[j]->pos(i);
+        // All of the run at or below pos: the answer opens the next run (its
+        // sample), or it is the end entry.
+        const long long below = v <= pos[j];
+        const long long k = out[j] + ebase[j] + below;
+        out[j] = std::min(k, x.entries - 1);   // the end position finds the end entry
+        outPos[j] = v ^ ((v ^ upper[j]) & -below);
+    }
+}
+
+// Starts the loads that the next batch will need, at the places the hint
+// predicts: their cache and page misses then overlap this batch's drawing
+// instead of stalling the next search. Only a hint; no result depends on it.
+void prefetchBatch(const DigitalChnData* d, const SmpSearchIndex& x, const WaveHint& hint,
+                   const long long* pos, int m)
+{
+    if (!hint.valid)
+        return;
+    const long long ns = (long long)x.sample.size();
+    for (int j = 0; j < m; ++j) {
+        double g = double(pos[j] - hint.q) * hint.rate;
+        if (!(g < double(ns)))
+            g = double(ns);
+        const long long c = std::min(hint.c + (long long)std::max(g, 0.0), ns - 1);
+        // The lines the window checks read: either side of the prediction.
+        const long long reach = (j == 0 || j == m - 1) ? 64 : 16;
+        __builtin_prefetch(x.sample.data() + std::max(c - reach, 0LL));
+        __builtin_prefetch(x.sample.data() + c);
+        __builtin_prefetch(x.sample.data() + std::min(c + reach, ns - 1));
+        const long long at = c * SmpSearchIndex::Step;
+        const long long r = at % DataGroup::EntryCapacity;
+        const DataBlock* b = d->groups[at / DataGroup::EntryCapacity]->blocks[r / DataBlock::Capacity];
+        __builtin_prefetch(b->posLow + r % DataBlock::Capacity);
+    }
+}
+
+} // namespace
+
 int SmpData::getWaveLineData(int chn, double offset, double smpPerPixel, int width,
                              WaveLine* out) const
 {
@@ -571,6 +920,7 @@ int SmpData::getWaveLineData(int chn, double offset, double smpPerPixel, int wid
         return -1;
     const double spp = smpPerPixel;
     const long long end = d->groupLast[d->groupNum - 1];
+    const double endLimit = double(end) + 1.0;
 
     long long startSmp;
     long long x;
@@ -579,7 +929,7 @@ int SmpData::getWaveLineData(int chn, double offset, double smpPerPixel, int wid
         double fx = -offset / spp;
         x = fx >= double(width) ? (long long)(width > 0 ? width : 0) : (long long)fx;
     } else {
-        if (offset >= double(end) + 1.0)
+        if (offset >= endLimit)
             return -1;
         startSmp = (long long)offset;
         x = 0;
@@ -588,32 +938,88 @@ int SmpData::getWaveLineData(int chn, double offset, double smpPerPixel, int wid
     int level = locateNextSmpPoint(chn, startSmp, &cur);
     if (level < 0)
         return -1;
+    long long k = tavCursorIndex(cur);
+    const SmpSearchIndex& sx = searchIndex_[size_t(chn)];
+    const bool indexed = sx.matches(d);
+
+    // Searches for the first samples of the pixels batchX.. are made ahead in
+    // batches; the batch grows while the pixels are asked in a row (an edge in
+    // every column) and shrinks back to one when the edges thin out.
+    long long batchK[WaveBatch];
+    long long batchE[WaveBatch];   // position of entry batchK
+    long long batchPos[WaveBatch];
+    WaveHint hint;
+    bool haveE = false;   // knownE is the position of entry k
+    long long knownE = 0;
+    long long batchX = -1;
+    int batchN = 0;
+    int batchWant = 1;
 
     int n = 0;
     for (;;) {
         if (x >= width)
             return n;
-        const long long e = entryAt(d, cur);
+        const long long e = haveE ? knownE : entryAtIndex(d, k);
         const double fpx = (double(e) - offset) / spp;
         if (fpx >= double(width))
             break;   // the next entry lies beyond the last pixel
-        long long px = (long long)fpx;
-        if (px < x)
-            px = x;   // rounding can not move an entry back into a drawn pixel
-        if (px > x)
+        // An entry before x (rounding) is drawn at x. When every column holds
+        // edges the entry lies in x itself: that path is a predicted jump, so
+        // the next column does not wait for this one's division.
+        const long long px = (long long)fpx;
+        if (px > x) {
             out[n++] = WaveLine{int(x), int(px - x), level != 0 ? 1 : 0};
+            x = px;
+        }
         if (e >= end)
             return n;
-        out[n++] = WaveLine{int(px), 1, 2};
-        x = px + 1;
-        tavCursorNext(cur);
+        out[n++] = WaveLine{int(x), 1, 2};
+        ++x;
+        ++k;
+        if (x >= width)
+            return n;   // nothing more to draw: no search for the column past the view
         // Level of the following run: the one at the first sample of pixel x.
         const double next = double(x) * spp + offset;
-        if (next >= double(end) + 1.0)
+        if (next >= endLimit)
             return n;
-        level = locateIn(d, (long long)next, &cur);
-        if (level < 0)
+        if ((long long)next < 0)
             return n;
+        if (x < batchX || x >= batchX + batchN) {
+            batchWant = x == batchX + batchN ? std::min(2 * batchWant, WaveBatch) : 1;
+            batchX = x;
+            batchN = 0;
+            while (batchN < batchWant && x + batchN < width) {
+                const double p = double(x + batchN) * spp + offset;
+                if (p >= endLimit)
+                    break;
+                batchPos[batchN++] = (long long)p;
+            }
+            if (indexed)
+            {
+                firstAboveIndexed(d, sx, batchPos, batchN, batchK, batchE, hint);
+                // The next batch, should the columns keep holding edges.
+                long long ahead[WaveBatch];
+                int na = 0;
+                for (; na < batchWant && x + batchN + na < width; ++na) {
+                    const double p = double(x + batchN + na) * spp + offset;
+                    if (!(p < endLimit))
+                        break;
+                    ahead[na] = (long long)p;
+                }
+                if (batchN == batchWant)
+                    prefetchBatch(d, sx, hint, ahead, na);
+            }
+            else
+                firstAboveBatch(d, batchPos, batchN, batchK, batchE);
+        }
+        // The search never moves back past the edge just drawn.
+        const long long kb = batchK[x - batchX];
+        haveE = kb >= k;
+        if (haveE) {
+            k = kb;
+            knownE = batchE[x - batchX];
+        }
+        level = int((k + d->initLevel) & 1);
     }
     out[n++] = WaveLine{int(x), int((width - 1) - x), level != 0 ? 1 : 0};
     return n;
@@ -653,11 +1059,30 @@ struct ListWriter {
         cur->setPos(num++, p);
         return true;
     }
+    // Whole runs per block: the split into posLow/posHigh is a plain loop the
+    // compiler vectorises, with no capacity test per entry.
     bool appendAll(const long long* v, long long n)
     {
-        for (long long k = 0; k < n; ++k)
-            if (!append(v[k]))
-                return false;
+        while (n > 0) {
+            if (num == DataBlock::Capacity) {
+                cur->num = num;
+                if (!SmpData::newDataBlock(d))
+                    return false;
+                DataGroup* g = d->groups[d->groupNum - 1];
+                cur = g->blocks[g->blockNum - 1];
+                num = 0;
+            }
+            const int take = int(std::min<long long>(n, DataBlock::Capacity - num));
+            uint32_t* lo = cur->posLow + num;
+            uint8_t* hi = cur->posHigh + num;
+            for (int k = 0; k < take; ++k) {
+                lo[k] = uint32_t(v[k]);
+                hi[k] = uint8_t(uint64_t(v[k]) >> 32);
+            }
+            num += take;
+            v += take;
+            n -= take;
+        }
         return true;
     }
     void overwriteLast(long long p) { cur->setPos(num - 1, p); }
@@ -695,6 +1120,35 @@ bool SmpData::dataFilter(const DigitalChnData* raw, DigitalChnData* out, unsigne
     long long prev = 0;   // position 0 counts as the last kept entry
     long long s = 0;      // consecutive short steps
     long long written = 0;   // anything kept yet (o > 0, without waiting for o)
+    auto step = [&](long long p, auto wr) __attribute__((always_inline)) {
+        const long long wrote = wr;
+        const long long isLong = (p - prev) > width;
+        const long long glitches = s > 0;
+        const long long shift = isLong & wrote & glitches;
+        const long long dbl = isLong & glitches & ((s & 1) ^ wrote);
+        const long long a = o - shift;
+        const long long longMask = -isLong;   // arithmetic, not a jump
+        st[a] = p ^ ((p ^ prev) & -dbl);
+        st[a + 1] = p;
+        o += longMask & (1 + dbl - shift);
+        s = (s + 1) & ~longMask;
+        written |= isLong;   // every long step keeps at least one entry
+        prev = p;
+    };
+    // The same once something is kept (written = 1), in fewer operations:
+    // g = a long step ending glitches; odd glitches move K, even ones append
+    // prev before p.
+    auto stepKept = [&](long long p) __attribute__((always_inline)) {
+        const long long isLong = (p - prev) > width;
+        const long long g = isLong & (s > 0);
+        const long long odd = s & 1;
+        const long long a = o - g;
+        st[a] = p ^ ((p ^ prev) & -(g & ~odd));   // masks: a ?: becomes a jump
+        st[a + 1] = p;
+        o += isLong - (g & odd);
+        s = (s + 1) & (isLong - 1);
+        prev = p;
+    };
     bool ok = true;
     for (int g = 0; g < raw->groupNum && ok; ++g) {
         const DataGroup* grp = raw->groups[g];
@@ -706,20 +1160,23 @@ bool SmpData::dataFilter(const DigitalChnData* raw, DigitalChnData* out, unsigne
                 // An entry keeps at most two more, so this chunk cannot
                 // overrun the stage and the loop needs no check of its own.
                 const int end = i + int(std::min<long long>(num - i, (Stage - o) / 2));
-                for (; i < end; ++i) {
-                    const long long p = blk->pos(i);
-                    const long long isLong = (p - prev) > width;
-                    const long long glitches = s > 0;
-                    const long long shift = isLong & written & glitches;
-                    const long long dbl = isLong & glitches & ((s & 1) ^ written);
-                    const long long a = o - shift;
-                    const long long longMask = -isLong;   // arithmetic, not a jump
-                    st[a] = p ^ ((p ^ prev) & -dbl);
-                    st[a + 1] = p;
-                    o += longMask & (1 + dbl - shift);
-                    s = (s + 1) & ~longMask;
-                    written |= isLong;   // every long step keeps at least one entry
-                    prev = p;
+                // Within a block whose entries share the top byte (all but one
+                // in 2^32 samples) posLow alone gives the position.
+                const bool oneHigh = blk->posHigh[i] == blk->posHigh[end - 1];
+                const long long high = (long long)blk->posHigh[i] << 32;
+                const uint32_t* const pl = blk->posLow;
+                const uint8_t* const ph = blk->posHigh;
+                // Until the first kept entry `written` varies; after it, it is
+                // 1 for good and drops out of the loop body.
+                for (; i < end && !written; ++i)
+                    step(blk->pos(i), written);
+                if (oneHigh) {
+#pragma GCC unroll 4
+                    for (; i < end; ++i)
+                        stepKept(high | pl[i]);
+                } else {
+                    for (; i < end; ++i)
+                        stepKept((long long)ph[i] << 32 | pl[i]);
                 }
                 if (o >= Stage / 2) {
                     const long long last = st[o - 1];
@@ -765,6 +1222,7 @@ bool SmpData::applyFilter(int chn, unsigned int w)
     else
         chnDataRaw[size_t(chn)] = chnData[size_t(chn)];
     chnData[size_t(chn)] = out;
+    rebuildSearchIndex(chn);
     return true;
 }
 
@@ -786,6 +1244,7 @@ bool SmpData::modifyFilter(const unsigned int* widths)
             clearOneChn(chnData[size_t(i)]);
             chnData[size_t(i)] = chnDataRaw[size_t(i)];
             chnDataRaw[size_t(i)] = nullptr;
+            rebuildSearchIndex(i);
         }
         filterWidth[size_t(i)] = w;
     }
@@ -805,6 +1264,7 @@ bool SmpData::updateFilter()
             clearOneChn(chnData[size_t(i)]);
             chnData[size_t(i)] = chnDataRaw[size_t(i)];
             chnDataRaw[size_t(i)] = nullptr;
+            rebuildSearchIndex(i);
         }
     }
     return ok;

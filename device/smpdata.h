@@ -22,6 +22,25 @@ struct RelatedSmpPoint {
     int level;
 };
 
+// Every Step-th position of a complete list in one flat array, so that a
+// search touches a few pages of it and then one short run of a block instead
+// of a page per halving step across the blocks. Stamped with the list it was
+// built from; a search checks the stamp and ignores a stale index.
+struct SmpSearchIndex {
+    static constexpr int Step = TavBlockEntries % 32 == 0 ? 32 : TavBlockEntries;
+    static_assert(TavBlockEntries % Step == 0, "a sampled run must not cross a block");
+    const DigitalChnData* list = nullptr;
+    long long entries = 0;
+    long long end = -1;
+    std::vector<long long> sample;   // sample[j] = position of entry j * Step
+
+    bool matches(const DigitalChnData* d) const
+    {
+        return d && list == d && !sample.empty() && entries == tavEntryCount(d)
+            && end == d->groupLast[d->groupNum - 1];
+    }
+};
+
 class SmpData {
 public:
     explicit SmpData(int chnNum);
@@ -93,6 +112,14 @@ public:
     // On failure frees everything it built, out included, and returns false.
     static bool dataFilter(const DigitalChnData* raw, DigitalChnData* out, unsigned int w);
 
+    // Rebuilds the search index of every channel from the lists in use; done
+    // by the store itself whenever it completes, filters or clears a list.
+    // Code that moves lists in from elsewhere calls it afterwards (without it
+    // the drawing search is slower, never wrong).
+    void rebuildSearchIndex();
+    // The search index of a channel matches its list (for tests).
+    bool searchIndexValid(int chn) const;
+
 #ifdef TAV_SMP_ALLOC_HOOK
     // Test builds: the next n allocations of groups/blocks/lists succeed, the
     // following ones fail; -1 = no limit.
@@ -100,6 +127,8 @@ public:
 #endif
 
 private:
+    std::vector<SmpSearchIndex> searchIndex_;   // per channel, for chnData
+    void rebuildSearchIndex(int chn);
     const DigitalChnData* list(int chn) const;
     // The cursor search on a list known to be complete.
     static int locateIn(const DigitalChnData* d, long long pos, DigitalDataSubs* cursor);

@@ -148,6 +148,18 @@ bool SmpDataOsc::dataConvertStart(int trgPosition_, qint64 smpFrequ_, const int*
     return ok;
 }
 
+const short* SmpDataOsc::codeTable(int half, int zero, int slope)
+{
+    CodeTable& t = tables[half];
+    if (!t.valid || t.zero != zero || t.slope != slope) {
+        fillCodeTable(t.code, zero, slope);
+        t.zero = zero;
+        t.slope = slope;
+        t.valid = true;
+    }
+    return t.code;
+}
+
 bool SmpDataOsc::dataConvertM2_16(const CalibAdcData* cal, const uchar* raw, int len,
                                   int* consumed)
 {
@@ -162,11 +174,9 @@ bool SmpDataOsc::dataConvertM2_16(const CalibAdcData* cal, const uchar* raw, int
     AnalogChnData* b = chnNum > 1 ? chnData[1] : nullptr;
     constexpr long long cap = AnalogChnData::Capacity;
 
-    short t0[256];
-    short t1[256];
     if (a && b) {
-        fillCodeTable(t0, cal->zeroDual[0], cal->slope[0]);
-        fillCodeTable(t1, cal->zeroDual[1], cal->slope[1]);
+        const short* t0 = codeTable(0, cal->zeroDual[0], cal->slope[0]);
+        const short* t1 = codeTable(1, cal->zeroDual[1], cal->slope[1]);
         // Byte k belongs to channel k & 1, sample k / 2.
         long long k = start;
         const long long endByte = std::min(start + len, 2 * cap);
@@ -197,8 +207,8 @@ bool SmpDataOsc::dataConvertM2_16(const CalibAdcData* cal, const uchar* raw, int
     AnalogChnData* d = a ? a : b;
     if (!d)
         return true;   // no analog channel enabled: nothing can hold the bytes
-    fillCodeTable(t0, cal->zeroSingle[0], cal->slope[0]);
-    fillCodeTable(t1, cal->zeroSingle[1], cal->slope[1]);
+    const short* t0 = codeTable(0, cal->zeroSingle[0], cal->slope[0]);
+    const short* t1 = codeTable(1, cal->zeroSingle[1], cal->slope[1]);
     // Byte k is sample k, taken by ADC half k & 1.
     const long long endByte = std::min(start + len, cap);
     for (long long k = start; k < endByte; ++k) {

@@ -74,6 +74,17 @@ private:
     const AnalogChnData* block(int chn) const;
     void freeAll();
 
+    // Byte-to-code tables of the two ADC halves, kept while the calibration
+    // pair they were made for stays the same (every bulk transfer converts).
+    struct CodeTable {
+        int zero = 0;
+        int slope = 0;
+        bool valid = false;
+        short code[256];
+    };
+    const short* codeTable(int half, int zero, int slope);
+    CodeTable tables[2];
+
     int trgRecord = 0;        // trigger index as given to dataConvertStart
     long long rawBytes = 0;   // raw bytes converted since dataConvertStart
     std::vector<double> mathResult;   // scratch of the math trace

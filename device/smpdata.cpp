@@ -614,6 +614,7 @@ long long SmpData::getPreRecordPoint(int chn, const DigitalDataSubs* cursor) con
 namespace {
 
 constexpr int WaveBatch = 16;
+constexpr int PrefetchBatches = 2;   // how far ahead the drawing search prefetches
 
 inline long long entryAtIndex(const DigitalChnData* d, long long k)
 {
@@ -710,6 +711,9 @@ struct WaveHint {
 
 // The same through the sampled index: the samples narrow each search to one
 // run of Step entries inside one block.
+// Lane loops stay loops: as memset/memcpy calls (rep stos/movs) the short
+// fills and copies of 16 lanes cost more than the searches.
+__attribute__((optimize("no-tree-loop-distribute-patterns")))
 void firstAboveIndexed(const DigitalChnData* d, const SmpSearchIndex& x, const long long* pos,
                        int m, long long* out, long long* outPos, WaveHint& hint)
 {
@@ -737,7 +741,8 @@ void firstAboveIndexed(const DigitalChnData* d, const SmpSearchIndex& x, const l
     // samples when every column holds edges, instead of the whole index).
     long long cnt[WaveBatch];
     long long c0 = -1, c1 = -1;
-    if (hint.valid && ns - hint.c >= 2 * Reach) {
+    // The hint bounds positions at or after its own from below only.
+    if (hint.valid && pos[0] >= hint.q && ns - hint.c >= 2 * Reach) {
         // The previous batch's answer bounds these from below and its rate
         // predicts them: check that a window around each prediction brackets
         // the answer, then halve the window. Falls back to the whole index.
@@ -906,7 +911,11 @@ void prefetchBatch(const DigitalChnData* d, const SmpSearchIndex& x, const WaveH
         const long long at = c * SmpSearchIndex::Step;
         const long long r = at % DataGroup::EntryCapacity;
         const DataBlock* b = d->groups[at / DataGroup::EntryCapacity]->blocks[r / DataBlock::Capacity];
-        __builtin_prefetch(b->posLow + r % DataBlock::Capacity);
+        // The predicted run and its neighbours (a prediction may miss by a run).
+        const int i = int(r % DataBlock::Capacity);
+        constexpr int Step = SmpSearchIndex::Step;
+        for (int o = std::max(i - Step, 0); o < std::min(i + 2 * Step, b->num); o += 16)
+            __builtin_prefetch(b->posLow + o);
     }
 }
 
@@ -997,11 +1006,12 @@ int SmpData::getWaveLineData(int chn, double offset, double smpPerPixel, int wid
             if (indexed)
             {
                 firstAboveIndexed(d, sx, batchPos, batchN, batchK, batchE, hint);
-                // The next batch, should the columns keep holding edges.
+                // A later batch, should the columns keep holding edges.
                 long long ahead[WaveBatch];
                 int na = 0;
-                for (; na < batchWant && x + batchN + na < width; ++na) {
-                    const double p = double(x + batchN + na) * spp + offset;
+                const long long from = x + PrefetchBatches * batchN;
+                for (; na < batchWant && from + na < width; ++na) {
+                    const double p = double(from + na) * spp + offset;
                     if (!(p < endLimit))
                         break;
                     ahead[na] = (long long)p;

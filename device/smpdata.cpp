@@ -911,11 +911,9 @@ void prefetchBatch(const DigitalChnData* d, const SmpSearchIndex& x, const WaveH
         const long long at = c * SmpSearchIndex::Step;
         const long long r = at % DataGroup::EntryCapacity;
         const DataBlock* b = d->groups[at / DataGroup::EntryCapacity]->blocks[r / DataBlock::Capacity];
-        // The predicted run and its neighbours (a prediction may miss by a run).
-        const int i = int(r % DataBlock::Capacity);
-        constexpr int Step = SmpSearchIndex::Step;
-        for (int o = std::max(i - Step, 0); o < std::min(i + 2 * Step, b->num); o += 16)
-            __builtin_prefetch(b->posLow + o);
+        // The predicted run: even where the prediction misses the run, its
+        // page is then mapped in the TLB.
+        __builtin_prefetch(b->posLow + r % DataBlock::Capacity);
     }
 }
 

@@ -393,6 +393,8 @@ void DataFile::adoptLoaded()
     t->smpFrequ = loaded->smpFrequ;
     t->trgPosition = loaded->trgPosition;
     t->initLevels = loaded->initLevels;
+    // The lists came from another store: index them here for fast drawing.
+    t->rebuildSearchIndex();
 }
 
 bool DataFile::readFile_vtdat()

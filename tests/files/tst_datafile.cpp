@@ -396,6 +396,7 @@ private slots:
                 expect.push_back(en - st + 1);
                 QCOMPARE(storeList(back, c), expect);
                 QCOMPARE(back.chnData[size_t(c)]->initLevel, r.level(c, st));
+                QVERIFY(back.searchIndexValid(c));
                 // The loaded list answers queries like the original range.
                 const long long q = (long long)(rng() % (unsigned long long)(en - st + 1));
                 QCOMPARE(back.getPointLevel(c, q), r.level(c, q + st));

@@ -965,11 +965,15 @@ QStringList DevBase::getSmpDepthStringList() const
     return out;
 }
 
-void DevBase::loadSmpFrequ()
+// The index of a stored rate or depth: the stored value (in thousandths)
+// picks the first entry it reaches in list order (rates fall, depths rise),
+// else the last one; without a value the stored index is taken when valid.
+static int storedListIndex(const QString& device, const QString& valueKey, const QString& indexKey,
+                           const QVector<qint64>& list, int defIndex, bool falling)
 {
-    const int len = smpFrequList.size();
-    const QString stored = Config::readDeviceParam(devName, QStringLiteral("smpFrequ"));
-    int index = defFrequIndex;
+    const int len = list.size();
+    const QString stored = Config::readDeviceParam(device, valueKey);
+    int index = defIndex;
     if (!stored.isEmpty()) {
         const qint64 value = thousandsToUnits(stored);
         index = len - 1;
@@ -977,7 +981,7 @@ void DevBase::loadSmpFrequ()
             index = 0;
         } else {
             for (int i = 0; i <= len - 2; ++i) {
-                if (value >= smpFrequList[i]) {
+                if (falling ? value >= list[i] : value <= list[i]) {
                     index = i;
                     break;
                 }
@@ -985,43 +989,26 @@ void DevBase::loadSmpFrequ()
         }
     } else {
         bool ok = false;
-        const int i = Config::readDeviceParam(devName, QStringLiteral("smpFrequIndex")).toInt(&ok);
+        const int i = Config::readDeviceParam(device, indexKey).toInt(&ok);
         if (ok && i >= 0 && i < len)
             index = i;
     }
     if (index < 0 || index >= len)
         index = len > 0 ? qBound(0, index, len - 1) : 0;
-    smpFrequIndex = index;
+    return index;
+}
+
+void DevBase::loadSmpFrequ()
+{
+    smpFrequIndex = storedListIndex(devName, QStringLiteral("smpFrequ"), QStringLiteral("smpFrequIndex"),
+                                    smpFrequList, defFrequIndex, true);
 }
 
 void DevBase::loadSmpDepth()
 {
-    const int len = smpDepthList.size();
-    const QString stored = Config::readDeviceParam(devName, QStringLiteral("smpDepth"));
-    int index = defDepthIndex;
-    if (!stored.isEmpty()) {
-        const qint64 value = thousandsToUnits(stored);
-        index = len - 1;
-        if (len < 2) {
-            index = 0;
-        } else {
-            for (int i = 0; i <= len - 2; ++i) {
-                if (value <= smpDepthList[i]) {
-                    index = i;
-                    break;
-                }
-            }
-        }
-    } else {
-        bool ok = false;
-        const int i = Config::readDeviceParam(devName, QStringLiteral("smpDepthIndex")).toInt(&ok);
-        if (ok && i >= 0 && i < len)
-            index = i;
-    }
-    if (index < 0 || index >= len)
-        index = len > 0 ? qBound(0, index, len - 1) : 0;
-    smpDepthIndex = index;
-    smpDepth = len > 0 ? smpDepthList[index] : 0;
+    smpDepthIndex = storedListIndex(devName, QStringLiteral("smpDepth"), QStringLiteral("smpDepthIndex"),
+                                    smpDepthList, defDepthIndex, false);
+    smpDepth = smpDepthList.isEmpty() ? 0 : smpDepthList[smpDepthIndex];
 }
 
 void DevBase::genSmpDepthList(DevSmpMode mode)

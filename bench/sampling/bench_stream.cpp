@@ -16,6 +16,7 @@
 
 #include "common/memcpybaseline.h"
 
+#include "common/benchmain.h"
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -196,18 +197,5 @@ BENCHMARK(BM_StreamPath)->STREAM_ARGS;
 
 int main(int argc, char** argv)
 {
-    std::vector<char*> args;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--tav_smoke") == 0)
-            g_smoke = true;
-        else
-            args.push_back(argv[i]);
-    }
-    int n = int(args.size());
-    benchmark::Initialize(&n, args.data());
-    if (benchmark::ReportUnrecognizedArguments(n, args.data()))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return tavbench::runMain(argc, argv, &g_smoke);
 }

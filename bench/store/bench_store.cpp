@@ -10,6 +10,7 @@
 
 #include "device/smpdata.h"
 
+#include "common/benchmain.h"
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -341,18 +342,5 @@ BENCHMARK(BM_Append)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    std::vector<char*> args;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--tav_smoke") == 0)
-            g_smoke = true;
-        else
-            args.push_back(argv[i]);
-    }
-    int n = int(args.size());
-    benchmark::Initialize(&n, args.data());
-    if (benchmark::ReportUnrecognizedArguments(n, args.data()))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return tavbench::runMain(argc, argv, &g_smoke);
 }

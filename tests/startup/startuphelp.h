@@ -8,7 +8,7 @@
 #include "device/devsupport.h"
 #include "usbemu.h"
 
-#include <QSignalSpy>
+#include <QObject>
 #include <QVector>
 #include <QtTest>
 
@@ -43,27 +43,28 @@ public:
         devUsing = DevBase::createDevice(0);
         devInit = new DevInit;
         QObject::connect(devInit, &DevInit::sigDevPreConnect, devInit, &preConnect);
-        spy = new QSignalSpy(devInit, &DevInit::sigInitSta);
+        // Queued into this thread: the start-up threads emit too, and a
+        // recorder written from their side would race with the test reading it.
+        recorder = new QObject;
+        QObject::connect(
+            devInit, &DevInit::sigInitSta, recorder,
+            [this](int stage, int error, int value) { recorded.append({stage, error, value}); },
+            Qt::QueuedConnection);
         devSupport->registerNotification(reinterpret_cast<void*>(&hotplug));
     }
     ~Rig()
     {
-        delete spy;
         delete devInit;
         devInit = nullptr;
         delete devUsing;
         devUsing = nullptr;
         delete devSupport;
         devSupport = nullptr;
+        delete recorder;
     }
 
-    QVector<Sta> stages() const
-    {
-        QVector<Sta> out;
-        for (const QList<QVariant>& a : *spy)
-            out.append({a[0].toInt(), a[1].toInt(), a[2].toInt()});
-        return out;
-    }
+    QVector<Sta> stages() const { return recorded; }
+    int count() const { return recorded.size(); }
     bool seen(int stage, int error) const
     {
         for (const Sta& s : stages())
@@ -79,7 +80,7 @@ public:
         while (!seen(stage, error)) {
             if (t.elapsed() > ms)
                 return false;
-            spy->wait(100);
+            QTest::qWait(10);
         }
         return true;
     }
@@ -92,7 +93,8 @@ public:
         QCoreApplication::processEvents();
     }
 
-    QSignalSpy* spy = nullptr;
+    QObject* recorder = nullptr;
+    QVector<Sta> recorded;
 };
 
 } // namespace startup

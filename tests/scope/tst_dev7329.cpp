@@ -2,6 +2,7 @@
 // their keys, register words, and the calibration record in the EEPROM.
 #include "devobj/devtesthelp.h"
 #include "usbemu.h"
+#include "common/queuedspy.h"
 
 #include "device/dev7329.h"
 #include "device/smpctrlfactory.h"
@@ -788,11 +789,11 @@ void TstDev7329::bufferRunOnSamplingThread()
     emu_set_status_override(-1);
     emu_set_buffer_phases(2, 1, 2);
 
-    QSignalSpy sta(dev.get(), &DevBase::sigSmpSta);
-    QSignalSpy ready(dev.get(), &DevBase::sigSmpDataReady);
+    QueuedSpy sta(dev.get(), &DevBase::sigSmpSta);
+    QueuedSpy ready(dev.get(), &DevBase::sigSmpDataReady);
     dev->smpStart(SmpStartSingle);
     auto finished = [&sta] {
-        for (const QList<QVariant>& a : sta)
+        for (const QList<QVariant>& a : sta.calls)
             if (a.value(0).toInt() == SmpStaDone)
                 return true;
         return false;
@@ -800,9 +801,9 @@ void TstDev7329::bufferRunOnSamplingThread()
     QTRY_VERIFY_WITH_TIMEOUT(finished(), 20000);
     QTRY_VERIFY(!dev->smpRunning);
     QCOMPARE(int(dev->smpError), 0);
-    for (const QList<QVariant>& a : sta)
+    QTRY_VERIFY(ready.calls.contains(QList<QVariant>{1}));
+    for (const QList<QVariant>& a : sta.calls)
         QCOMPARE(a.value(1).toInt(), 0);
-    QVERIFY(ready.contains(QList<QVariant>{1}));
 
     SmpDataOsc* s = dev->smpDataOsc[dev->smpDataOscIdx == 2 ? 1 : 0];
     QCOMPARE(s->chnData[0]->smpCount, 20480);

@@ -5,6 +5,7 @@
 #include "app/core/config.h"
 #include "device/devbase.h"
 #include "device/devsupport.h"
+#include "usbemu.h"
 
 #include <QThread>
 
@@ -54,5 +55,34 @@ private:
 
 inline std::atomic<int> FakeWorker::starts[4];
 inline std::atomic<bool> FakeWorker::hold{false};
+
+// A device object's surroundings against the emulator: fresh settings,
+// counting workers, one plugged instrument opened by a new transport (which
+// becomes devSupport) and an empty request log. Null when the open fails.
+inline DevSupport* openEmulated()
+{
+    resetSettings();
+    FakeWorker::resetCounts();
+    DevBase::smpWorkerFactory = &FakeWorker::make;
+    emu_reset();
+    emu_plug();
+    auto* ds = new DevSupport;
+    devSupport = ds;
+    if (ds->devRetrieve() != 1) {
+        devSupport = nullptr;
+        delete ds;
+        return nullptr;
+    }
+    emu_log_clear();
+    return ds;
+}
+
+inline void closeEmulated(DevSupport*& ds)
+{
+    devSupport = nullptr;
+    delete ds;
+    ds = nullptr;
+    DevBase::smpWorkerFactory = nullptr;
+}
 
 } // namespace devtest

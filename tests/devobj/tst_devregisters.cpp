@@ -121,23 +121,13 @@ private:
 
 void TstDevRegisters::init()
 {
-    devtest::resetSettings();
-    FakeWorker::resetCounts();
-    DevBase::smpWorkerFactory = &FakeWorker::make;
-    emu_reset();
-    emu_plug();
-    ds = new DevSupport;
-    devSupport = ds;
-    QCOMPARE(ds->devRetrieve(), 1);
-    emu_log_clear();
+    ds = devtest::openEmulated();
+    QVERIFY(ds);
 }
 
 void TstDevRegisters::cleanup()
 {
-    devSupport = nullptr;
-    delete ds;
-    ds = nullptr;
-    DevBase::smpWorkerFactory = nullptr;
+    devtest::closeEmulated(ds);
 }
 
 // ---------------------------------------------------------------- status

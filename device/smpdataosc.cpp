@@ -1,11 +1,18 @@
 #include "device/smpdataosc.h"
+#include "device/smpdataosc_p.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define TAV_OSC_AVX2 1
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -62,7 +69,130 @@ void convertPairs(const uchar* __restrict p, short* __restrict a, short* __restr
     }
 }
 
+#ifdef TAV_OSC_AVX2
+// The code table's arithmetic on eight signed bytes widened to int32, with
+// g4 = 4g and zg = z * g: (z + 4r) * g wraps to the same 32 bits as
+// r * g4 + zg. The quotient by 1000 truncates toward zero: multiply-high by
+// ceil(2^38 / 1000), shift by 6, add one for a negative product (exact for
+// every int32).
+__attribute__((target("avx2"))) inline __m256i codes8(__m256i r, __m256i g4, __m256i zg)
+{
+    const __m256i p = _mm256_add_epi32(_mm256_mullo_epi32(r, g4), zg);
+    const __m256i m = _mm256_set1_epi32(0x10624DD3);
+    const __m256i even = _mm256_srli_epi64(_mm256_mul_epi32(p, m), 32);
+    const __m256i odd = _mm256_mul_epi32(_mm256_srli_epi64(p, 32), m);
+    const __m256i hi = _mm256_blend_epi32(even, odd, 0xAA);
+    const __m256i neg = _mm256_cmpgt_epi32(_mm256_setzero_si256(), p);
+    return _mm256_sub_epi32(_mm256_srai_epi32(hi, 6), neg);
+}
+
+// Low 16 bits of codes 0-3 and 8-11 (lo) and 4-7 and 12-15 (hi), in order:
+// the pack works per 128-bit lane.
+__attribute__((target("avx2"))) inline __m256i low16(__m256i lo, __m256i hi)
+{
+    const __m256i mask = _mm256_set1_epi32(0xFFFF);
+    return _mm256_packus_epi32(_mm256_and_si256(lo, mask), _mm256_and_si256(hi, mask));
+}
+
+// Constants of one ADC half (or alternating halves).
+struct Lin {
+    __m256i g4, zg;
+};
+
+__attribute__((target("avx2"))) inline Lin linOf(int z0, int g0, int z1, int g1)
+{
+    const auto w = [](long long v) { return int(uint32_t(v)); };
+    const int a4 = w(4LL * g0), b4 = w(4LL * g1);
+    const int azg = w(static_cast<long long>(z0) * g0), bzg = w(static_cast<long long>(z1) * g1);
+    return {_mm256_setr_epi32(a4, b4, a4, b4, a4, b4, a4, b4),
+            _mm256_setr_epi32(azg, bzg, azg, bzg, azg, bzg, azg, bzg)};
+}
+
+// Sixteen bytes (low 128 bits of v) to sixteen codes.
+__attribute__((target("avx2"))) inline __m256i codes16(__m128i v, const Lin& k)
+{
+    // Bytes 0-3, 8-11 into lo and 4-7, 12-15 into hi, for low16's order.
+    const __m128i order = _mm_setr_epi8(0, 1, 2, 3, 8, 9, 10, 11, 4, 5, 6, 7, 12, 13, 14, 15);
+    v = _mm_shuffle_epi8(v, order);
+    const __m256i lo = codes8(_mm256_cvtepi8_epi32(v), k.g4, k.zg);
+    const __m256i hi = codes8(_mm256_cvtepi8_epi32(_mm_unpackhi_epi64(v, v)), k.g4, k.zg);
+    return low16(lo, hi);
+}
+
+// Dual record: 32 bytes (16 pairs) per step, the rest through the tables.
+__attribute__((target("avx2"))) void convertPairsAvx2(
+    const uchar* __restrict p, short* __restrict a, short* __restrict b, long long pairs,
+    const short* __restrict t0, const short* __restrict t1, int z0, int g0, int z1, int g1)
+{
+    // Per 128-bit lane: channel a's bytes to dwords 0 and 1, b's to 2 and 3 ...
+    const __m256i split = _mm256_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15,
+                                           0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15);
+    // ... then a0-3 a8-11 a4-7 a12-15 in the low lane, b likewise in the high.
+    const __m256i gather = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    const Lin ka = linOf(z0, g0, z0, g0);
+    const Lin kb = linOf(z1, g1, z1, g1);
+    long long i = 0;
+    for (; i + 16 <= pairs; i += 16) {
+        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 2 * i));
+        v = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, split), gather);
+        const __m128i va = _mm256_castsi256_si128(v);
+        const __m128i vb = _mm256_extracti128_si256(v, 1);
+        const __m256i a0 = codes8(_mm256_cvtepi8_epi32(va), ka.g4, ka.zg);
+        const __m256i a1 = codes8(_mm256_cvtepi8_epi32(_mm_unpackhi_epi64(va, va)), ka.g4, ka.zg);
+        const __m256i b0 = codes8(_mm256_cvtepi8_epi32(vb), kb.g4, kb.zg);
+        const __m256i b1 = codes8(_mm256_cvtepi8_epi32(_mm_unpackhi_epi64(vb, vb)), kb.g4, kb.zg);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(a + i), low16(a0, a1));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(b + i), low16(b0, b1));
+    }
+    convertPairs(p + 2 * i, a + i, b + i, pairs - i, t0, t1);
+}
+
+// Single-channel record starting at an even sample: byte i is sample i, taken
+// by ADC half i & 1. 16 bytes per step, the rest through the tables.
+__attribute__((target("avx2"))) void convertAlternateAvx2(
+    const uchar* __restrict p, short* __restrict d, long long n, const short* __restrict t0,
+    const short* __restrict t1, int z0, int g0, int z1, int g1)
+{
+    const Lin k = linOf(z0, g0, z1, g1);
+    long long i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), codes16(v, k));
+    }
+    for (; i < n; ++i)
+        d[i] = (i & 1) ? t1[p[i]] : t0[p[i]];
+}
+
+bool cpuHasAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#else
+bool cpuHasAvx2()
+{
+    return false;
+}
+#endif
+
+std::atomic<bool> tableForced{false};
+
 } // namespace
+
+bool SmpDataOscPath::vectorSupported()
+{
+    return cpuHasAvx2();
+}
+
+void SmpDataOscPath::forceTable(bool on)
+{
+    tableForced.store(on, std::memory_order_relaxed);
+}
+
+bool SmpDataOscPath::vectorActive()
+{
+    return cpuHasAvx2() && !tableForced.load(std::memory_order_relaxed);
+}
 
 SmpDataOsc::SmpDataOsc(int chnNum_, int)
     : chnData(size_t(chnNum_ > 0 ? chnNum_ : 0), nullptr),
@@ -186,7 +316,13 @@ bool SmpDataOsc::dataConvertM2_16(const CalibAdcData* cal, const uchar* raw, int
             ++k;
         }
         const long long pairs = (endByte - k) / 2;
-        convertPairs(p, a->data + (k >> 1), b->data + (k >> 1), pairs, t0, t1);
+#ifdef TAV_OSC_AVX2
+        if (SmpDataOscPath::vectorActive())
+            convertPairsAvx2(p, a->data + (k >> 1), b->data + (k >> 1), pairs, t0, t1,
+                             cal->zeroDual[0], cal->slope[0], cal->zeroDual[1], cal->slope[1]);
+        else
+#endif
+            convertPairs(p, a->data + (k >> 1), b->data + (k >> 1), pairs, t0, t1);
         k += 2 * pairs;
         p += 2 * pairs;
         if (k < endByte)
@@ -211,7 +347,19 @@ bool SmpDataOsc::dataConvertM2_16(const CalibAdcData* cal, const uchar* raw, int
     const short* t1 = codeTable(1, cal->zeroSingle[1], cal->slope[1]);
     // Byte k is sample k, taken by ADC half k & 1.
     const long long endByte = std::min(start + len, cap);
-    for (long long k = start; k < endByte; ++k) {
+    long long k = start;
+#ifdef TAV_OSC_AVX2
+    if (SmpDataOscPath::vectorActive() && k < endByte) {
+        if (k & 1) {
+            d->data[k] = t1[raw[0]];
+            ++k;
+        }
+        convertAlternateAvx2(raw + (k - start), d->data + k, endByte - k, t0, t1,
+                             cal->zeroSingle[0], cal->slope[0], cal->zeroSingle[1], cal->slope[1]);
+        k = endByte;
+    }
+#endif
+    for (; k < endByte; ++k) {
         const uchar v = raw[k - start];
         d->data[k] = (k & 1) ? t1[v] : t0[v];
     }

@@ -2,9 +2,13 @@
 // math trace, against values worked out plainly here.
 #include "oscref.h"
 
+#include "device/smpdataosc_p.h"
+
 #include <QtTest>
 
+#include <climits>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 #include <random>
 
@@ -34,6 +38,19 @@ int refCode(unsigned char byte, int z, int g)
     return p / 1000;
 }
 
+// The same with the product wrapping to 32 bits, and the low 16 bits of the
+// quotient kept: what the converter must give for any calibration pair.
+int wrappedCode(unsigned char byte, int z, int g)
+{
+    const long long r = byte >= 128 ? int(byte) - 256 : int(byte);
+    const long long p = (z + 4 * r) * g;   // |p| < 2^63 for any int z, g
+    long long w = p & 0xFFFFFFFFLL;
+    if (w >= 0x80000000LL)
+        w -= 0x100000000LL;
+    const long long low = (w / 1000) & 0xFFFF;
+    return int(low >= 0x8000 ? low - 0x10000 : low);
+}
+
 std::unique_ptr<SmpDataOsc> startStore(bool ch0, bool ch1, int trg, long long rate = 1000000)
 {
     auto s = std::make_unique<SmpDataOsc>(2, 16);
@@ -59,9 +76,45 @@ std::vector<WaveLineA> lines(int width)
     return std::vector<WaveLineA>(size_t(std::max(width, 1)) + 8, WaveLineA{-99, 0, 0, false});
 }
 
+// Sets the converter's path for one scope and puts it back however it is left.
+class PathGuard {
+public:
+    explicit PathGuard(bool table)
+    {
+        SmpDataOscPath::forceTable(table);
+    }
+    ~PathGuard()
+    {
+        SmpDataOscPath::forceTable(false);
+    }
+    PathGuard(const PathGuard&) = delete;
+    PathGuard& operator=(const PathGuard&) = delete;
+};
+
+// One record converted in the given buffer lengths (the last one takes the
+// rest) through the chosen path.
+std::unique_ptr<SmpDataOsc> convertInParts(bool table, bool dual, const CalibAdcData& cal,
+                                           const std::vector<unsigned char>& raw,
+                                           const std::vector<int>& parts)
+{
+    const PathGuard path(table);
+    auto s = startStore(true, dual, 777, 2000000);
+    size_t pos = 0;
+    for (size_t i = 0; i <= parts.size(); ++i) {
+        const int len = i < parts.size() ? parts[i] : int(raw.size() - pos);
+        int used = -1;
+        s->dataConvertM2_16(&cal, raw.data() + pos, len, &used);
+        if (used != len)
+            return nullptr;
+        pos += size_t(len);
+    }
+    return s;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(std::vector<int>)
+Q_DECLARE_METATYPE(Cal)
 
 class TstSmpDataOsc : public QObject {
     Q_OBJECT
@@ -70,6 +123,8 @@ private slots:
     void conversionSpotValues();
     void conversionMatchesReference_data();
     void conversionMatchesReference();
+    void vectorMatchesTable_data();
+    void vectorMatchesTable();
     void conversionTrigger_data();
     void conversionTrigger();
     void conversionWithoutChannel();
@@ -208,6 +263,92 @@ void TstSmpDataOsc::conversionMatchesReference()
         }
         QCOMPARE(d->trgPosition, std::min(1000, n - 1));
         QCOMPARE(s->trgPosition, std::min(1000, n - 1));
+    }
+}
+
+void TstSmpDataOsc::vectorMatchesTable_data()
+{
+    QTest::addColumn<bool>("dual");
+    QTest::addColumn<Cal>("cal");
+    struct Row {
+        const char* name;
+        Cal cal;   // the same zero for both modes of one half
+    };
+    std::vector<Row> rows = {
+        {"neutral", {0, 0, 0, 0, 1000, 1000}},
+        {"typical", {-7, 5, -7, 5, 1013, 987}},
+        {"negative slopes", {3, -2, 3, -2, -1000, -1999}},
+        {"slope 1 truncates small negatives", {0, -1, 0, -1, 1, 1}},
+        {"exact thousands", {0, 500, 0, 500, 250, 1000}},
+        {"codes beyond 16 bits", {0, -100, 0, -100, 500000, -300000}},
+        {"slope at the int limits", {0, 1, 0, 1, INT_MAX, INT_MIN}},
+        {"slope 2^24 wraps at r = 2", {0, 7, 0, 7, 1 << 24, -(1 << 24)}},
+        {"zero at the int limits", {INT_MAX, INT_MIN, INT_MAX, INT_MIN, 1000, 1000}},
+        {"everything at the limits", {INT_MIN, INT_MAX, INT_MIN, INT_MAX, INT_MIN, INT_MAX}},
+    };
+    std::mt19937 gen(1234);
+    const auto any = [&gen]() { return int(gen()); };
+    for (int i = 0; i < 4; ++i) {
+        const int z0 = any(), z1 = any(), g0 = any(), g1 = any();
+        rows.push_back({"random", {z0, z1, z0, z1, g0, g1}});
+    }
+    int n = 0;
+    for (const Row& r : rows) {
+        const QByteArray name = QByteArray(r.name) + " #" + QByteArray::number(n++);
+        QTest::newRow((name + ", dual").constData()) << true << r.cal;
+        QTest::newRow((name + ", single").constData()) << false << r.cal;
+    }
+}
+
+void TstSmpDataOsc::vectorMatchesTable()
+{
+    QFETCH(bool, dual);
+    QFETCH(Cal, cal);
+    if (!SmpDataOscPath::vectorSupported())
+        qInfo("no vector path on this CPU: both runs take the tables");
+    const CalibAdcData c = makeCal(cal);
+    // Every byte value on both channels (and both ADC halves) first, then noise;
+    // one record is a little more than a full block.
+    std::vector<unsigned char> raw = randomBytes(2 * AnalogChnData::Capacity + 11, 99);
+    for (int j = 0; j < 256; ++j) {
+        raw[size_t(2 * j)] = static_cast<unsigned char>(j);
+        raw[size_t(2 * j + 1)] = static_cast<unsigned char>(255 - j);
+    }
+    // Buffer lengths: one whole block; odd pieces that leave the vector width
+    // at every phase; records shorter than one vector step or just past one.
+    const std::vector<std::pair<size_t, std::vector<int>>> splits = {
+        {2 * AnalogChnData::Capacity, {}},
+        {raw.size(), {1, 2, 3, 31, 33, 47, 64, 65, 1001, 16385}},
+        {45, {}},
+        {9, {}},
+        {16, {15}},
+    };
+    for (const auto& sp : splits) {
+        const std::vector<unsigned char> rec(raw.begin(), raw.begin() + long(sp.first));
+        const auto fast = convertInParts(false, dual, c, rec, sp.second);
+        const auto table = convertInParts(true, dual, c, rec, sp.second);
+        QVERIFY(fast && table);
+        for (int ch = 0; ch < (dual ? 2 : 1); ++ch) {
+            const AnalogChnData* f = fast->chnData[size_t(ch)];
+            const AnalogChnData* t = table->chnData[size_t(ch)];
+            const int n = f->smpCount;
+            QCOMPARE(n, t->smpCount);
+            QCOMPARE(n, int(std::min<size_t>(dual ? rec.size() / 2 : rec.size() & ~size_t(1),
+                                             AnalogChnData::Capacity)));
+            QCOMPARE(f->trgPosition, t->trgPosition);
+            QCOMPARE(f->smpFrequ, t->smpFrequ);
+            for (int i = 0; i < n; ++i) {
+                const size_t at = dual ? size_t(2 * i + ch) : size_t(i);
+                const int half = dual ? ch : (i & 1);
+                const int z = dual ? (half ? cal.zd1 : cal.zd0) : (half ? cal.zs1 : cal.zs0);
+                const int want = wrappedCode(rec[at], z, half ? cal.g1 : cal.g0);
+                if (f->data[i] != want || t->data[i] != want)
+                    QFAIL(qPrintable(QString("%1 bytes, channel %2 sample %3: vector %4, "
+                                             "table %5, expected %6")
+                                         .arg(rec.size()).arg(ch).arg(i)
+                                         .arg(f->data[i]).arg(t->data[i]).arg(want)));
+            }
+        }
     }
 }
 

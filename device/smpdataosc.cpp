@@ -70,53 +70,43 @@ void convertPairs(const uchar* __restrict p, short* __restrict a, short* __restr
 }
 
 #ifdef TAV_OSC_AVX2
-// The code table's arithmetic on eight signed bytes widened to int32, with
-// g4 = 4g and zg = z * g: (z + 4r) * g wraps to the same 32 bits as
-// r * g4 + zg. The quotient by 1000 truncates toward zero: multiply-high by
-// ceil(2^38 / 1000), shift by 6, add one for a negative product (exact for
-// every int32).
-__attribute__((target("avx2"))) inline __m256i codes8(__m256i r, __m256i g4, __m256i zg)
-{
-    const __m256i p = _mm256_add_epi32(_mm256_mullo_epi32(r, g4), zg);
-    const __m256i m = _mm256_set1_epi32(0x10624DD3);
-    const __m256i even = _mm256_srli_epi64(_mm256_mul_epi32(p, m), 32);
-    const __m256i odd = _mm256_mul_epi32(_mm256_srli_epi64(p, 32), m);
-    const __m256i hi = _mm256_blend_epi32(even, odd, 0xAA);
-    const __m256i neg = _mm256_cmpgt_epi32(_mm256_setzero_si256(), p);
-    return _mm256_sub_epi32(_mm256_srai_epi32(hi, 6), neg);
-}
-
-// Low 16 bits of codes 0-3 and 8-11 (lo) and 4-7 and 12-15 (hi), in order:
-// the pack works per 128-bit lane.
-__attribute__((target("avx2"))) inline __m256i low16(__m256i lo, __m256i hi)
-{
-    const __m256i mask = _mm256_set1_epi32(0xFFFF);
-    return _mm256_packus_epi32(_mm256_and_si256(lo, mask), _mm256_and_si256(hi, mask));
-}
-
-// Constants of one ADC half (or alternating halves).
+// The code table's arithmetic, sixteen codes at a time. (z + 4r) * g wraps to
+// the same 32 bits as r * g4 + zg with g4 = 4g and zg = z * g taken modulo
+// 2^32. The quotient by 1000 truncates toward zero: the high half of the
+// product with ceil(2^38 / 1000), shifted by 6, plus one for a negative
+// dividend (exact for every int32). Only the low 16 bits are kept.
 struct Lin {
     __m256i g4, zg;
 };
 
-__attribute__((target("avx2"))) inline Lin linOf(int z0, int g0, int z1, int g1)
+__attribute__((target("avx2"))) inline Lin linOf(int z, int g)
 {
     const auto w = [](long long v) { return int(uint32_t(v)); };
-    const int a4 = w(4LL * g0), b4 = w(4LL * g1);
-    const int azg = w(static_cast<long long>(z0) * g0), bzg = w(static_cast<long long>(z1) * g1);
-    return {_mm256_setr_epi32(a4, b4, a4, b4, a4, b4, a4, b4),
-            _mm256_setr_epi32(azg, bzg, azg, bzg, azg, bzg, azg, bzg)};
+    return {_mm256_set1_epi32(w(4LL * g)), _mm256_set1_epi32(w(static_cast<long long>(z) * g))};
 }
 
-// Sixteen bytes (low 128 bits of v) to sixteen codes.
-__attribute__((target("avx2"))) inline __m256i codes16(__m128i v, const Lin& k)
+// r holds sixteen signed samples as int16; the even ones are converted with
+// ke, the odd ones with ko. Each 64-bit quarter of the result takes its four
+// codes from four 32x32-bit products (one per word), so the codes come out in
+// sample order without a shuffle.
+__attribute__((target("avx2"))) inline __m256i codes16(__m256i r, const Lin& ke, const Lin& ko)
 {
-    // Bytes 0-3, 8-11 into lo and 4-7, 12-15 into hi, for low16's order.
-    const __m128i order = _mm_setr_epi8(0, 1, 2, 3, 8, 9, 10, 11, 4, 5, 6, 7, 12, 13, 14, 15);
-    v = _mm_shuffle_epi8(v, order);
-    const __m256i lo = codes8(_mm256_cvtepi8_epi32(v), k.g4, k.zg);
-    const __m256i hi = codes8(_mm256_cvtepi8_epi32(_mm_unpackhi_epi64(v, v)), k.g4, k.zg);
-    return low16(lo, hi);
+    const __m256i m = _mm256_set1_epi32(0x10624DD3);
+    const __m256i re = _mm256_srai_epi32(_mm256_slli_epi32(r, 16), 16);
+    const __m256i ro = _mm256_srai_epi32(r, 16);
+    const __m256i pe = _mm256_add_epi32(_mm256_mullo_epi32(re, ke.g4), ke.zg);   // samples 2j
+    const __m256i po = _mm256_add_epi32(_mm256_mullo_epi32(ro, ko.g4), ko.zg);   // samples 2j + 1
+    // Bits 38-53 of each product are the floor quotient's low 16 bits.
+    const __m256i w0 = _mm256_srli_epi64(_mm256_mul_epi32(pe, m), 38);
+    const __m256i w1 = _mm256_srli_epi64(_mm256_mul_epi32(po, m), 22);
+    const __m256i w2 = _mm256_srli_epi64(_mm256_mul_epi32(_mm256_srli_epi64(pe, 32), m), 6);
+    const __m256i w3 = _mm256_slli_epi64(_mm256_mul_epi32(_mm256_srli_epi64(po, 32), m), 10);
+    const __m256i q = _mm256_blend_epi16(_mm256_blend_epi32(w0, w2, 0xAA),
+                                         _mm256_blend_epi32(w1, w3, 0xAA), 0xAA);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i neg = _mm256_blend_epi16(_mm256_cmpgt_epi32(zero, pe),
+                                           _mm256_cmpgt_epi32(zero, po), 0xAA);
+    return _mm256_sub_epi16(q, neg);
 }
 
 // Dual record: 32 bytes (16 pairs) per step, the rest through the tables.
@@ -124,25 +114,16 @@ __attribute__((target("avx2"))) void convertPairsAvx2(
     const uchar* __restrict p, short* __restrict a, short* __restrict b, long long pairs,
     const short* __restrict t0, const short* __restrict t1, int z0, int g0, int z1, int g1)
 {
-    // Per 128-bit lane: channel a's bytes to dwords 0 and 1, b's to 2 and 3 ...
-    const __m256i split = _mm256_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15,
-                                           0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15);
-    // ... then a0-3 a8-11 a4-7 a12-15 in the low lane, b likewise in the high.
-    const __m256i gather = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
-    const Lin ka = linOf(z0, g0, z0, g0);
-    const Lin kb = linOf(z1, g1, z1, g1);
+    const Lin ka = linOf(z0, g0);
+    const Lin kb = linOf(z1, g1);
     long long i = 0;
     for (; i + 16 <= pairs; i += 16) {
-        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 2 * i));
-        v = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v, split), gather);
-        const __m128i va = _mm256_castsi256_si128(v);
-        const __m128i vb = _mm256_extracti128_si256(v, 1);
-        const __m256i a0 = codes8(_mm256_cvtepi8_epi32(va), ka.g4, ka.zg);
-        const __m256i a1 = codes8(_mm256_cvtepi8_epi32(_mm_unpackhi_epi64(va, va)), ka.g4, ka.zg);
-        const __m256i b0 = codes8(_mm256_cvtepi8_epi32(vb), kb.g4, kb.zg);
-        const __m256i b1 = codes8(_mm256_cvtepi8_epi32(_mm_unpackhi_epi64(vb, vb)), kb.g4, kb.zg);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(a + i), low16(a0, a1));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(b + i), low16(b0, b1));
+        // Word k holds pair k: channel a's byte low, b's high.
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 2 * i));
+        const __m256i ra = _mm256_srai_epi16(_mm256_slli_epi16(v, 8), 8);
+        const __m256i rb = _mm256_srai_epi16(v, 8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(a + i), codes16(ra, ka, ka));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(b + i), codes16(rb, kb, kb));
     }
     convertPairs(p + 2 * i, a + i, b + i, pairs - i, t0, t1);
 }
@@ -153,11 +134,13 @@ __attribute__((target("avx2"))) void convertAlternateAvx2(
     const uchar* __restrict p, short* __restrict d, long long n, const short* __restrict t0,
     const short* __restrict t1, int z0, int g0, int z1, int g1)
 {
-    const Lin k = linOf(z0, g0, z1, g1);
+    const Lin k0 = linOf(z0, g0);
+    const Lin k1 = linOf(z1, g1);
     long long i = 0;
     for (; i + 16 <= n; i += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), codes16(v, k));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i),
+                            codes16(_mm256_cvtepi8_epi16(v), k0, k1));
     }
     for (; i < n; ++i)
         d[i] = (i & 1) ? t1[p[i]] : t0[p[i]];

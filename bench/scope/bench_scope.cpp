@@ -2,8 +2,11 @@
 // redraw of the analog traces (columns, measurements and math of both
 // channels over a 1000-pixel grid). The conversion also reports "x_memcpy":
 // its input bandwidth over memcpy's on the same number of bytes, in this run.
+// BM_ConvertPath compares the vector path with the portable table path (what
+// a CPU without AVX2 runs) for dual and single-channel records.
 
 #include "device/smpdataosc.h"
+#include "device/smpdataosc_p.h"
 
 #include "common/memcpybaseline.h"
 
@@ -87,6 +90,38 @@ void BM_ConvertDual(benchmark::State& state)
         double(bytes) * double(state.iterations()) / mc, benchmark::Counter::kIsRate);
 }
 
+// range(0): 1 dual record of 102,400 bytes, 0 single-channel record of
+// 51,200 bytes (a full block each); range(1): 1 forces the table path.
+void BM_ConvertPath(benchmark::State& state)
+{
+    const bool dual = state.range(0) != 0;
+    const bool table = state.range(1) != 0;
+    const size_t bytes = dual ? 102400 : 51200;
+    const std::vector<unsigned char> raw = record(bytes);
+    CalibAdcData cal = {};
+    cal.zeroDual[0] = cal.zeroSingle[0] = 3;
+    cal.zeroDual[1] = cal.zeroSingle[1] = -2;
+    cal.slope[0] = 1012;
+    cal.slope[1] = 991;
+    auto s = std::make_unique<SmpDataOsc>(2, 16);
+    const int vd[2] = {1000, 500};
+    const int hs[2] = {480, 480};
+    const int off[2] = {0, 0};
+    const bool ena[2] = {true, dual};
+    SmpDataOscPath::forceTable(table);
+    if (!table && !SmpDataOscPath::vectorActive())
+        state.SetLabel("no vector path on this CPU");
+    for (auto _ : state) {
+        s->dataConvertStart(1000, 1000000, vd, hs, off, ena);
+        int used = 0;
+        s->dataConvertM2_16(&cal, raw.data(), int(bytes), &used);
+        benchmark::DoNotOptimize(s->chnData[0]->data);
+        benchmark::ClobberMemory();
+    }
+    SmpDataOscPath::forceTable(false);
+    state.SetBytesProcessed(state.iterations() * long(bytes));
+}
+
 void BM_Redraw(benchmark::State& state)
 {
     const int width = 1000;
@@ -129,6 +164,13 @@ BENCHMARK(BM_ConvertDual)
     ->Args({40960, 0})
     ->Args({102400, 1})
     ->ArgNames({"bytes", "cold"})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ConvertPath)
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Args({0, 0})
+    ->Args({0, 1})
+    ->ArgNames({"dual", "table"})
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Redraw)->Unit(benchmark::kMicrosecond);
 BENCHMARK_MAIN();

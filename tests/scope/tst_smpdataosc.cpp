@@ -125,6 +125,7 @@ private slots:
     void conversionMatchesReference();
     void vectorMatchesTable_data();
     void vectorMatchesTable();
+    void vectorMatchesTableManyCalibrations();
     void conversionTrigger_data();
     void conversionTrigger();
     void conversionWithoutChannel();
@@ -347,6 +348,46 @@ void TstSmpDataOsc::vectorMatchesTable()
                                              "table %5, expected %6")
                                          .arg(rec.size()).arg(ch).arg(i)
                                          .arg(f->data[i]).arg(t->data[i]).arg(want)));
+            }
+        }
+    }
+}
+
+void TstSmpDataOsc::vectorMatchesTableManyCalibrations()
+{
+    // Every byte value on both channels, in one record of a few vector steps
+    // and a tail, under calibrations of every magnitude.
+    std::vector<unsigned char> raw(2 * 256 + 45);
+    for (size_t j = 0; j < raw.size(); ++j)
+        raw[j] = static_cast<unsigned char>(j & 1 ? 255 - (j / 2) % 256 : (j / 2) % 256);
+    std::mt19937 gen(2024);
+    const auto any = [&gen]() {
+        const int v = int(gen());
+        return v >> (gen() % 32);   // as many small values as large ones
+    };
+    for (int n = 0; n < 3000; ++n) {
+        const Cal cal{any(), any(), any(), any(), any(), any()};
+        const CalibAdcData c = makeCal(cal);
+        for (bool dual : {true, false}) {
+            const auto fast = convertInParts(false, dual, c, raw, {});
+            const auto table = convertInParts(true, dual, c, raw, {});
+            QVERIFY(fast && table);
+            for (int ch = 0; ch < (dual ? 2 : 1); ++ch) {
+                const AnalogChnData* f = fast->chnData[size_t(ch)];
+                const AnalogChnData* t = table->chnData[size_t(ch)];
+                QCOMPARE(f->smpCount, t->smpCount);
+                for (int i = 0; i < f->smpCount; ++i) {
+                    const int half = dual ? ch : (i & 1);
+                    const int z = dual ? (half ? cal.zd1 : cal.zd0) : (half ? cal.zs1 : cal.zs0);
+                    const int want = wrappedCode(raw[dual ? size_t(2 * i + ch) : size_t(i)], z,
+                                                 half ? cal.g1 : cal.g0);
+                    if (f->data[i] != want || t->data[i] != want)
+                        QFAIL(qPrintable(QString("zero %1 slope %2, %3 channel %4 sample %5: "
+                                                 "vector %6, table %7, expected %8")
+                                             .arg(z).arg(half ? cal.g1 : cal.g0)
+                                             .arg(dual ? "dual" : "single").arg(ch).arg(i)
+                                             .arg(f->data[i]).arg(t->data[i]).arg(want)));
+                }
             }
         }
     }

@@ -1,22 +1,14 @@
 #include "device/rawconvert.h"
 
 #include "device/smpdata.h"
+#include "device/wordquiet.h"
 
 #include <algorithm>
 #include <cstring>
 
-#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
-#error "the word compares below assume a little-endian host"
-#endif
-
 namespace {
 
-inline uint64_t load64(const void* p)
-{
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    return v;
-}
+using wordquiet::load64;
 
 inline long long report(const SmpData& d, long long* smpCount)
 {
@@ -366,12 +358,6 @@ bool rawConvertWords16(SmpData& d, RawConvertState& st, const unsigned char* buf
                 d.chnOrder[size_t(k++)] = ch;
         }
         st.wordEnabled = k;
-        std::fill(std::begin(st.wordPattern), std::end(st.wordPattern), uint16_t(0));
-        // Cycles per compared stretch: a multiple of four words, at least 32.
-        int m = 1;
-        while (k > 0 && ((k * m) % 4 != 0 || k * m < 32))
-            ++m;
-        st.wordCycles = m;
         if (!buf || start >= len) {
             report(d, smpCount);
             return true;
@@ -390,31 +376,25 @@ bool rawConvertWords16(SmpData& d, RawConvertState& st, const unsigned char* buf
     Appender app(d, 64);
     const int* order = d.chnOrder.data();
     unsigned int* levels = d.chnLevel.data();
-    uint16_t* pattern = st.wordPattern;
     const uint64_t allKnown = n >= 64 ? ~0ULL : ((1ULL << n) - 1);
     int ord = st.wordOrdinal;
     long long count = d.smpCount;   // first sample of the current cycle
 
     // One word of the channel at the current ordinal: an edge at every bit
     // that differs from the bit before it (the first from the current level).
-    // All locals, so the loop below keeps them in registers.
-    const int patWords = n * st.wordCycles;
-    auto word = [&app, order, levels, n](uint32_t w, int& ord, long long& count,
-                                         unsigned& changed) __attribute__((always_inline)) -> bool {
+    auto word = [&app, order, levels, n](uint32_t w, int& ord, long long& count)
+        __attribute__((always_inline)) -> bool {
         const int ch = order[ord];
         const unsigned old = levels[ch];
         if (!app.addBits(ch, count, (w ^ ((w << 1) | old)) & 0xFFFFu))
             return false;
-        const unsigned lvl = (w >> 15) & 1;
-        levels[ch] = lvl;
-        changed |= lvl ^ old;
+        levels[ch] = (w >> 15) & 1;
         if (++ord == n) {
             ord = 0;
             count += 16;
         }
         return true;
     };
-    unsigned changed = 1;   // the expected words are rebuilt before first use
     // The first word of each channel gives its start level (bit 0).
     auto firstWord = [&](uint32_t w) -> bool {
         const int ch = order[ord];
@@ -422,10 +402,10 @@ bool rawConvertWords16(SmpData& d, RawConvertState& st, const unsigned char* buf
         if (w & 1)
             d.initLevels |= 1ULL << ch;
         st.wordKnown |= 1ULL << ord;
-        return word(w, ord, count, changed);
+        return word(w, ord, count);
     };
     auto anyWord = [&](uint32_t w) -> bool {
-        return st.wordKnown == allKnown ? word(w, ord, count, changed) : firstWord(w);
+        return st.wordKnown == allKnown ? word(w, ord, count) : firstWord(w);
     };
 
     size_t i = size_t(begin);
@@ -437,82 +417,97 @@ bool rawConvertWords16(SmpData& d, RawConvertState& st, const unsigned char* buf
         ok = anyWord(uint32_t(st.wordOddByte) | (uint32_t(buf[i]) << 8));
         ++i;
     }
+    const size_t firstWhole = i;   // words of this buffer start here
     while (ok && i + 2 <= total && st.wordKnown != allKnown) {
         ok = firstWord(uint32_t(buf[i]) | (uint32_t(buf[i + 1]) << 8));
         i += 2;
     }
-    {
+    // Until the previous word of every channel lies in this buffer.
+    const size_t cycleBytes = 2 * size_t(n);
+    const size_t bulkFrom = firstWhole + cycleBytes;
+    for (; ok && i < bulkFrom && i + 2 <= total; i += 2)
+        ok = word(uint32_t(buf[i]) | (uint32_t(buf[i + 1]) << 8), ord, count);
+    if (ok && n <= 32 && i >= bulkFrom && i + 32 <= total) {
+        // Sixteen words at a time. A word carries no edge when it repeats the
+        // last bit of the same channel's previous word, which lies one cycle
+        // (n words) back in the buffer: compare with that bit broadcast. Quiet
+        // stretches cost a few operations per sixteen words whatever n is.
+        uint8_t ordAt[32][17];
+        uint8_t cycAt[32][17];
+        for (int o = 0; o < n; ++o)
+            for (int k = 0; k <= 16; ++k) {
+                ordAt[o][k] = uint8_t((o + k) % n);
+                cycAt[o][k] = uint8_t((o + k) / n);
+            }
+        // Thirty-two words further: ordinal and whole cycles.
+        uint8_t ord32[32];
+        uint8_t cyc32[32];
+        for (int o = 0; o < n; ++o) {
+            ord32[o] = uint8_t((o + 32) % n);
+            cyc32[o] = uint8_t((o + 32) / n);
+        }
         int o = ord;
         long long c = count;
-        const size_t patBytes = size_t(patWords) * 2;
-        const long long patSamples = 16LL * st.wordCycles;
-        // Busy streams would fail the comparison cycle after cycle: after a
-        // failure wait a growing number of cycles before the next attempt.
-        int wait = 0, backoff = 0;
-        while (ok && i + patBytes <= total) {
-            if (o == 0 && wait-- <= 0) {
-                if (changed) {
-                    uint16_t* pw = pattern;
-                    for (int m = 0; m < st.wordCycles; ++m)
-                        for (int k = 0; k < n; ++k)
-                            *pw++ = uint16_t(0u - levels[order[k]]);
-                    changed = 0;
-                }
-                // Whole cycles that repeat every channel's level carry no edge.
-                const size_t from = i;
-                while (i + patBytes <= total) {
+        // Set when the last n words are all 0 or 0xFFFF: then a word repeats
+        // its level exactly when it equals the word one cycle back, a plain
+        // compare that long quiet stretches take 64 bytes at a time.
+        bool calm = false;
+        while (i + 32 <= total) {
+            if (calm) {
+                while (i + 64 <= total) {
+                    const unsigned char* p = buf + i;
+                    const unsigned char* q = p - cycleBytes;
                     uint64_t diff = 0;
-                    for (size_t b = 0; b < patBytes; b += 8)
-                        diff |= load64(buf + i + b) ^ load64(pattern + b / 2);
+                    for (int b = 0; b < 64; b += 8)
+                        diff |= load64(p + b) ^ load64(q + b);
                     if (diff)
                         break;
-                    i += patBytes;
+                    i += 64;
+                    c += 16LL * cyc32[o];
+                    o = ord32[o];
                 }
-                c += patSamples * (long long)((i - from) / patBytes);
-                if (i + patBytes > total)
+                if (i + 32 > total)
                     break;
-                if (i == from) {
-                    backoff = std::min(2 * backoff + 1, 64);
-                    wait = backoff;
-                } else {
-                    backoff = 0;
-                    wait = 0;
-                }
             }
-            if (o == 0) {
-                // One whole cycle: the ordinal is the loop index.
-                for (int k = 0; k < n; ++k) {
-                    const unsigned char* p = buf + i + 2 * k;
-                    const uint32_t w = uint32_t(p[0]) | (uint32_t(p[1]) << 8);
-                    const int ch = order[k];
-                    const unsigned old = levels[ch];
-                    if (!app.addBits(ch, c, (w ^ ((w << 1) | old)) & 0xFFFFu)) {
+            const unsigned char* p = buf + i;
+            const uint64_t e0 = wordquiet::changed(p, cycleBytes);
+            const uint64_t e1 = wordquiet::changed(p + 8, cycleBytes);
+            const uint64_t e2 = wordquiet::changed(p + 16, cycleBytes);
+            const uint64_t e3 = wordquiet::changed(p + 24, cycleBytes);
+            calm = (e0 | e1 | e2 | e3) == 0 && n <= 16;
+            if ((e0 | e1 | e2 | e3) != 0) {
+                uint32_t lanes = wordquiet::laneBits(e0) | wordquiet::laneBits(e1) << 4
+                    | wordquiet::laneBits(e2) << 8 | wordquiet::laneBits(e3) << 12;
+                do {
+                    const int k = __builtin_ctz(lanes);
+                    lanes &= lanes - 1;
+                    const uint32_t w = uint32_t(p[2 * k]) | (uint32_t(p[2 * k + 1]) << 8);
+                    const uint32_t old = (p - cycleBytes)[2 * k + 1] >> 7;
+                    if (!app.addBits(order[ordAt[o][k]], c + 16LL * cycAt[o][k], (w ^ ((w << 1) | old)) & 0xFFFFu)) {
                         ok = false;
-                        o = k;
                         i += 2 * size_t(k);
+                        c += 16LL * cycAt[o][k];
+                        o = ordAt[o][k];
                         break;
                     }
-                    const unsigned lvl = (w >> 15) & 1;
-                    levels[ch] = lvl;
-                    changed |= lvl ^ old;
-                }
-                if (ok) {
-                    i += 2 * size_t(n);
-                    c += 16;
-                }
-                continue;
+                } while (lanes);
+                if (!ok)
+                    break;
             }
-            // Up to the start of the next cycle one word at a time.
-            do {
-                ok = word(uint32_t(buf[i]) | (uint32_t(buf[i + 1]) << 8), o, c, changed);
-                i += 2;
-            } while (ok && o != 0);
+            i += 32;
+            c += 16LL * cycAt[o][16];
+            o = ordAt[o][16];
         }
-        for (; ok && i + 2 <= total; i += 2)
-            ok = word(uint32_t(buf[i]) | (uint32_t(buf[i + 1]) << 8), o, c, changed);
         ord = o;
         count = c;
+        // Each channel's level is the last bit of its latest word.
+        for (int k = 1; k <= n; ++k) {
+            const unsigned char* p = buf + i - 2 * size_t(k);
+            levels[order[(ord - k + 2 * n) % n]] = (p[1] >> 7) & 1u;
+        }
     }
+    for (; ok && i + 2 <= total; i += 2)
+        ok = word(uint32_t(buf[i]) | (uint32_t(buf[i + 1]) << 8), ord, count);
     if (ok && i < total) {
         st.wordOddPending = true;
         st.wordOddByte = buf[i];

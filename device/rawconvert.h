@@ -28,11 +28,6 @@ struct RawConvertState {
     uint64_t wordKnown = 0;              // bit k: ordinal k has taken its start level
     bool wordOddPending = false;         // low byte of a word split across buffers
     unsigned char wordOddByte = 0;
-    // Expected words of wordCycles whole cycles (0 or 0xFFFF: each channel's
-    // level), a multiple of four words, so quiet stretches are compared eight
-    // bytes at a time from the start of a cycle.
-    uint16_t wordPattern[256] = {};
-    int wordCycles = 1;
 };
 
 // 16-channel buffer-mode frames (16 bytes: five 3-byte records and a spare).

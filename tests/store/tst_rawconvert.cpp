@@ -211,6 +211,28 @@ Bytes quietWords(std::mt19937_64& rng, size_t words, int enabled, size_t lead)
     return b;
 }
 
+// Word stream of `enabled` channels where the first changes every few dozen
+// samples and the others every few thousand: most words repeat their level
+// but few stretches of whole cycles do.
+Bytes mixedWords(std::mt19937_64& rng, size_t words, int enabled)
+{
+    Bytes b(2 * words);
+    std::vector<int> level(size_t(enabled), 0);
+    for (size_t w = 0; w < words; ++w) {
+        const size_t ch = w % size_t(enabled);
+        const unsigned odds = ch == 0 ? 40 : 4000;
+        unsigned v = 0;
+        for (int k = 0; k < 16; ++k) {
+            if (rng() % odds == 0)
+                level[ch] ^= 1;
+            v |= unsigned(level[ch]) << k;
+        }
+        b[2 * w] = (unsigned char)v;
+        b[2 * w + 1] = (unsigned char)(v >> 8);
+    }
+    return b;
+}
+
 // Splits of [0, n): one cut at each offset, or several random cuts.
 std::vector<std::vector<size_t>> cutSets(std::mt19937_64& rng, size_t from, size_t n)
 {
@@ -638,6 +660,41 @@ void TstRawConvert::wordsMatchReference()
         long long count = -1;
         QVERIFY(s.dataConvertS16_N(buf.data(), int(buf.size()), int(lead), &count));
         const Decoded want = refWords(buf, int(lead), chnNum, mask);
+        QCOMPARE(count, want.count);
+        QCOMPARE(stateOf(s), want);
+    }
+    // One busy channel beside quiet ones, in buffers of random sizes.
+    for (int round = 0; round < 4; ++round) {
+        const Bytes buf = mixedWords(rng, size_t(enabled) * (500 + rng() % 4000) + rng() % 3, enabled);
+        const Decoded want = refWords(buf, 0, chnNum, mask);
+        SmpData s(chnNum);
+        start(s, mask);
+        long long count = -1;
+        for (size_t from = 0; from < buf.size();) {
+            const size_t len = std::min(buf.size() - from, size_t(1 + rng() % 3000));
+            QVERIFY(s.dataConvertS16_N(buf.data() + from, int(len), from == 0 ? 0 : -1, &count));
+            from += len;
+        }
+        QCOMPARE(count, want.count);
+        QCOMPARE(stateOf(s), want);
+    }
+    // A clock whose period divides 16 samples repeats the same word every
+    // cycle, edges and all, beside channels that hold their level.
+    for (const unsigned clock : {0x5555u, 0x0F0Fu, 0x00FFu}) {
+        const size_t cycles = 3000;
+        const size_t at = size_t(rng() % unsigned(enabled));
+        Bytes buf(2 * cycles * size_t(enabled));
+        for (size_t w = 0; w < buf.size() / 2; ++w) {
+            const size_t ord = w % size_t(enabled);
+            const unsigned v = ord == at ? clock : (ord % 3 == 0 ? 0xFFFFu : 0u);
+            buf[2 * w] = (unsigned char)v;
+            buf[2 * w + 1] = (unsigned char)(v >> 8);
+        }
+        const Decoded want = refWords(buf, 0, chnNum, mask);
+        SmpData s(chnNum);
+        start(s, mask);
+        long long count = -1;
+        QVERIFY(s.dataConvertS16_N(buf.data(), int(buf.size()), 0, &count));
         QCOMPARE(count, want.count);
         QCOMPARE(stateOf(s), want);
     }

@@ -2,11 +2,13 @@
 
 #include "device/devbase.h"
 #include "device/smpcnvtstream.h"
+#include "device/wordquiet.h"
 
 #include <QMutexLocker>
 
 #include <algorithm>
 #include <cstdlib>
+#include <type_traits>
 
 namespace {
 
@@ -243,6 +245,7 @@ int SmpCtrlStream::getTrgIndex(const unsigned char* buf, int len, int firstOrdin
         if (step(uint32_t(oddByte) | uint32_t(buf[0]) << 8))
             return found(cycleMask, cycles);
     }
+    const int firstWhole = pos;   // words of this buffer start here
     // Up to the first cycle boundary word by word.
     while (o != 0 && pos + 1 < len) {
         const uint32_t w = uint32_t(buf[pos]) | uint32_t(buf[pos + 1]) << 8;
@@ -254,20 +257,100 @@ int SmpCtrlStream::getTrgIndex(const unsigned char* buf, int len, int firstOrdin
     const int cycleBytes = 2 * n;
     if (o == 0) {
         const int tc = trgCount;
-        while (pos + cycleBytes <= len) {
-            const unsigned char* c = buf + pos;
-            uint32_t m = 0xFFFF;
-            for (int i = 0; i < tc; ++i) {
-                const int ord = trgOrdinals[i];
-                const uint32_t w = uint32_t(c[2 * ord]) | uint32_t(c[2 * ord + 1]) << 8;
-                m &= hitOf(trgKinds[i], ord, w);
-                prevSample[ord] = uint16_t(w >> 15);
-            }
-            pos += cycleBytes;
-            ++cycles;
-            if (m != 0)
-                return found(m, cycles);
+        bool edge = false;
+        for (int i = 0; i < tc; ++i)
+            edge = edge || trgKinds[i] == TrgRise || trgKinds[i] == TrgFall;
+        // With an edge among the conditions no cycle holds the trigger while
+        // no channel changes, so quiet stretches of the buffer are passed
+        // whole: `per` cycles (at most 32 words) at a time, once the cycle
+        // before lies in this buffer.
+        const int per = n <= 16 ? 16 / n : 1;
+        const int winBytes = cycleBytes * per;
+        const int winWords = (winBytes + 7) / 8;
+        const uint64_t lastMask = winBytes % 8 ? (1ULL << (8 * (winBytes % 8))) - 1 : ~0ULL;
+        const int skipFrom = firstWhole + cycleBytes;
+        // Each condition as (w ^ flipNow) & ((x ^ flipBefore) | anyBefore),
+        // x being the samples before w's: rising w & ~x, falling ~w & x,
+        // high w, low ~w (16 bits each).
+        int off[32];
+        uint32_t flipNow[32], flipBefore[32], anyBefore[32], prev[32];
+        for (int i = 0; i < tc; ++i) {
+            const int k = trgKinds[i];
+            off[i] = 2 * trgOrdinals[i];
+            flipNow[i] = k == TrgLow || k == TrgFall ? 0xFFFFu : 0u;
+            flipBefore[i] = k == TrgRise ? 0xFFFFu : 0u;
+            anyBefore[i] = k == TrgLow || k == TrgHigh ? 0xFFFFu : 0u;
+            prev[i] = prevSample[trgOrdinals[i]];
         }
+        // After a window that was not quiet the next check waits a growing
+        // number of windows, so busy streams do not pay for it on every cycle.
+        int checked = 0;   // cycles before the next check
+        int backoff = 0;
+        // Whole cycles until one holds the trigger (its mask returned) or the
+        // buffer ends (0). TC > 0: that many conditions, kept in registers.
+        auto scan = [&](auto tcTag) -> uint32_t {
+            constexpr int TC = decltype(tcTag)::value;
+            const int count = TC > 0 ? TC : tc;
+            constexpr int Cap = TC > 0 ? TC : 32;
+            uint32_t pv[Cap], fn[Cap], fb[Cap], ab[Cap];
+            int of[Cap];
+            for (int i = 0; i < count; ++i) {
+                pv[i] = prev[i];
+                fn[i] = flipNow[i];
+                fb[i] = flipBefore[i];
+                ab[i] = anyBefore[i];
+                of[i] = off[i];
+            }
+            uint32_t hit = 0;
+            while (pos + cycleBytes <= len) {
+                if (edge && checked == 0 && pos >= skipFrom) {
+                    while (pos + 8 * winWords <= len) {
+                        uint64_t e = 0;
+                        for (int q = 0; q + 1 < winWords; ++q)
+                            e |= wordquiet::changed(buf + pos + 8 * q, size_t(cycleBytes));
+                        e |= wordquiet::changed(buf + pos + 8 * (winWords - 1), size_t(cycleBytes)) & lastMask;
+                        if (e) {
+                            checked = per * (backoff + 1);
+                            backoff = std::min(2 * backoff + 1, 255);
+                            break;
+                        }
+                        backoff /= 2;
+                        pos += winBytes;
+                        cycles += per;
+                    }
+                    if (pos + cycleBytes > len)
+                        break;
+                }
+                if (checked > 0)
+                    --checked;
+                const unsigned char* c = buf + pos;
+                uint32_t m = 0xFFFF;
+                for (int i = 0; i < count; ++i) {
+                    const uint32_t w = uint32_t(c[of[i]]) | uint32_t(c[of[i] + 1]) << 8;
+                    const uint32_t x = (w << 1) | pv[i];
+                    m &= (w ^ fn[i]) & ((x ^ fb[i]) | ab[i]);
+                    pv[i] = w >> 15;
+                }
+                pos += cycleBytes;
+                ++cycles;
+                if (m != 0) {
+                    hit = m;
+                    break;
+                }
+            }
+            for (int i = 0; i < count; ++i)
+                prevSample[trgOrdinals[i]] = uint16_t(pv[i]);
+            return hit;
+        };
+        uint32_t hit;
+        switch (tc) {
+        case 1: hit = scan(std::integral_constant<int, 1>()); break;
+        case 2: hit = scan(std::integral_constant<int, 2>()); break;
+        case 3: hit = scan(std::integral_constant<int, 3>()); break;
+        default: hit = scan(std::integral_constant<int, 0>()); break;
+        }
+        if (hit)
+            return found(hit, cycles);
     }
     // The cycle cut by the buffer end: completed by the next buffer.
     while (pos + 1 < len) {

@@ -962,6 +962,11 @@ int SmpData::getWaveLineData(int chn, double offset, double smpPerPixel, int wid
     int batchN = 0;
     int batchWant = 1;
 
+    // Columns drawn from the index alone: the sample last found in one, and
+    // samples per column then.
+    long long fastAt = -1;
+    long long fastStep = 0;
+
     int n = 0;
     for (;;) {
         if (x >= width)
@@ -991,6 +996,55 @@ int SmpData::getWaveLineData(int chn, double offset, double smpPerPixel, int wid
             return n;
         if ((long long)next < 0)
             return n;
+        if (indexed && e <= (long long)next) {
+            // The edge just drawn lies before this column: while a sampled
+            // entry lies in the column (after its first sample, at or before
+            // the next column's) and is drawn in it, so is the first entry
+            // after the column's first sample, and it too lies before the next
+            // column. Such columns are edge columns known from the index
+            // alone, with no search in the blocks.
+            const long long* smp = sx.sample.data();
+            const long long ns = (long long)sx.sample.size();
+            long long from = (long long)next;
+            bool moved = false;
+            for (;;) {
+                const double nextHi = double(x + 1) * spp + offset;
+                const long long to = (long long)nextHi;
+                long long c = fastAt + fastStep;
+                long long v = c >= 0 && c < ns ? smp[c] : -1;
+                if (!(v > from && v <= to)) {
+                    // The first sample after the column's first sample, looked
+                    // for on the side of the guess where it lies.
+                    long long lo = 0, hi = ns;
+                    if (v >= 0) {
+                        if (v <= from)
+                            lo = c + 1;
+                        else
+                            hi = c + 1;
+                    }
+                    c = std::upper_bound(smp + lo, smp + hi, from) - smp;
+                    if (c >= ns)
+                        break;
+                    v = smp[c];
+                    if (v > to)
+                        break;
+                }
+                if (v >= end || (long long)((double(v) - offset) / spp) > x)
+                    break;
+                fastStep = fastAt >= 0 ? std::max(c - fastAt, 1LL) : fastStep;
+                fastAt = c;
+                out[n++] = WaveLine{int(x), 1, 2};
+                ++x;
+                moved = true;
+                if (x >= width || nextHi >= endLimit || to < 0)
+                    return n;
+                from = to;
+            }
+            // Not known from the index: the search below finds the entry,
+            // which lies after every edge drawn.
+            if (moved)
+                k = 0;
+        }
         if (x < batchX || x >= batchX + batchN) {
             batchWant = x == batchX + batchN ? std::min(2 * batchWant, WaveBatch) : 1;
             batchX = x;

@@ -142,10 +142,86 @@ class TstStoreFast : public QObject {
 private slots:
     void waveLinesMatchPlainSearch_data();
     void waveLinesMatchPlainSearch();
+    void waveLinesOnColumnBorders_data();
+    void waveLinesOnColumnBorders();
     void searchIndexFollowsLists();
     void filterMatchesPlainRules_data();
     void filterMatchesPlainRules();
 };
+
+namespace {
+
+// The store's drawing of one view against the plain search: empty when equal.
+QString drawingDiffers(const SmpData& s, const std::vector<long long>& e, int initLevel,
+                       double offset, double spp, int width)
+{
+    std::vector<WaveLine> want, got(size_t(width) + 10);
+    const int n = s.getWaveLineData(0, offset, spp, width, got.data());
+    const int m = plainWaveLines(e, initLevel, offset, spp, width, want);
+    if (n != m)
+        return QString("offset %1 spp %2 width %3: %4 records, expected %5")
+            .arg(offset, 0, 'f', 6).arg(spp, 0, 'g', 17).arg(width).arg(n).arg(m);
+    for (int i = 0; i < n; ++i) {
+        const WaveLine& a = got[size_t(i)];
+        const WaveLine& b = want[size_t(i)];
+        if (a.x != b.x || a.width != b.width || a.type != b.type)
+            return QString("offset %1 spp %2 width %3: record %4 is {%5,%6,%7}, expected {%8,%9,%10}")
+                .arg(offset, 0, 'f', 6).arg(spp, 0, 'g', 17).arg(width).arg(i)
+                .arg(a.x).arg(a.width).arg(a.type).arg(b.x).arg(b.width).arg(b.type);
+    }
+    return QString();
+}
+
+} // namespace
+
+void TstStoreFast::waveLinesOnColumnBorders_data()
+{
+    QTest::addColumn<qlonglong>("period");   // samples per column at the exact scale
+    QTest::addColumn<qlonglong>("base");     // position of column 0's first sample
+    QTest::newRow("256") << qlonglong(256) << qlonglong(0);
+    QTest::newRow("1000") << qlonglong(1000) << qlonglong(0);
+    QTest::newRow("1000 beyond 2^32") << qlonglong(1000) << qlonglong((1LL << 32) - 700000);
+    QTest::newRow("333") << qlonglong(333) << qlonglong(17);
+}
+
+void TstStoreFast::waveLinesOnColumnBorders()
+{
+    // Dense edges that fall exactly on, just before and just after column
+    // borders, while some columns hold none: the columns drawn from the index
+    // alone must meet the exact search where the scale puts borders on whole
+    // samples, and where rounding moves them by one.
+    QFETCH(qlonglong, period);
+    QFETCH(qlonglong, base);
+    std::mt19937_64 rng(uint64_t(period * 131 + base));
+    RefChannel ch;
+    ch.initLevel = 1;
+    long long p = base;
+    for (long long col = 0; (long long)ch.edges.size() < denseEdgeCount(); ++col) {
+        const long long from = base + col * period;
+        if (col % 37 == 5)
+            continue;   // a column without an edge
+        for (long long q = std::max(p + 1, from - 1); q < from + period; q += 1 + (long long)(rng() % 8))
+            ch.edges.push_back(q);
+        p = ch.edges.back();
+        if (rng() % 3 == 0 && p + 1 < from + period)
+            ch.edges.push_back(p = from + period - 1);   // the column's last sample
+    }
+    ch.count = p + 5;
+    SmpData s(1);
+    buildStore(s, {ch}, ch.count);
+    QVERIFY(s.searchIndexValid(0));
+    const std::vector<long long> e = ch.entries();
+    const double per = double(period);
+    for (int width : {1920, 777}) {
+        for (double offset : {double(base), double(base) + 0.5, double(base) - 1, double(base) + per - 1e-7}) {
+            for (double spp : {per, per * (1 - 1e-12), per * (1 + 1e-12), per - 0.5, per + 0.25}) {
+                const QString diff = drawingDiffers(s, e, ch.initLevel, offset, spp, width);
+                if (!diff.isEmpty())
+                    QFAIL(qPrintable(diff));
+            }
+        }
+    }
+}
 
 void TstStoreFast::waveLinesMatchPlainSearch_data()
 {

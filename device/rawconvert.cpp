@@ -470,14 +470,9 @@ bool rawConvertWords16(SmpData& d, RawConvertState& st, const unsigned char* buf
                     break;
             }
             const unsigned char* p = buf + i;
-            const uint64_t e0 = wordquiet::changed(p, cycleBytes);
-            const uint64_t e1 = wordquiet::changed(p + 8, cycleBytes);
-            const uint64_t e2 = wordquiet::changed(p + 16, cycleBytes);
-            const uint64_t e3 = wordquiet::changed(p + 24, cycleBytes);
-            calm = (e0 | e1 | e2 | e3) == 0 && n <= 16;
-            if ((e0 | e1 | e2 | e3) != 0) {
-                uint32_t lanes = wordquiet::laneBits(e0) | wordquiet::laneBits(e1) << 4
-                    | wordquiet::laneBits(e2) << 8 | wordquiet::laneBits(e3) << 12;
+            uint32_t lanes = wordquiet::changedWords16(p, cycleBytes);
+            calm = lanes == 0 && n <= 16;
+            if (lanes != 0) {
                 do {
                     const int k = __builtin_ctz(lanes);
                     lanes &= lanes - 1;

@@ -266,8 +266,9 @@ int SmpCtrlStream::getTrgIndex(const unsigned char* buf, int len, int firstOrdin
         // before lies in this buffer.
         const int per = n <= 16 ? 16 / n : 1;
         const int winBytes = cycleBytes * per;
-        const int winWords = (winBytes + 7) / 8;
-        const uint64_t lastMask = winBytes % 8 ? (1ULL << (8 * (winBytes % 8))) - 1 : ~0ULL;
+        const int winWords = winBytes / 2;   // at most 32
+        const int readBytes = winWords > 16 ? 64 : 32;
+        const uint32_t winMask = winWords >= 32 ? ~0u : (1u << winWords) - 1;
         const int skipFrom = firstWhole + cycleBytes;
         // Each condition as (w ^ flipNow) & ((x ^ flipBefore) | anyBefore),
         // x being the samples before w's: rising w & ~x, falling ~w & x,
@@ -304,12 +305,11 @@ int SmpCtrlStream::getTrgIndex(const unsigned char* buf, int len, int firstOrdin
             uint32_t hit = 0;
             while (pos + cycleBytes <= len) {
                 if (edge && checked == 0 && pos >= skipFrom) {
-                    while (pos + 8 * winWords <= len) {
-                        uint64_t e = 0;
-                        for (int q = 0; q + 1 < winWords; ++q)
-                            e |= wordquiet::changed(buf + pos + 8 * q, size_t(cycleBytes));
-                        e |= wordquiet::changed(buf + pos + 8 * (winWords - 1), size_t(cycleBytes)) & lastMask;
-                        if (e) {
+                    while (pos + readBytes <= len) {
+                        uint32_t e = wordquiet::changedWords16(buf + pos, size_t(cycleBytes));
+                        if (readBytes > 32)
+                            e |= wordquiet::changedWords16(buf + pos + 32, size_t(cycleBytes)) << 16;
+                        if (e & winMask) {
                             checked = per * (backoff + 1);
                             backoff = std::min(2 * backoff + 1, 255);
                             break;

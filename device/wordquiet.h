@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
 #error "the word compares below assume a little-endian host"
 #endif
@@ -40,6 +44,36 @@ inline uint32_t laneBits(uint64_t e)
     // Lane bits 0, 16, 32, 48 to bits 48..51; the other products miss them.
     constexpr uint64_t Gather = (1ULL << 48) | (1ULL << 33) | (1ULL << 18) | (1ULL << 3);
     return uint32_t(((t & LaneLow) * Gather) >> 48) & 0xFu;
+}
+
+// Bit k set for each of the 16 words at p (k = 0..15) that does not repeat
+// its channel's level: the portable form.
+inline uint32_t changedWords16Swar(const unsigned char* p, size_t back)
+{
+    return laneBits(changed(p, back)) | laneBits(changed(p + 8, back)) << 4
+        | laneBits(changed(p + 16, back)) << 8 | laneBits(changed(p + 24, back)) << 12;
+}
+
+#ifdef __SSE2__
+// The same on 16-bit lanes: an arithmetic shift broadcasts the last bit.
+inline uint32_t changedWords16Sse2(const unsigned char* p, size_t back)
+{
+    const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    const __m128i q0 = _mm_srai_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p - back)), 15);
+    const __m128i q1 = _mm_srai_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 - back)), 15);
+    const __m128i same = _mm_packs_epi16(_mm_cmpeq_epi16(v0, q0), _mm_cmpeq_epi16(v1, q1));
+    return ~uint32_t(_mm_movemask_epi8(same)) & 0xFFFFu;
+}
+#endif
+
+inline uint32_t changedWords16(const unsigned char* p, size_t back)
+{
+#ifdef __SSE2__
+    return changedWords16Sse2(p, back);
+#else
+    return changedWords16Swar(p, back);
+#endif
 }
 
 } // namespace wordquiet

@@ -2,6 +2,8 @@
 // examples and on random data fed whole and split at every offset.
 #include "storeref.h"
 
+#include "device/wordquiet.h"
+
 #include <QtTest>
 
 #include <cstring>
@@ -279,6 +281,7 @@ private slots:
     void simuZeroRunsCancel();
     void completeAfterStream();
     void converterOutOfMemory();
+    void quietWordMasks();
 };
 
 void TstRawConvert::frames16Example()
@@ -841,6 +844,38 @@ void TstRawConvert::converterOutOfMemory()
     for (int c = 0; c < 16; ++c)
         VERIFY_LIST_SHAPE(w.chnData[size_t(c)]);
 #endif
+}
+
+void TstRawConvert::quietWordMasks()
+{
+    // The masks of words that do not repeat their channel's level, one word
+    // at a time against the word one cycle back, for both forms.
+    std::mt19937_64 rng(404);
+    const uint16_t picks[] = {0x0000, 0xFFFF, 0x8000, 0x7FFF, 0x0001, 0xFFFE, 0x00FF, 0xFF00};
+    for (int round = 0; round < 20000; ++round) {
+        const size_t back = 2 * (1 + rng() % 32);
+        std::vector<uint16_t> w(back / 2 + 16);
+        for (uint16_t& v : w)
+            v = rng() % 3 ? picks[rng() % 8] : uint16_t(rng());
+        // Mostly repeats, so masks with few bits set come up too.
+        for (size_t i = back / 2; i < w.size(); ++i)
+            if (rng() % 2)
+                w[i] = (w[i - back / 2] & 0x8000) ? 0xFFFF : 0;
+        Bytes b(2 * w.size());
+        std::memcpy(b.data(), w.data(), b.size());
+        uint32_t want = 0;
+        for (int k = 0; k < 16; ++k) {
+            const uint16_t now = w[back / 2 + size_t(k)];
+            const uint16_t level = (w[size_t(k)] & 0x8000) ? 0xFFFF : 0;
+            want |= uint32_t(now != level) << k;
+        }
+        const unsigned char* p = b.data() + back;
+        QCOMPARE(wordquiet::changedWords16Swar(p, back), want);
+#ifdef __SSE2__
+        QCOMPARE(wordquiet::changedWords16Sse2(p, back), want);
+#endif
+        QCOMPARE(wordquiet::changedWords16(p, back), want);
+    }
 }
 
 QTEST_APPLESS_MAIN(TstRawConvert)

@@ -257,19 +257,27 @@ int SmpCtrlStream::getTrgIndex(const unsigned char* buf, int len, int firstOrdin
     const int cycleBytes = 2 * n;
     if (o == 0) {
         const int tc = trgCount;
-        bool edge = false;
-        for (int i = 0; i < tc; ++i)
-            edge = edge || trgKinds[i] == TrgRise || trgKinds[i] == TrgFall;
-        // With an edge among the conditions no cycle holds the trigger while
-        // no channel changes, so quiet stretches of the buffer are passed
-        // whole: `per` cycles (at most 32 words) at a time, once the cycle
-        // before lies in this buffer.
+        // A cycle cannot hold the trigger when one of its condition words
+        // cannot: a high condition on a word of zeros, a low one on a word of
+        // ones, an edge on a word that repeats its channel's level. Stretches
+        // of such cycles are passed whole: `per` cycles (at most 32 words) at
+        // a time, once the cycle before lies in this buffer.
         const int per = n <= 16 ? 16 / n : 1;
         const int winBytes = cycleBytes * per;
         const int winWords = winBytes / 2;   // at most 32
         const int readBytes = winWords > 16 ? 64 : 32;
-        const uint32_t winMask = winWords >= 32 ? ~0u : (1u << winWords) - 1;
         const int skipFrom = firstWhole + cycleBytes;
+        // Words of the window (bit k: word k) under each kind of condition.
+        uint32_t highWords = 0, lowWords = 0, edgeWords = 0;
+        for (int i = 0; i < tc; ++i) {
+            for (int c = 0; c < per; ++c) {
+                const uint32_t bit = 1u << (c * n + trgOrdinals[i]);
+                const int k = trgKinds[i];
+                (k == TrgHigh ? highWords : k == TrgLow ? lowWords : edgeWords) |= bit;
+            }
+        }
+        const uint32_t cycleWords = n >= 32 ? ~0u : (1u << n) - 1;
+        const bool skipping = tc > 0;
         // Each condition as (w ^ flipNow) & ((x ^ flipBefore) | anyBefore),
         // x being the samples before w's: rising w & ~x, falling ~w & x,
         // high w, low ~w (16 bits each).
@@ -303,13 +311,22 @@ int SmpCtrlStream::getTrgIndex(const unsigned char* buf, int len, int firstOrdin
                 of[i] = off[i];
             }
             uint32_t hit = 0;
+            bool skipped = false;
             while (pos + cycleBytes <= len) {
-                if (edge && checked == 0 && pos >= skipFrom) {
+                if (skipping && checked == 0 && pos >= skipFrom) {
                     while (pos + readBytes <= len) {
-                        uint32_t e = wordquiet::changedWords16(buf + pos, size_t(cycleBytes));
-                        if (readBytes > 32)
-                            e |= wordquiet::changedWords16(buf + pos + 32, size_t(cycleBytes)) << 16;
-                        if (e & winMask) {
+                        wordquiet::WordMasks w = wordquiet::wordMasks16(buf + pos, size_t(cycleBytes));
+                        if (readBytes > 32) {
+                            const wordquiet::WordMasks u = wordquiet::wordMasks16(buf + pos + 32, size_t(cycleBytes));
+                            w.changed |= u.changed << 16;
+                            w.zero |= u.zero << 16;
+                            w.ones |= u.ones << 16;
+                        }
+                        const uint32_t cannot = (highWords & w.zero) | (lowWords & w.ones) | (edgeWords & ~w.changed);
+                        bool all = true;
+                        for (int c = 0; c < per; ++c)
+                            all = all && ((cannot >> (c * n)) & cycleWords) != 0;
+                        if (!all) {
                             checked = per * (backoff + 1);
                             backoff = std::min(2 * backoff + 1, 255);
                             break;
@@ -317,6 +334,13 @@ int SmpCtrlStream::getTrgIndex(const unsigned char* buf, int len, int firstOrdin
                         backoff /= 2;
                         pos += winBytes;
                         cycles += per;
+                        skipped = true;
+                    }
+                    if (skipped) {
+                        // Levels may have changed in the stretch passed.
+                        for (int i = 0; i < count; ++i)
+                            pv[i] = uint32_t(buf[pos - cycleBytes + of[i] + 1]) >> 7;
+                        skipped = false;
                     }
                     if (pos + cycleBytes > len)
                         break;

@@ -67,6 +67,50 @@ inline uint32_t changedWords16Sse2(const unsigned char* p, size_t back)
 }
 #endif
 
+// Of the 16 words at p (bit k for word k): those that do not repeat their
+// channel's level, those that are 0 and those that are 0xFFFF.
+struct WordMasks {
+    uint32_t changed;
+    uint32_t zero;
+    uint32_t ones;
+};
+
+inline WordMasks wordMasks16Swar(const unsigned char* p, size_t back)
+{
+    WordMasks m{changedWords16Swar(p, back), 0, 0};
+    for (int q = 0; q < 4; ++q) {
+        const uint64_t v = load64(p + 8 * q);
+        m.zero |= (~laneBits(v) & 0xFu) << (4 * q);
+        m.ones |= (~laneBits(~v) & 0xFu) << (4 * q);
+    }
+    return m;
+}
+
+#ifdef __SSE2__
+inline WordMasks wordMasks16Sse2(const unsigned char* p, size_t back)
+{
+    const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i ones = _mm_cmpeq_epi16(zero, zero);
+    auto bits = [](__m128i a, __m128i b) {
+        return uint32_t(_mm_movemask_epi8(_mm_packs_epi16(a, b)));
+    };
+    return WordMasks{changedWords16Sse2(p, back),
+                     bits(_mm_cmpeq_epi16(v0, zero), _mm_cmpeq_epi16(v1, zero)),
+                     bits(_mm_cmpeq_epi16(v0, ones), _mm_cmpeq_epi16(v1, ones))};
+}
+#endif
+
+inline WordMasks wordMasks16(const unsigned char* p, size_t back)
+{
+#ifdef __SSE2__
+    return wordMasks16Sse2(p, back);
+#else
+    return wordMasks16Swar(p, back);
+#endif
+}
+
 inline uint32_t changedWords16(const unsigned char* p, size_t back)
 {
 #ifdef __SSE2__

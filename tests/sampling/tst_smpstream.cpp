@@ -301,8 +301,9 @@ void TstSmpStream::randomSplits_data()
     QTest::addColumn<int>("maxLen");
     QTest::addColumn<bool>("fall");
     QTest::addColumn<int>("mean");   // samples between changes of channels 1..
+    QTest::addColumn<bool>("low");   // channel 1 must be low (else high)
     for (int seed = 1; seed <= 12; ++seed)
-        QTest::newRow(qPrintable(QString("busy %1").arg(seed))) << seed << 3 << 50 << false << 40;
+        QTest::newRow(qPrintable(QString("busy %1").arg(seed))) << seed << 3 << 50 << false << 40 << (seed % 2 == 0);
     // Quiet streams, whose stretches without a change are passed whole:
     // cycles of every length up to 32 words, small and large buffers.
     const int chns[] = {1, 2, 3, 5, 7, 8, 16, 17, 24, 32};
@@ -313,13 +314,13 @@ void TstSmpStream::randomSplits_data()
                 ++seed;
                 QTest::newRow(qPrintable(QString("quiet %1 chn %2 len %3 %4").arg(seed).arg(chn).arg(maxLen)
                                              .arg(fall ? "fall" : "rise")))
-                    << seed << chn << maxLen << fall << 3000;
+                    << seed << chn << maxLen << fall << 3000 << (seed % 3 == 0);
             }
 }
 
 void TstSmpStream::randomSplits()
 {
-    // Rising (or falling) on 0 and, with two channels or more, high on 1;
+    // Rising (or falling) on 0 and, with two channels or more, high (or low) on 1;
     // random levels, random buffer lengths (odd ones too). The trigger the
     // stream finds must be the first sample where the conditions hold,
     // found by brute force over flat arrays.
@@ -328,6 +329,7 @@ void TstSmpStream::randomSplits()
     QFETCH(int, maxLen);
     QFETCH(bool, fall);
     QFETCH(int, mean);
+    QFETCH(bool, low);
     std::srand(unsigned(seed));
     const long long samples = mean > 1000 ? 16 * 40000 : 16 * 2000;
     static std::vector<std::vector<int>> lv;
@@ -343,7 +345,7 @@ void TstSmpStream::randomSplits()
     }
     long long want = -1;
     for (long long p = 1; p < samples && want < 0; ++p)
-        if (lv[0][size_t(p - 1)] == int(fall) && lv[0][size_t(p)] == int(!fall) && (chn < 2 || lv[1][size_t(p)] == 1))
+        if (lv[0][size_t(p - 1)] == int(fall) && lv[0][size_t(p)] == int(!fall) && (chn < 2 || lv[1][size_t(p)] == int(!low)))
             want = p;
     if (want < 0)
         QSKIP("this seed holds no trigger");
@@ -351,7 +353,7 @@ void TstSmpStream::randomSplits()
     // Above 16 channels: the 32-channel model.
     setUp(chn, 0, fall ? TrgFall : TrgRise, chn > 16 ? DevModel6143A : DevModel2127);
     if (chn > 1)
-        dev->setDChnTrg(1, TrgHigh);
+        dev->setDChnTrg(1, low ? TrgLow : TrgHigh);
     QVERIFY(dev->setSmpDepth(4));   // 5 M: the depth is never reached here
     ctrl->prepareRun();
     ctrl->resetRun();

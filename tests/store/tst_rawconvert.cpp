@@ -863,16 +863,23 @@ void TstRawConvert::quietWordMasks()
                 w[i] = (w[i - back / 2] & 0x8000) ? 0xFFFF : 0;
         Bytes b(2 * w.size());
         std::memcpy(b.data(), w.data(), b.size());
-        uint32_t want = 0;
+        uint32_t want = 0, zero = 0, ones = 0;
         for (int k = 0; k < 16; ++k) {
             const uint16_t now = w[back / 2 + size_t(k)];
             const uint16_t level = (w[size_t(k)] & 0x8000) ? 0xFFFF : 0;
             want |= uint32_t(now != level) << k;
+            zero |= uint32_t(now == 0) << k;
+            ones |= uint32_t(now == 0xFFFF) << k;
         }
         const unsigned char* p = b.data() + back;
+        auto same = [&](const wordquiet::WordMasks& m) {
+            return m.changed == want && m.zero == zero && m.ones == ones;
+        };
         QCOMPARE(wordquiet::changedWords16Swar(p, back), want);
+        QVERIFY(same(wordquiet::wordMasks16Swar(p, back)));
 #ifdef __SSE2__
         QCOMPARE(wordquiet::changedWords16Sse2(p, back), want);
+        QVERIFY(same(wordquiet::wordMasks16Sse2(p, back)));
 #endif
         QCOMPARE(wordquiet::changedWords16(p, back), want);
     }

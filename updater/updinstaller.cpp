@@ -10,8 +10,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -29,6 +31,92 @@ Kind kindOf(QString const& path)
 bool renamePath(QString const& from, QString const& to)
 {
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+bool readLink(QByteArray const& path, QByteArray& target)
+{
+    char buf[4096];
+    const ssize_t n = ::readlink(path.constData(), buf, sizeof buf);
+    if (n <= 0 || size_t(n) >= sizeof buf)
+        return false;
+    target = QByteArray(buf, int(n));
+    return true;
+}
+
+bool within(QByteArray const& path, QByteArray const& base)
+{
+    return path == base || path.startsWith(base + '/');
+}
+
+// Follows the link at path (whose folder is a real path below base) the way
+// the system would, and whether every step stays inside base. A part of the
+// target that does not exist is taken by its text; after it, a ".." proves
+// nothing, and neither does an absolute target, a loop or an unreadable step.
+bool linkStaysInside(QByteArray const& path, QByteArray const& base)
+{
+    QByteArray target;
+    if (!readLink(path, target) || target.startsWith('/'))
+        return false;
+    QByteArray cur = path.left(path.lastIndexOf('/'));
+    QList<QByteArray> todo = target.split('/');
+    bool missing = false;
+    int hops = 0;
+    while (!todo.isEmpty()) {
+        const QByteArray c = todo.takeFirst();
+        if (c.isEmpty() || c == ".")
+            continue;
+        if (c == "..") {
+            if (missing)
+                return false;
+            cur = cur.left(cur.lastIndexOf('/'));
+            if (!within(cur, base))
+                return false;
+            continue;
+        }
+        const QByteArray next = cur + '/' + c;
+        if (missing) {
+            cur = next;
+            continue;
+        }
+        struct stat st;
+        if (::lstat(next.constData(), &st) != 0) {
+            if (errno != ENOENT)
+                return false;
+            missing = true;
+            cur = next;
+        } else if (S_ISLNK(st.st_mode)) {
+            QByteArray more;
+            if (++hops > 40 || !readLink(next, more) || more.startsWith('/'))
+                return false;
+            todo = more.split('/') + todo;
+        } else {
+            cur = next;
+        }
+    }
+    return within(cur, base);
+}
+
+// The first link below dir (links themselves are not entered) whose real
+// path leaves base, relative to base; empty when there is none.
+QString linkLeaving(QByteArray const& dir, QByteArray const& base)
+{
+    const QStringList names = QDir(QFile::decodeName(dir))
+                                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        const QByteArray path = dir + '/' + QFile::encodeName(name);
+        struct stat st;
+        if (::lstat(path.constData(), &st) != 0)
+            return QFile::decodeName(path.mid(base.size() + 1));
+        if (S_ISLNK(st.st_mode)) {
+            if (!linkStaysInside(path, base))
+                return QFile::decodeName(path.mid(base.size() + 1));
+        } else if (S_ISDIR(st.st_mode)) {
+            const QString inner = linkLeaving(path, base);
+            if (!inner.isEmpty())
+                return inner;
+        }
+    }
+    return QString();
 }
 
 }  // namespace
@@ -80,6 +168,17 @@ int UpdInstaller::installArchive(QString const& archive, QString const& root, QS
     if (!started || tar.exitStatus() != QProcess::NormalExit || tar.exitCode() != 0) {
         if (error)
             *error = QStringLiteral("tar failed: ") + QString::fromLocal8Bit(tar.readAllStandardError()).trimmed();
+        return 7;
+    }
+
+    // The listing judges link targets by their text; links that run through
+    // other links can still lead out, so every unpacked link is followed for
+    // real before anything is moved.
+    const QByteArray base = QFile::encodeName(QFileInfo(staging.path()).canonicalFilePath());
+    const QString leaving = base.isEmpty() ? QStringLiteral(".") : linkLeaving(base, base);
+    if (!leaving.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("link may lead outside the installation: ") + leaving;
         return 7;
     }
 

@@ -293,12 +293,21 @@ void TstUpdParts::installReplacesAndKeeps()
     QVERIFY(writeFile(src + QStringLiteral("/bin/VormelTAV"), "new main"));
     QVERIFY(writeFile(src + QStringLiteral("/Resources/x"), "new x"));
     QVERIFY(writeFile(src + QStringLiteral("/Resources/Language/de-DE.xml"), "de"));
-    QVERIFY(sh(src, QStringLiteral("ln -s ../Resources/x bin/xlink && tar -czf ../new.tgz bin Resources")));
+    // Links that stay inside once followed: through a self-link, to a folder,
+    // to the top, and to a file the archive does not hold.
+    QVERIFY(sh(src, QStringLiteral("ln -s ../Resources/x bin/xlink && ln -s . Resources/here && "
+                                   "ln -s ../Resources/here/here/Language bin/lang && ln -s .. Resources/top && "
+                                   "ln -s notyet.so bin/later && tar -czf ../new.tgz bin Resources")));
     QString err;
     QCOMPARE(UpdInstaller::installArchive(tmp.path() + QStringLiteral("/new.tgz"), root, &err), 0);
     QCOMPARE(snapshot(root), (QStringList{"Resources/", "Resources/Language/", "Resources/Language/de-DE.xml = de",
-                                          "Resources/x = new x", "bin/", "bin/VormelTAV = new main",
-                                          "bin/keep = keep", "bin/xlink -> " + root + "/Resources/x"}));
+                                          "Resources/here -> " + root + "/Resources",
+                                          "Resources/top -> " + root, "Resources/x = new x", "bin/",
+                                          "bin/VormelTAV = new main", "bin/keep = keep",
+                                          "bin/lang -> " + root + "/Resources/here/here/Language",
+                                          "bin/later -> " + root + "/bin/notyet.so",
+                                          "bin/xlink -> " + root + "/Resources/x"}));
+    QCOMPARE(readFile(root + QStringLiteral("/bin/lang/de-DE.xml")), QByteArray("de"));
 }
 
 void TstUpdParts::installRefusesHostileArchive_data()
@@ -308,6 +317,15 @@ void TstUpdParts::installRefusesHostileArchive_data()
     QTest::newRow("dotdot member") << QStringLiteral("cd bin && tar -cPf ../../a.tar ../bin/f");
     QTest::newRow("symlink out") << QStringLiteral("ln -s ../../outside bin/out && tar -cf ../a.tar bin");
     QTest::newRow("symlink absolute") << QStringLiteral("ln -s /etc bin/etc && tar -cf ../a.tar bin");
+    // The text of these stays inside; followed through the self-link they do not.
+    const QString self = QStringLiteral("mkdir R && ln -s . R/r && ");
+    QTest::newRow("file link through a self-link")
+        << self + QStringLiteral("ln -s r/r/r/r/../../outside/x R/p && tar -cf ../a.tar bin R");
+    QTest::newRow("folder link through a self-link")
+        << self + QStringLiteral("ln -s ../R/r/r/r/r/../../outside bin/plug && tar -cf ../a.tar bin R");
+    QTest::newRow("dangling link through a self-link")
+        << self + QStringLiteral("ln -s r/r/r/r/../../nothere/x R/p && tar -cf ../a.tar bin R");
+    QTest::newRow("link loop") << QStringLiteral("ln -s b bin/a && ln -s a bin/b && tar -cf ../a.tar bin");
     QTest::newRow("not an archive") << QStringLiteral("echo garbage > ../a.tar");
 }
 

@@ -37,6 +37,13 @@ QByteArray stub(QByteArray const& mark)
     return s.replace("$MARK", mark);
 }
 
+// A shell command that writes app.tar with Python's tarfile, members as given.
+QString mktar(QString const& members)
+{
+    return QStringLiteral("python3 '") + QString::fromLocal8Bit(qgetenv("TAV_SOURCE_DIR"))
+           + QStringLiteral("/tests/updater/mktar.py' app.tar ") + members;
+}
+
 struct Install
 {
     QString root;  // the folder the archive unpacks into
@@ -60,6 +67,7 @@ private slots:
     void translatedError();
     void fullRun();
     void onlyDeletionsRunNoTar();
+    void internalLinksInstall();
     void runErrors_data();
     void runErrors();
     void quitWarning();
@@ -333,6 +341,28 @@ void TstUpdWindow::onlyDeletionsRunNoTar()
     QVERIFY(!QFileInfo::exists(in.work));
 }
 
+void TstUpdWindow::internalLinksInstall()
+{
+    // Links that stay inside once followed, a self-link among them, do not
+    // stop an update.
+    const Install in = makeInstall(QStringLiteral("links"));
+    const QString make = mktar(QStringLiteral("Resources/ 'Resources/r->.' Resources/Analyzer/ "
+                                              "Resources/Analyzer/libuart.so=uart 'bin/plugins->../Resources/r/r/Analyzer' "
+                                              "bin/libx.so.1=x 'bin/libx.so->libx.so.1' 'bin/later->notyet.so'"));
+    QVERIFY(!publish(QStringLiteral("links"), "<tav><file name=\"app.tar\" @app.tar@ ver=\"3.5.0\"/></tav>", make)
+                 .isEmpty());
+    MainWindow w(options(in, {link("links"), "3.4.0", "3.5.0", "en-US"}));
+    QSignalSpy ended(&w, &MainWindow::runEnded);
+    QVERIFY(ended.wait(30000));
+    QCOMPARE(ended.at(0).at(0).toInt(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(in.args()), 10000);
+    QCOMPARE(readFile(in.args()), QByteArray("old 0\n"));
+    QCOMPARE(readFile(in.app + QStringLiteral("/plugins/libuart.so")), QByteArray("uart"));
+    QCOMPARE(readFile(in.app + QStringLiteral("/libx.so")), QByteArray("x"));
+    QCOMPARE(QFileInfo(in.app + QStringLiteral("/later")).symLinkTarget(), in.app + QStringLiteral("/notyet.so"));
+    QCOMPARE(readFile(in.root + QStringLiteral("/Resources/keep.txt")), QByteArray("keep"));
+}
+
 void TstUpdWindow::runErrors_data()
 {
     QTest::addColumn<QByteArray>("xml");
@@ -368,6 +398,15 @@ void TstUpdWindow::runErrors_data()
     QTest::newRow("symlink out") << appTar
                                  << QStringLiteral("mkdir -p s/bin && ln -s ../../../victim s/bin/f && tar -C s -cf app.tar bin")
                                  << QString() << false << false << "An error occurred: 307";
+    // Built with Python's tarfile: links whose text stays inside but which,
+    // followed through the self-link r, lead to the victim beside the installation.
+    const QString self = QStringLiteral("bin/f=new Resources/ 'Resources/r->.' ");
+    QTest::newRow("file link through a self-link")
+        << appTar << mktar(self + QStringLiteral("'Resources/p->r/r/r/r/../../victim'")) << QString() << false
+        << false << "An error occurred: 307";
+    QTest::newRow("plug-in folder link through a self-link")
+        << appTar << mktar(self + QStringLiteral("'Resources/Analyzer->r/r/r/r/../..'")) << QString() << false
+        << false << "An error occurred: 307";
     QTest::newRow("tar fails") << appTar << mkTar << QString() << true << false << "An error occurred: 307";
     QTest::newRow("deletion fails") << QByteArray("<tav><file name=\"app.tar\" @app.tar@ ver=\"3.5.0\"/>"
                                                   "<file name=\"first\" len=\"-1\"/><file name=\"full\" len=\"-1\"/>"

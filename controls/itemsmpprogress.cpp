@@ -1,7 +1,7 @@
 #include "controls/itemsmpprogress.h"
 
 #include "app/core/config.h"
-#include "app/core/lang.h"
+#include "controls/smpprogress.h"
 
 #include <QFont>
 #include <QPainter>
@@ -22,40 +22,14 @@ void ItemSmpProgress::setSize(int width, int height)
 void ItemSmpProgress::setValue(int state, int value)
 {
     prepareGeometryChange();
-    value = qBound(0, value, 100);
-    auto phase = [](const char* t) { return Lang::tr(QLatin1String(t)) + QStringLiteral("..."); };
-    switch (state) {
-    case 0:
-        outer = 0;
-        inner = 0;
-        setVisible(true);
-        break;
-    case 1:
-        outer = value;
-        inner = 0;
-        txt = phase("Pre-sampling");
-        break;
-    case 2:
-        outer = value;
-        inner = 0;
-        txt = phase("Waiting for trigger");
-        break;
-    case 3:
-        outer = value;
-        inner = 0;
-        txt = phase("Sampling");
-        break;
-    case 4:
-        outer = 100;
-        inner = value;
-        txt = phase("Data reading");
-        break;
-    default:
-        outer = 0;
-        inner = 0;
-        setVisible(false);
-        break;
-    }
+    const SmpProgress s = SmpProgress::of(state, value);
+    outer = s.capture;
+    inner = s.reading;
+    if (!s.phase.isEmpty())
+        txt = s.phase;
+    // Only the start shows the disc; the other running states leave it as it is.
+    if (state == 0 || !s.running)
+        setVisible(s.running);
 }
 
 QRectF ItemSmpProgress::boundingRect() const

@@ -2,6 +2,7 @@
 
 #include "app/core/config.h"
 #include "app/core/lang.h"
+#include "controls/smpprogress.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -11,11 +12,6 @@ namespace {
 QString connectText(bool connected)
 {
     return Lang::tr(connected ? QStringLiteral("Device connected") : QStringLiteral("Device unconnected"));
-}
-
-QString phaseText(const char* phase)
-{
-    return Lang::tr(QLatin1String(phase)) + QStringLiteral("...");
 }
 
 } // namespace
@@ -44,38 +40,13 @@ void StatusBar::setDataReview(bool c)
 
 void StatusBar::setSmpProgress(int state, int value)
 {
-    value = qBound(0, value, 100);
-    switch (state) {
-    case 0:
-        value1 = 0;
-        value2 = 0;
-        break;
-    case 1:
-        value1 = value;
-        value2 = 0;
-        txt = phaseText("Pre-sampling");
-        break;
-    case 2:
-        value1 = value;
-        value2 = 0;
-        txt = phaseText("Waiting for trigger");
-        break;
-    case 3:
-        value1 = value;
-        value2 = 0;
-        txt = phaseText("Sampling");
-        break;
-    case 4:
-        value1 = 100;
-        value2 = value;
-        txt = phaseText("Data reading");
-        break;
-    default:
-        value1 = 0;
-        value2 = 0;
+    const SmpProgress s = SmpProgress::of(state, value);
+    value1 = s.capture;
+    value2 = s.reading;
+    if (!s.phase.isEmpty())
+        txt = s.phase;
+    else if (!s.running)
         txt = connectText(connected);
-        break;
-    }
     update();
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/core/config.h"
 #include "app/core/lang.h"
+#include "app/core/percent.h"
 #include "device/smpdata.h"
 #include "widgets/myprogressdlg.h"
 
@@ -89,7 +90,7 @@ void DataFile::reportProgress(long long done, long long total)
 {
     if (total <= 0)
         return;
-    const int p = int(std::min<long long>(done * 100 / total, 99));
+    const int p = std::min(percentOf(done, total), 99);
     if (p != lastProgress) {
         lastProgress = p;
         emit sigReportProgress(p);
@@ -219,28 +220,14 @@ bool DataFile::writeAll(const char* data, qint64 len)
     return out && out->write(data, len) == len;
 }
 
-bool DataFile::saveData(const QString& path, const QByteArray& head, const bool* sel, long long start,
-                        long long end, bool noThread)
+bool DataFile::writeAtomically(const QString& path, QIODevice::OpenMode mode, const std::function<bool()>& body)
 {
     result = false;
-    if (!smpData && !smpDataOsc)
-        return false;
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
+    if (!f.open(mode))
         return false;
     out = &f;
-    bool ok = writeAll(head.constData(), head.size());
-    if (ok && smpDataOsc) {
-        inThread = false;
-        ok = saveFileOsc_vtdat();
-    } else if (ok) {
-        // The loader refuses a rate it cannot print or store; never write one.
-        ok = prepareRange(sel, start, end) && smpData->smpFrequ >= 1 && smpData->smpFrequ <= MaxRate;
-        if (ok) {
-            getTotalRecordNum();
-            ok = runJob(SaveFile, !noThread && totalRecordNum >= ThreadSaveRecords);
-        }
-    }
+    bool ok = body();
     // Only a complete file replaces the old one.
     if (ok)
         ok = f.commit();
@@ -249,6 +236,27 @@ bool DataFile::saveData(const QString& path, const QByteArray& head, const bool*
     out = nullptr;
     result = ok;
     return ok;
+}
+
+bool DataFile::saveData(const QString& path, const QByteArray& head, const bool* sel, long long start,
+                        long long end, bool noThread)
+{
+    result = false;
+    if (!smpData && !smpDataOsc)
+        return false;
+    return writeAtomically(path, QIODevice::WriteOnly, [&] {
+        if (!writeAll(head.constData(), head.size()))
+            return false;
+        if (smpDataOsc) {
+            inThread = false;
+            return saveFileOsc_vtdat();
+        }
+        // The loader refuses a rate it cannot print or store; never write one.
+        if (!prepareRange(sel, start, end) || smpData->smpFrequ < 1 || smpData->smpFrequ > MaxRate)
+            return false;
+        getTotalRecordNum();
+        return runJob(SaveFile, !noThread && totalRecordNum >= ThreadSaveRecords);
+    });
 }
 
 bool DataFile::saveDataHead_vtdat()

@@ -15,6 +15,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <functional>
 
 class QSaveFile;
 class SmpData;
@@ -129,6 +130,10 @@ private:
     bool prepareRange(const bool* sel, long long start, long long end);
     // Moves a fully read capture into the caller's store.
     void adoptLoaded();
+    // Opens path for writing beside itself, runs body (which writes through
+    // writeAll) and puts the file in place only when body succeeded; the old
+    // file stays on any failure. Sets result.
+    bool writeAtomically(const QString& path, QIODevice::OpenMode mode, const std::function<bool()>& body);
 
     QSaveFile* out = nullptr;        // the file being written
     SmpData* loaded = nullptr;       // the private store of a logic load

@@ -81,13 +81,10 @@ bool DataFile::exportCSV(const QString& path, const bool* sel, long long start, 
     result = false;
     if (!smpData)
         return false;
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Text))
-        return false;
-    out = &f;
-    // No time format exists for a rate outside 1 Hz..1 THz.
-    bool ok = prepareRange(sel, start, end) && SmpTimeExport(smpData->smpFrequ, 0).isValid();
-    if (ok) {
+    return writeAtomically(path, QIODevice::WriteOnly | QIODevice::Text, [&] {
+        // No time format exists for a rate outside 1 Hz..1 THz.
+        if (!prepareRange(sel, start, end) || !SmpTimeExport(smpData->smpFrequ, 0).isValid())
+            return false;
         // Names come from the settings, which only the caller's thread reads.
         QString head = QStringLiteral("Time[s]");
         for (int i = 0; i < smpData->chnNum; ++i) {
@@ -97,15 +94,8 @@ bool DataFile::exportCSV(const QString& path, const bool* sel, long long start, 
         head += QLatin1Char('\n');
         csvHead = head.toLocal8Bit();
         getTotalRecordNum();
-        ok = runJob(SaveCsv, !noThread && totalRecordNum >= ThreadCsvRecords);
-    }
-    if (ok)
-        ok = f.commit();
-    else
-        f.cancelWriting();
-    out = nullptr;
-    result = ok;
-    return ok;
+        return runJob(SaveCsv, !noThread && totalRecordNum >= ThreadCsvRecords);
+    });
 }
 
 bool DataFile::saveFile_csv()
@@ -176,22 +166,12 @@ bool DataFile::exportBin(const QString& path, const bool* sel, long long start, 
     result = false;
     if (!smpData)
         return false;
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    out = &f;
-    bool ok = prepareRange(sel, start, end) && smpData->chnNum <= 64;
-    if (ok) {
+    return writeAtomically(path, QIODevice::WriteOnly, [&] {
+        if (!prepareRange(sel, start, end) || smpData->chnNum > 64)
+            return false;
         totalSmpNum = endPoint - startPoint + 1;
-        ok = runJob(SaveBin, !noThread && totalSmpNum >= ThreadBinSamples);
-    }
-    if (ok)
-        ok = f.commit();
-    else
-        f.cancelWriting();
-    out = nullptr;
-    result = ok;
-    return ok;
+        return runJob(SaveBin, !noThread && totalSmpNum >= ThreadBinSamples);
+    });
 }
 
 bool DataFile::saveFile_bin()

@@ -1,5 +1,6 @@
 #include "device/devinit.h"
 
+#include "app/core/percent.h"
 #include "device/devsupport.h"
 #include "device/firmware.h"
 
@@ -401,7 +402,7 @@ int ThrRenumDone::loadFpgaFw(int model, int rev)
         if (done <= 0)
             return 2;
         sent += std::min(done, n);
-        const int pct = int(std::clamp<qint64>(sent * 100 / total, 0, 100));
+        const int pct = percentOf(sent, total);
         if (pct >= reported + 10) {
             reported = pct;
             emit owner->sigInitSta(4, 0, pct);

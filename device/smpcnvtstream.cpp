@@ -1,5 +1,6 @@
 #include "device/smpcnvtstream.h"
 
+#include "app/core/percent.h"
 #include "device/devbase.h"
 #include "device/smpctrlstream.h"
 
@@ -66,9 +67,9 @@ void SmpCnvtStream::run()
             }
             std::free(buf);
             if (dev->runSta == SmpStaReading && !discard && ctrl && ctrl->expectDepth > 0) {
-                const long long pct = converted * 100 / ctrl->expectDepth;
-                if (pct >= 0 && pct <= 99)
-                    emit dev->sigSmpSta(SmpStaReading, 0, int(pct));
+                const int pct = percentOf(converted, ctrl->expectDepth);
+                if (pct <= 99)
+                    emit dev->sigSmpSta(SmpStaReading, 0, pct);
             }
         }
         if (!ok)

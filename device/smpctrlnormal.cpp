@@ -1,5 +1,6 @@
 #include "device/smpctrlnormal.h"
 
+#include "app/core/percent.h"
 #include "device/devbase.h"
 #include "device/smpdata.h"
 
@@ -9,13 +10,6 @@
 #include <cstdlib>
 
 namespace {
-
-int percent(long long part, long long whole)
-{
-    if (whole <= 0)
-        return 0;
-    return int(std::clamp<long long>(part * 100 / whole, 0, 100));
-}
 
 } // namespace
 
@@ -78,7 +72,7 @@ int SmpCtrlNormal::monitorSmpProgress()
                 return 0;
             }
             dev->runSta = SmpStaSampling;
-            emit dev->sigSmpSta(SmpStaSampling, 0, percent(elapsed, t));
+            emit dev->sigSmpSta(SmpStaSampling, 0, percentOf(elapsed, t));
         } else if (word & 0x8) {
             dev->runSta = SmpStaWaitTrg;
             const int pos = std::clamp(dev->getTrgPosition(), 0, 100);
@@ -86,7 +80,7 @@ int SmpCtrlNormal::monitorSmpProgress()
             emit dev->sigSmpSta(SmpStaWaitTrg, 0, pos);
         } else {
             dev->runSta = SmpStaPre;
-            emit dev->sigSmpSta(SmpStaPre, 0, percent(elapsed, t));
+            emit dev->sigSmpSta(SmpStaPre, 0, percentOf(elapsed, t));
         }
         QThread::msleep(50);
     } while (!dev->smpStopReq);
@@ -100,7 +94,7 @@ void SmpCtrlNormal::devCbAutoBulkRead(unsigned char* buf, int len)
         convertOk = dev->dataConvertNormal(buf, len, &bytesConverted);
     std::free(buf);
     if (bytesRead < readLen)
-        emit dev->sigSmpSta(SmpStaReading, 0, percent(bytesRead, readLen));
+        emit dev->sigSmpSta(SmpStaReading, 0, percentOf(bytesRead, readLen));
 }
 
 void SmpCtrlNormal::run()

@@ -1,5 +1,6 @@
 #include "device/smpctrlstream.h"
 
+#include "app/core/percent.h"
 #include "device/devbase.h"
 #include "device/smpcnvtstream.h"
 #include "device/wordquiet.h"
@@ -46,13 +47,6 @@ const Tables& tables()
 {
     static const Tables t;
     return t;
-}
-
-int percentOf(long long part, long long whole)
-{
-    if (whole <= 0)
-        return 100;
-    return int(std::clamp<long long>(part * 100 / whole, 0, 100));
 }
 
 } // namespace

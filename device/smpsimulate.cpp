@@ -1,5 +1,6 @@
 #include "device/smpsimulate.h"
 
+#include "app/core/percent.h"
 #include "device/devbase.h"
 #include "device/simuanalyzers.h"
 #include "libanalyzer/simulationchanneldescriptor.h"
@@ -257,8 +258,8 @@ void SmpSimulate::threadLA()
                 d->GetData().clear();
 
             generated += blockSamples;
-            progress = generated * 100 / depth;
-            report(SmpStaSampling, 0, int(std::min<long long>(progress, 100)));
+            progress = percentOf(generated, depth);
+            report(SmpStaSampling, 0, int(progress));
 
             long long wait = pause - took.elapsed() - 2;
             if (wait < 1 || wait > pause)

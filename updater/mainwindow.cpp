@@ -1,6 +1,7 @@
 #include "updater/mainwindow.h"
 
 #include "app/core/lang.h"
+#include "app/core/percent.h"
 #include "updater/programwatch.h"
 #include "updater/updargs.h"
 #include "updater/updfilelist.h"
@@ -200,7 +201,7 @@ void MainWindow::slotDownloadProgress(qlonglong received, qlonglong /*total*/)
 {
     if (downIndex_ < 0 || totalBytes_ < 1)
         return;
-    progress_->setValue(int((received + doneBytes_) * 100 / totalBytes_));
+    progress_->setValue(percentOf(received + doneBytes_, totalBytes_));
 }
 
 void MainWindow::startInstall()

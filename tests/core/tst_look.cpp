@@ -28,7 +28,6 @@ private slots:
         QCOMPARE(Config::chnColorOsc[2], QColor(223, 31, 223));
         QCOMPARE(Config::measTabACH.first(), QStringLiteral("Vtop"));
         QCOMPARE(Config::measTabACH.last(), QStringLiteral("DutyCycle"));
-        QCOMPARE(Config::pixel(20), 20);
     }
 
     void geometry_data()

@@ -203,7 +203,7 @@ private slots:
         QVERIFY(h.seen.back().dec);
     }
 
-    void destroyMidAnimationReturnsPromptly_data()
+    void destroyMidAnimationJoinsWorker_data()
     {
         QTest::addColumn<bool>("ack");
         QTest::addColumn<bool>("rebound");
@@ -211,7 +211,7 @@ private slots:
         QTest::newRow("view acknowledges") << true << false;
         QTest::newRow("during the rebound wait") << true << true;
     }
-    void destroyMidAnimationReturnsPromptly()
+    void destroyMidAnimationJoinsWorker()
     {
         QFETCH(bool, ack);
         QFETCH(bool, rebound);
@@ -230,10 +230,12 @@ private slots:
             QTRY_VERIFY(!h.seen.empty());
         }
         QVERIFY(gen->isAnimating());
-        QElapsedTimer t;
-        t.start();
+        if (!ack)
+            QTRY_VERIFY(gen->isWaitingRefresh());   // parked where only the exit flag frees it
+        // A worker that missed the exit flag keeps the delete from returning,
+        // and the test fails on its time-out; no clock judges the delete.
         delete gen;
-        QVERIFY2(t.elapsed() < 100, qPrintable(QString::number(t.elapsed())));
+        QVERIFY(WaveDataGen::me == nullptr);
     }
 
     void moveEndSettlesAtEnd()

@@ -66,10 +66,11 @@ bool Config::replaceConfig(QByteArray const& head)
             n.removeChild(n.firstChild());
     }
 
+    // The command server's "enaSocket" and "listenPort" are never taken from a
+    // file: opening one must not open the machine to the network.
     QStringList keys{QStringLiteral("disAnimateZoom"), QStringLiteral("colorWaveform"),
                      QStringLiteral("smpProgPosition"), QStringLiteral("viewState"),
                      QStringLiteral("autoWaitTrig"), QStringLiteral("disAutoUpdate"),
-                     QStringLiteral("enaSocket"), QStringLiteral("listenPort"),
                      QStringLiteral("devModel"), QStringLiteral("chnShowIndex"),
                      QStringLiteral("chnShowMultip"), QStringLiteral("lgcMeasure"),
                      QStringLiteral("oscMeasureEna"), QStringLiteral("oscMeasureChn0"),

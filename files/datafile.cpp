@@ -132,8 +132,15 @@ bool DataFile::runJob(OperateType type, bool threaded)
     return result;
 }
 
+std::atomic<int> DataFile::runningJobs{0};
+
 void DataFile::startThread(OperateType type)
 {
+    // Counted until the worker has been joined, on every way out.
+    struct Running {
+        Running() { ++runningJobs; }
+        ~Running() { --runningJobs; }
+    } running;
     operateType = type;
     abortFlag.store(false);
     result = false;

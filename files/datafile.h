@@ -84,6 +84,9 @@ public:
 
     // Runs the prepared job in this object's thread; returns when it has ended.
     void startThread(OperateType type);
+    // True while a threaded job runs anywhere: its dialog keeps events
+    // turning, and nothing else may start a capture or touch a store then.
+    static bool jobRunning() { return runningJobs.load() > 0; }
     // Thread-safe cancel request for the running job.
     void cancel() { abortFlag.store(true, std::memory_order_relaxed); }
 
@@ -134,6 +137,8 @@ private:
     // writeAll) and puts the file in place only when body succeeded; the old
     // file stays on any failure. Sets result.
     bool writeAtomically(const QString& path, QIODevice::OpenMode mode, const std::function<bool()>& body);
+
+    static std::atomic<int> runningJobs;
 
     QSaveFile* out = nullptr;        // the file being written
     SmpData* loaded = nullptr;       // the private store of a logic load

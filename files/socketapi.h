@@ -1,0 +1,96 @@
+#pragma once
+// The TCP command server: another program drives captures over a plain TCP
+// connection, one client at a time, one command per arrival of data, answered
+// "ACK", "ACK <value>" or "NAK". A capture started by "start" is answered when
+// it ends, through ackSampleComplete, which the main window calls.
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QTcpServer;
+class QTcpSocket;
+
+class SocketAPI : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr quint16 DefaultPort = 23367;
+    // Longest command, in characters, that is still carried out.
+    static constexpr int MaxCommandChars = 2048;
+    // What the connection may hold unread: a client cannot fill memory while
+    // a long command (a save, a stop) keeps the event loop away.
+    static constexpr qint64 MaxReadBytes = 65536;
+
+    // Listens when the global setting "enaSocket" is not 0, on "listenPort".
+    explicit SocketAPI(QObject* parent = nullptr);
+
+    // The switch and port from the settings: "enaSocket" not 0 enables the
+    // server; "listenPort" in 1..65535 is the port, anything else the default.
+    static bool configuredEnable();
+    static quint16 configuredPort();
+
+    // Listens on port (every local address unless another is given); true
+    // when it listens. A new port or address drops the client and rebinds.
+    bool open(quint16 port, const QHostAddress& address = QHostAddress::Any);
+    void closeServer();
+    void closeSocket();
+
+    // End of a run started by "start": "ACK" or "NAK" to the client, unless
+    // "stop" ended it.
+    void ackSampleComplete(bool ok);
+
+    // Text of an error code, as "get-last-error" answers it.
+    static QString errorText(int code);
+    // Splits a command into words at spaces outside double quotes; the quotes
+    // stay in the words.
+    static QStringList splitWords(const QString& text);
+
+signals:
+    // 1: the digital triggers were changed by a command.
+    void sigUpdateGUI(int code);
+
+private slots:
+    void slotNewConnection();
+    void slotReadClient();
+
+private:
+    using Handler = bool (SocketAPI::*)(const QStringList&);
+    struct SocketCommand {
+        const char* word;
+        Handler handler;
+        bool deferred;
+        bool withValue;
+    };
+    static const SocketCommand commands[14];
+
+    void execute(const QStringList& words);
+    void respond(bool ok, bool withValue);
+    void write(const QByteArray& bytes);
+    bool clientOpen() const;
+    bool fail(int code);
+
+    bool actStart(const QStringList& words);
+    bool actStop(const QStringList& words);
+    bool actSetSampleRate(const QStringList& words);
+    bool actGetSampleRate(const QStringList& words);
+    bool actGetSupportRate(const QStringList& words);
+    bool actSetSampleDepth(const QStringList& words);
+    bool actSetSampleTime(const QStringList& words);
+    bool actGetActualDepth(const QStringList& words);
+    bool actGetActualTime(const QStringList& words);
+    bool actSetThresVoltage(const QStringList& words);
+    bool actSetTrigger(const QStringList& words);
+    bool actExportData(const QStringList& words);
+    bool actLastError(const QStringList& words);
+
+    QTcpServer* server = nullptr;
+    QTcpSocket* client = nullptr;
+    quint16 port = DefaultPort;
+    QHostAddress address = QHostAddress::Any;
+    QString replyText;
+    int lastError = 0;
+    bool stopRequested = false;
+};

@@ -503,3 +503,7 @@ bool SocketAPI::actLastError(const QStringList&)
     replyText = errorText(lastError);
     return true;
 }
+
+// Kept out of the library's shared moc unit, so users of the data file alone
+// do not pull in the server and the device layer.
+#include "moc_socketapi.cpp"

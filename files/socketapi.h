@@ -39,7 +39,7 @@ public:
     void closeSocket();
 
     // End of a run started by "start": "ACK" or "NAK" to the client, unless
-    // "stop" ended it.
+    // "stop" ended it. A failed run leaves "sample failed" as the last error.
     void ackSampleComplete(bool ok);
 
     // Text of an error code, as "get-last-error" answers it.

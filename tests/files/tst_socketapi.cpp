@@ -72,9 +72,7 @@ public:
         if (sock.state() != QAbstractSocket::ConnectedState && !sock.waitForConnected(10000))
             return false;
         // Accepted by the server once its socket for us exists.
-        for (int i = 0; i < 500 && !peer(); ++i)
-            QTest::qWait(10);
-        return peer() != nullptr;
+        return QTest::qWaitFor([this] { return peer() != nullptr; }, 10000);
     }
 
     // The server's end of this connection.
@@ -338,6 +336,8 @@ void TstSocketApi::commandLength()
     const QString spaced = word + QString(length - word.size() - rate.size(), QLatin1Char(' ')) + rate;
     Client c(*api);
     QVERIFY(c.connected());
+    // What a client can pile up unread is bounded.
+    QCOMPARE(c.peer()->readBufferSize(), SocketAPI::MaxReadBytes);
     if (carriedOut) {
         // A word of filler makes three words: carried out, refused with 3.
         QCOMPARE(c.ask(cmd.toUtf8()), QByteArray("NAK"));

@@ -229,6 +229,13 @@ bool SocketAPI::fail(int code)
     return false;
 }
 
+bool SocketAPI::settable(const QStringList& words, int count)
+{
+    if (devUsing->smpRunning)
+        return fail(9);
+    return words.size() == count || fail(3);
+}
+
 void SocketAPI::ackSampleComplete(bool ok)
 {
     if (stopRequested)
@@ -288,10 +295,8 @@ bool SocketAPI::actStop(const QStringList& words)
 
 bool SocketAPI::actSetSampleRate(const QStringList& words)
 {
-    if (devUsing->smpRunning)
-        return fail(9);
-    if (words.size() != 2)
-        return fail(3);
+    if (!settable(words, 2))
+        return false;
     const int i = devUsing->smpFrequList.indexOf(words[1].toLongLong(nullptr, 10));
     if (i < 0)
         return fail(3);
@@ -320,10 +325,8 @@ bool SocketAPI::actGetSupportRate(const QStringList& words)
 
 bool SocketAPI::actSetSampleDepth(const QStringList& words)
 {
-    if (devUsing->smpRunning)
-        return fail(9);
-    if (words.size() != 2)
-        return fail(3);
+    if (!settable(words, 2))
+        return false;
     const qint64 rate = devUsing->getSmpFrequ();
     if (rate < 1 || !devUsing->setSmpTime(double(words[1].toLongLong(nullptr, 10)) / double(rate)))
         return fail(3);
@@ -332,10 +335,8 @@ bool SocketAPI::actSetSampleDepth(const QStringList& words)
 
 bool SocketAPI::actSetSampleTime(const QStringList& words)
 {
-    if (devUsing->smpRunning)
-        return fail(9);
-    if (words.size() != 2)
-        return fail(3);
+    if (!settable(words, 2))
+        return false;
     double t = 0;
     if (!finiteNumber(words[1], &t) || !devUsing->setSmpTime(t))
         return fail(3);

@@ -71,6 +71,8 @@ private:
     void write(const QByteArray& bytes);
     bool clientOpen() const;
     bool fail(int code);
+    // A setter's first checks: no run active (9), then its number of words (3).
+    bool settable(const QStringList& words, int count);
 
     bool actStart(const QStringList& words);
     bool actStop(const QStringList& words);

@@ -396,7 +396,7 @@ private slots:
         Client c(*api);
         QVERIFY(c.connected());
         // At 100 MHz these times lie 100.49 and 200.49 samples from the trigger.
-        const QString csv = env->path("part.csv");
+        const QString csv = env->path("span.csv");
         QCOMPARE(c.ask("export-data " + csv.toUtf8() + " --time-span -0.0000010049 0.0000020049 --chn-select 0 3"),
                  QByteArray("ACK"));
         Sel sel{};

@@ -1,7 +1,6 @@
 #include "updater/updargs.h"
 
-#include <QHostAddress>
-#include <QUrl>
+#include "app/core/updatelink.h"
 
 UpdArgs::UpdArgs(QStringList const& a)
 {
@@ -28,35 +27,15 @@ UpdArgs::UpdArgs(QStringList const& a)
 
 bool UpdArgs::linkAllowed(QString const& link)
 {
-    if (link.indexOf(QLatin1String("http"), 0, Qt::CaseSensitive) != 0)
-        return false;
-    const QUrl u(link, QUrl::TolerantMode);
-    if (!u.isValid() || u.host().isEmpty())
-        return false;
-    if (u.scheme() == QLatin1String("https"))
-        return true;
-    if (u.scheme() != QLatin1String("http"))
-        return false;
-    const QString host = u.host();
-    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
-        return true;
-    QHostAddress addr;
-    return addr.setAddress(host) && addr.isLoopback();
+    return UpdateLink::allowed(link);
 }
 
 QString UpdArgs::platformWord()
 {
-#if defined(Q_OS_MACOS)
-    return QStringLiteral("mac");
-#elif defined(Q_OS_WIN)
-    return QStringLiteral("win");
-#else
-    return QStringLiteral("linux");
-#endif
+    return UpdateLink::platformWord();
 }
 
 QString UpdArgs::versionFolder(Version const& v)
 {
-    return QLatin1Char('/') + v.ToString() + QLatin1Char('/') + platformWord()
-           + QString::number(QT_POINTER_SIZE * 8);
+    return QLatin1Char('/') + v.ToString() + QLatin1Char('/') + platformWord() + UpdateLink::bitWidth();
 }

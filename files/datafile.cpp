@@ -398,18 +398,23 @@ bool DataFile::loadData(const QString& path, qint64 offset)
 
 void DataFile::adoptLoaded()
 {
-    SmpData* t = smpData;
-    t->clearData();
-    for (int i = 0; i < t->chnNum; ++i) {
-        t->chnData[size_t(i)] = loaded->chnData[size_t(i)];
-        loaded->chnData[size_t(i)] = nullptr;
+    moveCapture(loaded, smpData);
+}
+
+void DataFile::moveCapture(SmpData* from, SmpData* to)
+{
+    to->clearData();
+    for (int i = 0; i < to->chnNum && i < from->chnNum; ++i) {
+        to->chnData[size_t(i)] = from->chnData[size_t(i)];
+        from->chnData[size_t(i)] = nullptr;
     }
-    t->smpCount = loaded->smpCount;
-    t->smpFrequ = loaded->smpFrequ;
-    t->trgPosition = loaded->trgPosition;
-    t->initLevels = loaded->initLevels;
+    to->smpCount = from->smpCount;
+    to->smpFrequ = from->smpFrequ;
+    to->trgPosition = from->trgPosition;
+    to->initLevels = from->initLevels;
+    from->clearData();
     // The lists came from another store: index them here for fast drawing.
-    t->rebuildSearchIndex();
+    to->rebuildSearchIndex();
 }
 
 bool DataFile::readFile_vtdat()

@@ -78,6 +78,10 @@ public:
     bool exportCSV(const QString& path, const bool* chnSelect, long long start, long long end, bool noThread);
     bool exportBin(const QString& path, const bool* chnSelect, long long start, long long end, bool noThread);
 
+    // Moves a complete capture between two stores of the same channel count;
+    // the target's old capture is freed, the source is left empty.
+    static void moveCapture(SmpData* from, SmpData* to);
+
     // Settings heads for saveData, written by Config exactly as into a file.
     static bool minConfigHead(const QString& deviceName, QByteArray* head);
     static bool fullConfigHead(QByteArray* head);

@@ -78,6 +78,7 @@ private slots:
         QTest::addColumn<bool>("ok");
         QTest::addColumn<long long>("pos");   // trigger 1000
         QTest::newRow("tenth of a us") << "0.0000001" << 100000000LL << true << 1010LL;
+        QTest::newRow("0.29 s at 100 Hz") << "0.29" << 100LL << true << 1029LL;
         QTest::newRow("exact 3/24MHz") << "0.000000125" << 24000000LL << true << 1003LL;
         QTest::newRow("truncated toward zero") << "-0.000000085" << 100000000LL << true << 992LL;
         QTest::newRow("no leading digit") << "-.5" << 10LL << true << 995LL;

@@ -2,7 +2,6 @@
 
 #include "app/core/config.h"
 #include "app/core/lang.h"
-#include "controls/inputcheck.h"
 #include "device/devbase.h"
 #include "widgets/colorlump.h"
 
@@ -100,14 +99,8 @@ void DevOptions::setTriggerPosition(int value)
 void DevOptions::saveClicked()
 {
     if (devUsing->queryDevFunction(DevFuncPWM)) {
-        bool on[2];
-        double hz[2];
-        double duty[2];
-        if (!PwmRows::readBoth(rows, on, hz, duty)) {
-            InputCheck::warnInvalid(this, PwmRows::rangeText());
+        if (!PwmRows::save(rows, this))
             return;
-        }
-        PwmRows::apply(on, hz, duty);
         devUsing->saveToolbarPWMSet(chkToolbar->isChecked());
     }
     if (devUsing->aChnEna.isEmpty()) {

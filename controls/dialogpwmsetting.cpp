@@ -1,7 +1,6 @@
 #include "controls/dialogpwmsetting.h"
 
 #include "app/core/lang.h"
-#include "controls/inputcheck.h"
 #include "widgets/colorlump.h"
 
 #include <QCheckBox>
@@ -43,14 +42,8 @@ void DialogPWMSetting::pwmEnaChecked()
 
 void DialogPWMSetting::saveClicked()
 {
-    bool on[2];
-    double hz[2];
-    double duty[2];
-    if (!PwmRows::readBoth(rows, on, hz, duty)) {
-        InputCheck::warnInvalid(this, PwmRows::rangeText());
+    if (!PwmRows::save(rows, this))
         return;
-    }
-    PwmRows::apply(on, hz, duty);
     emit sigPWMSetSaved();
     close();
 }

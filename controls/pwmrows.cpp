@@ -114,18 +114,21 @@ bool read(const PwmRow& row, bool* on, double* hz, double* duty)
     return inRange(*hz, *duty);
 }
 
-bool readBoth(const PwmRow rows[2], bool on[2], double hz[2], double duty[2])
+bool save(const PwmRow rows[2], QWidget* parent)
 {
-    return read(rows[0], &on[0], &hz[0], &duty[0]) && read(rows[1], &on[1], &hz[1], &duty[1]);
-}
-
-void apply(const bool on[2], const double hz[2], const double duty[2])
-{
+    bool on[2];
+    double hz[2];
+    double duty[2];
+    if (!read(rows[0], &on[0], &hz[0], &duty[0]) || !read(rows[1], &on[1], &hz[1], &duty[1])) {
+        InputCheck::warnInvalid(parent, rangeText());
+        return false;
+    }
     devUsing->setPWMEnable(false, false);
     for (int i = 0; i < 2; ++i)
         if (on[i])
             devUsing->setPWMValue(i, hz[i], duty[i]);
     devUsing->setPWMEnable(on[0], on[1]);
+    return true;
 }
 
 } // namespace PwmRows

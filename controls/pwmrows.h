@@ -48,9 +48,9 @@ void followEnable(PwmRow& row);
 // Reads a row: an unchecked one is off and not checked; a checked one is valid
 // with a finite frequency and duty within the limits (an empty duty is 0 %).
 bool read(const PwmRow& row, bool* on, double* hz, double* duty);
-// Reads both rows; false at the first invalid one.
-bool readBoth(const PwmRow rows[2], bool on[2], double hz[2], double duty[2]);
-// Outputs off, new values of the checked outputs, then the final enables.
-void apply(const bool on[2], const double hz[2], const double duty[2]);
+// OK of both dialogs: checks both rows, row 0 first, and warns over parent at
+// the first invalid one (false, nothing sent); else switches the outputs
+// off, sends the checked outputs' values and switches them to their states.
+bool save(const PwmRow rows[2], QWidget* parent);
 
 } // namespace PwmRows

@@ -53,7 +53,6 @@ private slots:
     void oscilloscopeMode();
     void autoScaleShortList_data();
     void autoScaleShortList();
-    void zoomButtons();
     void zoomEntry();
     void entryText_data();
     void entryText();
@@ -228,22 +227,6 @@ void TstCaptureControls::autoScaleShortList()
     QCOMPARE(dev->timeDivIndex, index < 0 ? 3 : 9);
     QCOMPARE(dev->aTrgPercent, index < 0 ? 200 : 500);
     QCOMPARE(SmpCtrl::autoScaleVoltDivIndex(steps), index);
-}
-
-void TstCaptureControls::zoomButtons()
-{
-    DevScope dev(DevModelNone);
-    Toolbar toolbar;
-    toolbar.devModelChanged();
-    toolbar.show();
-    QSignalSpy spy(&toolbar, &Toolbar::zoomValued);
-    for (const char* name : {"btnZoomTrg", "btnZoomAll", "btnZoomOut", "btnZoomIn"})
-        QTest::mouseClick(button(toolbar, name), Qt::LeftButton);
-    QCOMPARE(spy.size(), 4);
-    const QStringList want = {"Trg", "All", "Out", "In"};
-    for (int i = 0; i < 4; ++i)
-        QCOMPARE(spy[i][0].toString(), want[i]);
-    QVERIFY(button(toolbar, "btnZoomDropDown")->isHidden());
 }
 
 void TstCaptureControls::zoomEntry()

@@ -46,7 +46,6 @@ private slots:
     void checkedRadioEmits();
     void modeRadiosRelabel();
     void okWithoutChannel();
-    void okApplies();
     void menuComesBack();
     void sampleTime_data();
     void sampleTime();
@@ -173,26 +172,6 @@ void TstDeviceSettings::okWithoutChannel()
     QVERIFY(menu.isVisible());
     QVERIFY(dev->smpRunning);                         // and the run goes on
     QTRY_COMPARE(FakeWorker::starts[SmpWorkerSimulate].load(), 2);
-}
-
-void TstDeviceSettings::okApplies()
-{
-    DevScope dev(DevModelNone);
-    QSignalSpy changed(devUsing, &DevBase::sigChnEnaChanged);
-    MenuDevSetting menu;
-    menu.popup(QPoint(10, 10));
-    QVERIFY(QTest::qWaitForWindowExposed(&menu));
-    clickRadio(menu.quickBox()->choices()[1]);   // CH0~7
-    QTest::mouseClick(menu.enaBox()->boxes()[12], Qt::LeftButton);      // and CH12 by hand
-    QVERIFY(menu.quickBox()->noChoice());
-    QTest::mouseClick(menu.okButton(), Qt::LeftButton);
-    QVector<bool> want(16, false);
-    for (int i : {0, 1, 2, 3, 4, 5, 6, 7, 12})
-        want[i] = true;
-    QCOMPARE(dev->dChnEna, want);
-    QCOMPARE(changed.size(), 1);
-    QVERIFY(menu.isHidden());
-    QVERIFY(!dev->smpRunning);   // nothing ran, nothing restarts
 }
 
 // Opened from the settings button: the warning box closes the pop-up, which

@@ -573,18 +573,21 @@ void DevBase::smpStopAndWait()
         activeWorker->wait();
 }
 
+// Brackets nest: a setting applied inside another one's bracket (a rate
+// lowered while channels are applied) must not forget the outer run.
 bool DevBase::smpStopForRestart()
 {
-    restartPending = smpRunning;
-    if (restartPending) {
+    if (restartDepth++ == 0)
+        restartPending = smpRunning;
+    if (smpRunning)
         smpStopAndWait();
-        return true;
-    }
-    return false;
+    return restartPending;
 }
 
 void DevBase::smpRestartIfNeed()
 {
+    if (restartDepth > 0 && --restartDepth > 0)
+        return;
     if (restartPending)
         smpStart(SmpStartKeep, false);
 }

@@ -112,6 +112,7 @@ public:
     std::atomic<int> smpError{0};
     std::atomic<bool> smpStopReq{false};
     bool restartPending = false;
+    int restartDepth = 0;                // open smpStopForRestart brackets
     std::atomic<bool> smpRunning{false};
     bool smpRemote = false;
 

@@ -737,3 +737,32 @@ void AnalyzerManager::deleteSimuAnalyzers(QVector<SimuAnalyzer>& list)
 {
     freeSimuAnalyzers(list);
 }
+
+// ---------------------------------------------------------------- waveform rows
+
+QVector<Analyzer*> AnalyzerManager::chnAnalyzers(int chn) const
+{
+    return getUsingChnAnalyzers(chn);
+}
+
+int AnalyzerManager::analyzerDisplayFormat(Analyzer* analyzer) const
+{
+    return getAnalyzerDisplayFormat(analyzer);
+}
+
+QStringList AnalyzerManager::chnAliasList() const
+{
+    return getAllUsingChnAlias(-1);
+}
+
+void AnalyzerManager::stopDecoding()
+{
+    stopAllAnalyzer();
+    clearAnalyzerResult();
+}
+
+void AnalyzerManager::redecode()
+{
+    stopDecoding();
+    startDecode();
+}

@@ -13,6 +13,7 @@
 #include "device/simuanalyzers.h"
 #include "libanalyzer/analyzerdata.h"
 #include "libanalyzer/analyzertypes.h"
+#include "waveview/waveanalyzersource.h"
 
 #include <QObject>
 #include <QString>
@@ -54,7 +55,7 @@ struct AnalyzerUsing {
     bool show = true;
 };
 
-class AnalyzerManager : public QObject, public SimuAnalyzerProvider
+class AnalyzerManager : public QObject, public SimuAnalyzerProvider, public WaveAnalyzerSource
 {
     Q_OBJECT
 
@@ -125,6 +126,13 @@ public:
     static QVector<SimuAnalyzer> getAllSimuAnalyzers(long long sampleRate);
     static void deleteSimuAnalyzers(QVector<SimuAnalyzer>& list);
     QVector<SimuAnalyzer> makeSimuAnalyzers(long long sampleRate) override;
+
+    // --- what the waveform rows read
+    QVector<Analyzer*> chnAnalyzers(int chn) const override;
+    int analyzerDisplayFormat(Analyzer* analyzer) const override;
+    QStringList chnAliasList() const override;
+    void stopDecoding() override;
+    void redecode() override;
 
 signals:
     void analyzerItemChanged();

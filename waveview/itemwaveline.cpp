@@ -49,8 +49,6 @@ long long itemPixel(const WaveFrame& f, double sample)
 
 } // namespace
 
-WaveAnalyzerSource::~WaveAnalyzerSource() = default;
-
 ItemWaveLine::ItemWaveLine(int chn, WaveDataGen* gen)
     : chn(chn), gen(gen), color(chnColorOf(chn).lighter(120))
 {
@@ -191,7 +189,7 @@ void ItemWaveLine::collectDecoded(const WaveFrame& f, std::vector<Bubble>* bubbl
 {
     if (!anlySource || f.smpCount <= 0 || !(f.smpPerPixel > 0))
         return;
-    const QVector<Analyzer*> list = anlySource->getUsingChnAnalyzers(chn);
+    const QVector<Analyzer*> list = anlySource->chnAnalyzers(chn);
     if (list.isEmpty())
         return;
     const int w = Config::pixel(1);
@@ -213,7 +211,7 @@ void ItemWaveLine::collectDecoded(const WaveFrame& f, std::vector<Bubble>* bubbl
         AnalyzerResults* r = nullptr;
         if (!a || !a->GetAnalyzerResults(&r) || !r)
             continue;
-        int fmt = anlySource->getAnalyzerDisplayFormat(a);
+        int fmt = anlySource->analyzerDisplayFormat(a);
         if (fmt < DisplayBin || fmt > DisplayAsciiHex)
             fmt = DisplayHex;
         U64 i0 = 0, i1 = 0;

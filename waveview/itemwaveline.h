@@ -3,6 +3,7 @@
 // analyzers bound to the channel. Paints one published generator frame, so
 // runs, bubbles and markers agree.
 
+#include "waveview/waveanalyzersource.h"
 #include "waveview/wavedatagen.h"
 
 #include <QColor>
@@ -13,19 +14,6 @@
 #include <QVector>
 
 #include <vector>
-
-class Analyzer;
-
-// What a row needs of the analyzer host: the analyzers bound to a channel
-// (valid for one paint) and the display format of each.
-class WaveAnalyzerSource
-{
-public:
-    virtual ~WaveAnalyzerSource();
-    virtual QVector<Analyzer*> getUsingChnAnalyzers(int chn) const = 0;
-    // A DisplayBase number; anything else shows hexadecimal.
-    virtual int getAnalyzerDisplayFormat(Analyzer* analyzer) const = 0;
-};
 
 class ItemWaveLine : public QGraphicsItem
 {

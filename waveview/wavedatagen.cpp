@@ -505,10 +505,9 @@ void WaveDataGen::movePreEdge(int chn)
         std::lock_guard<std::mutex> l(viewMutex);
         off = smpOffset;
     }
-    // Outside the capture there is no edge at or before the view's start.
-    long long e = -1;
-    if (off >= 0 && off <= double(c.smpCount))
-        e = preEdge(chn, (long long)off);
+    // A view outside the capture asks from the capture's nearer end.
+    const long long pos = (long long)std::clamp(off, 0.0, double(c.smpCount));
+    long long e = preEdge(chn, pos);
     if (e < 0)
         e = 0;
     {
@@ -528,9 +527,8 @@ void WaveDataGen::moveNextEdge(int chn)
         std::lock_guard<std::mutex> l(viewMutex);
         last = viewWidth * smpPerPixel + smpOffset;
     }
-    long long e = -1;
-    if (last >= 0 && last <= double(c.smpCount))
-        e = nextEdge(chn, (long long)last);
+    const long long pos = (long long)std::clamp(last, 0.0, double(c.smpCount));
+    long long e = nextEdge(chn, pos);
     if (e < 0)
         e = c.smpCount;
     {

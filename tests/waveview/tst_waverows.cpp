@@ -54,11 +54,11 @@ class TestSource : public WaveAnalyzerSource
 public:
     QVector<Analyzer*> list;
     int format = DisplayHex;
-    QVector<Analyzer*> getUsingChnAnalyzers(int chn) const override
+    QVector<Analyzer*> chnAnalyzers(int chn) const override
     {
         return chn == 0 ? list : QVector<Analyzer*>();
     }
-    int getAnalyzerDisplayFormat(Analyzer*) const override { return format; }
+    int analyzerDisplayFormat(Analyzer*) const override { return format; }
 };
 
 // An analyzer whose results the test writes directly.

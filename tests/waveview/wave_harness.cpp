@@ -33,11 +33,11 @@ class HostStandIn : public WaveAnalyzerSource
 {
 public:
     Analyzer* uart = nullptr;
-    QVector<Analyzer*> getUsingChnAnalyzers(int chn) const override
+    QVector<Analyzer*> chnAnalyzers(int chn) const override
     {
         return chn == 0 && uart ? QVector<Analyzer*>{uart} : QVector<Analyzer*>();
     }
-    int getAnalyzerDisplayFormat(Analyzer*) const override { return DisplayAscii; }
+    int analyzerDisplayFormat(Analyzer*) const override { return DisplayAscii; }
 };
 
 // Repaints on every refresh and acknowledges it, as the main window will.

@@ -1,7 +1,7 @@
 // StatusBar and ItemSmpProgress: the sampling-state table and what they paint.
 #include "kittest.h"
 
-#include "controls/itemsmpprogress.h"
+#include "widgets/itemsmpprogress.h"
 #include "controls/statusbar.h"
 
 #include <QtTest>

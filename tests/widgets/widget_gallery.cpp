@@ -1,7 +1,7 @@
 // Shows every widget of the kit in its states on the dark background and
 // saves screenshots: widget_gallery [output-folder] [--show]
 #include "app/core/config.h"
-#include "controls/itemsmpprogress.h"
+#include "widgets/itemsmpprogress.h"
 #include "controls/statusbar.h"
 #include "widgets/chnenagroupbox.h"
 #include "widgets/chnquickgroupbox.h"

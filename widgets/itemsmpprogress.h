@@ -5,6 +5,8 @@
 
 // Sampling progress on the waveform scene: a translucent disc with an outer
 // arc (capture), an inner arc (read-out) and the phase text. Starts hidden.
+// Part of the kit, so the waveform area shows it without reaching up to the
+// capture controls.
 class ItemSmpProgress : public QGraphicsItem
 {
 public:

@@ -1,4 +1,4 @@
-#include "controls/itemsmpprogress.h"
+#include "widgets/itemsmpprogress.h"
 
 #include "app/core/config.h"
 #include "controls/smpprogress.h"

@@ -1,0 +1,138 @@
+// The ruler, the waveform area and the overview strip in the cells of the
+// main window, on a demo capture with UART decoded on channel 0 and two
+// timing-marker pairs placed. Saves a screenshot (argv[1]) and checks what a
+// person would check on it: the ruler starts where the waves start, the
+// marker heads sit centred on their lines, the bubbles are there.
+//
+//   mainview_harness <png>
+
+#include "tests/waveview/demohost.h"
+#include "tests/waveview/viewwiring.h"
+
+#include "waveview/cursorbody.h"
+#include "waveview/cursorhandle.h"
+#include "waveview/itemchnsidebar.h"
+#include "waveview/itemwaveline.h"
+#include "waveview/waveview.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QMouseEvent>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace WaveTest;
+
+namespace {
+
+// Runs the event loop until pred holds or ms pass.
+template <class Pred>
+bool waitFor(Pred pred, int ms)
+{
+    QEventLoop loop;
+    QTimer poll, limit;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (pred())
+            loop.quit();
+    });
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    poll.start(10);
+    limit.start(ms);
+    if (!pred())
+        loop.exec();
+    return pred();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("mainview_harness.png");
+    Config::fillLists();
+    Config::initResources();
+    Config::createFont();
+    QApplication::setFont(Config::fontNormal);
+
+    DemoHost host;
+    if (!host.addUart()) {
+        std::fprintf(stderr, "UART plug-in not available\n");
+        return 1;
+    }
+    host.setRateDepth(10000000, 1000000);
+    ViewWiring w(host.mgr.get(), [&host] { host.mgr->startDecode(); });
+    QObject::connect(host.mgr.get(), &AnalyzerManager::analyzerDecodedChanged, w.mainView,
+                     &MainView::slotUpdateAnalyzerDecoded);
+    QObject::connect(host.mgr.get(), &AnalyzerManager::analyzerItemChanged, w.mainView,
+                     &MainView::slotAnalyzerItemChanged);
+    host.dev->setDChnTrg(2, TrgFall);
+    w.devModelChanged();
+    w.mainView->slotAnalyzerItemChanged();
+    w.window->resize(1400, 760);
+    w.window->show();
+    app.processEvents();
+
+    int decoded = 0;
+    QObject::connect(host.mgr.get(), &AnalyzerManager::analyzerDecodedChanged, [&decoded] { ++decoded; });
+    host.dev->smpStart(SmpStartSingle);
+    if (!waitFor([&] { return w.captures >= 2 && decoded > 0; }, 30000)) {
+        std::fprintf(stderr, "no decoded capture\n");
+        return 1;
+    }
+    const QVector<Frame> frames = host.uartFrames();
+    if (frames.size() < 20) {
+        std::fprintf(stderr, "only %d UART frames\n", int(frames.size()));
+        return 1;
+    }
+    // A few characters across the middle half of the view.
+    WaveDataGen::moveDecode(double(frames[10].startSample), double(frames[13].endSample));
+    waitFor([&] { return !w.gen->isAnimating(); }, 3000);
+
+    // Pair A over one character, pair B reversed over the next two.
+    MainView* mv = w.mainView;
+    const int vw = mv->getWaveView()->width();
+    mv->slotTimingMarkerPairClicked(0, 0);
+    mv->slotTimingMarkerPairClicked(0, 2);
+    mv->setLogTimeMarkerSmpPoint(mv->findCursorBody(0), 3, vw * 30 / 100);
+    mv->setLogTimeMarkerSmpPoint(mv->findCursorBody(1), 3, vw * 45 / 100);
+    mv->setLogTimeMarkerSmpPoint(mv->findCursorBody(3), 3, vw * 55 / 100);
+    mv->setLogTimeMarkerSmpPoint(mv->findCursorBody(2), 3, vw * 72 / 100);
+    app.processEvents();
+
+    // The checks a person makes on the picture.
+    int faults = 0;
+    const QPoint waveLeft = mv->getWaveView()->mapTo(w.window, QPoint(0, 0));
+    const QPoint rulerLeft = w.timeView->mapTo(w.window, QPoint(0, 0));
+    if (waveLeft.x() != rulerLeft.x()) {
+        std::fprintf(stderr, "ruler starts at %d, waves at %d\n", rulerLeft.x(), waveLeft.x());
+        ++faults;
+    }
+    for (CursorHandle* h : w.timeView->getCursorHandles()) {
+        const int i = mv->findCursorBody(h->id);
+        const CursorBody* b = mv->getCursorBodies()[i];
+        const int lineX = int(b->x()) + b->width / 2;
+        const int apex = h->x() + h->width() / 2;
+        if (!h->isVisible() || apex != lineX) {
+            std::fprintf(stderr, "head %s at %d, line at %d\n", qPrintable(h->name), apex, lineX);
+            ++faults;
+        }
+    }
+    std::vector<ItemWaveLine::Bubble> bubbles;
+    std::vector<ItemWaveLine::MarkerRec> marks;
+    mv->getWaveLines()[0]->collectDecoded(*w.gen->frame(), &bubbles, &marks);
+    if (bubbles.empty()) {
+        std::fprintf(stderr, "no bubbles on the UART row\n");
+        ++faults;
+    }
+    // The mouse over channel 1 shows its period arrows and texts.
+    const QPoint over(vw / 3, mv->getChnSidebars()[1]->y() + 20);
+    QMouseEvent move(QEvent::MouseMove, over, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(mv->getWaveView()->viewport(), &move);
+    app.processEvents();
+
+    const bool saved = w.window->grab().save(out);
+    std::printf("frames %d bubbles %zu markers %d faults %d -> %s\n", int(frames.size()), bubbles.size(),
+                int(mv->getCursorBodies().size()), faults, qPrintable(out));
+    return saved && faults == 0 ? 0 : 1;
+}

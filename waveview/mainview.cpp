@@ -161,11 +161,15 @@ void MainView::init()
     else
         initLogic();
     resizeEvent(nullptr);
+    if (!isOscMode()) {
+        // The overlay bar shows while the rows are taller than the view.
+        const QScrollBar* bar = sidebarArea->verticalScrollBar();
+        slotSidebarVerRangChanged(bar->minimum(), bar->maximum());
+    }
 }
 
 void MainView::initLogic()
 {
-    waveView->overlayBar()->show();
     connectSidebarBar(true);
     const int n = logicChannelCount();
     rowTops.fill(0, n);

@@ -1,0 +1,241 @@
+// The waveform area on a deep capture: one drag step (the move, the frame
+// and the paint of the whole wave view), zooming all the way out, moving a
+// timing marker while eight pulse counters follow it, and the measure texts
+// under the mouse. Each case also reports "memcpy_MB": how many megabytes
+// memcpy copies, in the same run, in the time one iteration takes.
+//
+// Sizes: 16 channels, 1e9 samples with 1e7 edges per channel, a wave view of
+// 1920 x 1080 pixels. --tav_smoke (the CTest smoke run) shrinks the capture
+// a hundredfold.
+
+#include "app/core/config.h"
+#include "device/devbase.h"
+#include "device/smpdata.h"
+#include "waveview/cursorbody.h"
+#include "waveview/itemchnsidebar.h"
+#include "waveview/mainview.h"
+#include "waveview/wavedatagen.h"
+#include "waveview/waveview.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "common/benchmain.h"
+#include "common/memcpybaseline.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <memory>
+
+namespace {
+
+bool g_smoke = false;
+constexpr int viewW = 1920, viewH = 1080;
+
+class EightCounters : public PulseCounterSource
+{
+public:
+    QStringList getChnAndTimeSet() const override { return {}; }
+    QStringList getChnSet(int pair) const override
+    {
+        return pair == 0 ? QStringList({"0", "1", "2", "3", "4", "5", "6", "7"}) : QStringList();
+    }
+};
+
+// The device object with the capture displayed, the area showing it, and
+// what the main window does after each frame.
+struct Area {
+    std::unique_ptr<DevBase> dev;
+    std::unique_ptr<WaveDataGen> gen;
+    std::unique_ptr<MainView> view;
+    EightCounters counters;
+    QImage image{viewW, viewH, QImage::Format_ARGB32_Premultiplied};
+
+    Area()
+    {
+        dev.reset(DevBase::createDevice(0));
+        devUsing = dev.get();
+        const long long n = g_smoke ? 10000000LL : 1000000000LL;
+        SmpData* s = dev->fillingSmpData();
+        std::vector<char> ena(size_t(s->chnNum), 1);
+        s->dataConvertStart(0, 100000000, reinterpret_cast<const bool*>(ena.data()));
+        unsigned long long x = 88172645463325252ULL;
+        for (int c = 0; c < s->chnNum; ++c) {
+            long long p = 0;
+            for (;;) {
+                x ^= x << 13;
+                x ^= x >> 7;
+                x ^= x << 17;
+                p += 1 + (long long)(x % 199);
+                if (p >= n)
+                    break;
+                SmpData::appendEntry(s->chnData[size_t(c)], p);
+            }
+            s->setInitLevel(c, c & 1);
+        }
+        s->smpCount = n;
+        s->dataConvertComplete(n);
+        dev->toggleSmpData();
+
+        gen.reset(new WaveDataGen());
+        gen->devModelChanged();
+        gen->setReboundEnable(false);
+        view.reset(new MainView(gen.get(), nullptr, nullptr));
+        MainView::setPulseCounterSource(&counters);
+        view->resize(Config::pixel(196) + viewW, viewH);
+        view->show();
+        QApplication::processEvents();
+        view->init();
+        QObject::connect(gen.get(), &WaveDataGen::sigViewRefresh, view.get(), [this](bool) {
+            gen->setRefreshDone();
+            view->updateViewDisplay();
+        });
+        gen->zoomFixed(64);
+        gen->moveTo(double(n) / 2);
+        paint();   // fonts and caches of the first paint
+    }
+    ~Area()
+    {
+        MainView::setPulseCounterSource(nullptr);
+        view.reset();
+        gen.reset();
+        devUsing = nullptr;
+    }
+
+    void paint()
+    {
+        QPainter p(&image);
+        view->getWaveView()->render(&p);
+    }
+
+    void mouseAt(QPoint pos)
+    {
+        QWidget* vp = view->getWaveView()->viewport();
+        QMouseEvent e(QEvent::MouseMove, pos, vp->mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(vp, &e);
+    }
+};
+
+// Built on first use, torn down before the application object.
+std::unique_ptr<Area> g_area;
+
+Area& area()
+{
+    if (!g_area)
+        g_area.reset(new Area());
+    return *g_area;
+}
+
+void reportMemcpy(benchmark::State& state, double seconds)
+{
+    const double per = seconds / std::max<double>(1, double(state.iterations()));
+    state.counters["memcpy_MB"] = per * tavbench::memcpyBandwidth(size_t(16) << 20, g_smoke ? 3 : 20) / 1e6;
+}
+
+using Clock = std::chrono::steady_clock;
+
+// A drag by one pixel, left and right in turn: move, frame, paint.
+void BM_DragStep(benchmark::State& state)
+{
+    Area& a = area();
+    a.gen->zoomFixed(double(state.range(0)));
+    int dir = 1;
+    double busy = 0;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        a.view->slotMouseDraged(dir);
+        a.paint();
+        busy += std::chrono::duration<double>(Clock::now() - t0).count();
+        dir = -dir;
+    }
+    state.counters["spp"] = a.gen->getSmpPerPixel();
+    reportMemcpy(state, busy);
+}
+BENCHMARK(BM_DragStep)->Arg(64)->Arg(4096)->Arg(520834)->ArgName("spp")->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Zoom all the way out from a zoomed-in view, with its paint.
+void BM_ZoomAll(benchmark::State& state)
+{
+    Area& a = area();
+    double busy = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        a.gen->zoomFixed(64);
+        state.ResumeTiming();
+        const auto t0 = Clock::now();
+        a.gen->zoomAll();
+        a.paint();
+        busy += std::chrono::duration<double>(Clock::now() - t0).count();
+    }
+    reportMemcpy(state, busy);
+}
+BENCHMARK(BM_ZoomAll)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A following marker moved by the mouse over a row: snapping, time texts,
+// eight counters between the pair, and the measure texts under the mouse.
+void BM_MarkerMove(benchmark::State& state)
+{
+    Area& a = area();
+    if (state.range(0))
+        a.gen->zoomAll();
+    else
+        a.gen->zoomFixed(64);
+    MainView* v = a.view.get();
+    v->slotTimingMarkerPairClicked(0, 0);
+    v->setLogTimeMarkerSmpPoint(v->findCursorBody(0), 3, viewW / 5);
+    v->slotTimingMarkerPairClicked(2, 1);   // A2 follows the mouse
+    const int y = v->getChnSidebars()[3]->y() + 10;
+    int k = 0;
+    double busy = 0;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        a.mouseAt(QPoint(300 + (k++ % 1200), y));
+        busy += std::chrono::duration<double>(Clock::now() - t0).count();
+    }
+    state.counters["A2"] = double(v->getCursorBodies()[v->findCursorBody(1)]->smpPoint);
+    v->slotTimingMarkerPairClicked(1, 0);
+    reportMemcpy(state, busy);
+}
+BENCHMARK(BM_MarkerMove)->Arg(0)->Arg(1)->ArgName("whole")->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// Width, period, duty and frequency under the mouse.
+void BM_MeasureTexts(benchmark::State& state)
+{
+    Area& a = area();
+    if (state.range(0))
+        a.gen->zoomAll();
+    else
+        a.gen->zoomFixed(64);
+    MainView* v = a.view.get();
+    const int y = v->getChnSidebars()[5]->y() + 10;
+    int k = 0;
+    double busy = 0;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        v->updatePeriodMark(QPoint(100 + (k++ % 1700), y));
+        busy += std::chrono::duration<double>(Clock::now() - t0).count();
+    }
+    reportMemcpy(state, busy);
+}
+BENCHMARK(BM_MeasureTexts)->Arg(0)->Arg(1)->ArgName("whole")->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qargc = 1;
+    QApplication app(qargc, argv);
+    Config::fillLists();
+    Config::createFont();
+    Config::disAnimate = true;
+    Config::cfgDoc.setContent(Config::defaultDocument());
+    const int r = tavbench::runMain(argc, argv, &g_smoke);
+    g_area.reset();
+    return r;
+}

@@ -43,6 +43,19 @@ bool reboundTarget(double spp, double off, int w, long long n, double* newSpp, d
     return true;
 }
 
+// A store that the caller keeps alive: held without owning it.
+std::shared_ptr<const SmpData> snapshotOf(const SmpData* s)
+{
+    return std::shared_ptr<const SmpData>(s, [](const SmpData*) {});
+}
+
+// A store handed over as a snapshot: held as it comes.
+template <class T>
+std::shared_ptr<const SmpData> snapshotOf(const std::shared_ptr<T>& s)
+{
+    return s;
+}
+
 } // namespace
 
 // Processor time of the calling thread.
@@ -113,7 +126,9 @@ WaveDataGen::~WaveDataGen()
 void WaveDataGen::devModelChanged()
 {
     const int n = devUsing ? devUsing->dChnEna.size() : 0;
-    setDataSource([]() -> const SmpData* { return devUsing ? devUsing->displayedSmpData() : nullptr; });
+    setSnapshotSource([]() -> std::shared_ptr<const SmpData> {
+        return devUsing ? snapshotOf(devUsing->displayedSmpData()) : nullptr;
+    });
     setChannelCount(n);
 }
 
@@ -130,6 +145,15 @@ void WaveDataGen::setChannelCount(int n)
 
 void WaveDataGen::setDataSource(DataSource src)
 {
+    if (!src) {
+        setSnapshotSource(SnapshotSource());
+        return;
+    }
+    setSnapshotSource([src]() { return snapshotOf(src()); });
+}
+
+void WaveDataGen::setSnapshotSource(SnapshotSource src)
+{
     std::lock_guard<std::mutex> g(genMutex);
     source = std::move(src);
 }
@@ -138,7 +162,7 @@ WaveDataGen::Capture WaveDataGen::capture() const
 {
     std::lock_guard<std::mutex> g(genMutex);
     Capture c;
-    const SmpData* d = source ? source() : nullptr;
+    const std::shared_ptr<const SmpData> d = source ? source() : nullptr;
     if (d) {
         c.smpCount = std::max(0LL, d->smpCount);
         c.smpFrequ = d->smpFrequ;
@@ -150,14 +174,14 @@ WaveDataGen::Capture WaveDataGen::capture() const
 long long WaveDataGen::preEdge(int chn, long long pos) const
 {
     std::lock_guard<std::mutex> g(genMutex);
-    const SmpData* d = source ? source() : nullptr;
+    const std::shared_ptr<const SmpData> d = source ? source() : nullptr;
     return d ? d->getPreEdgePoint(chn, pos) : -1;
 }
 
 long long WaveDataGen::nextEdge(int chn, long long pos) const
 {
     std::lock_guard<std::mutex> g(genMutex);
-    const SmpData* d = source ? source() : nullptr;
+    const std::shared_ptr<const SmpData> d = source ? source() : nullptr;
     return d ? d->getNextEdgePoint(chn, pos) : -1;
 }
 
@@ -233,7 +257,7 @@ void WaveDataGen::genData()
         w = viewWidth;
         n = chnCount;
     }
-    const SmpData* d = source ? source() : nullptr;
+    const std::shared_ptr<const SmpData> d = source ? source() : nullptr;
 
     // A frame no reader holds any more; a new one only when all are in use.
     std::shared_ptr<WaveFrame> f;

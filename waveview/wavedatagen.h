@@ -66,6 +66,8 @@ public:
 
     // Returns the displayed store; called by genData under its lock.
     using DataSource = std::function<const SmpData*()>;
+    // Returns a snapshot of the displayed store that keeps it alive while held.
+    using SnapshotSource = std::function<std::shared_ptr<const SmpData>()>;
 
     explicit WaveDataGen(QObject* parent = nullptr);
     ~WaveDataGen() override;
@@ -77,7 +79,10 @@ public:
     // them); call before the device object is deleted.
     void releaseDevice();
     void setChannelCount(int n);
+    // A store that outlives every frame (tests, benchmarks).
     void setDataSource(DataSource src);
+    // A store handed over as snapshots: each frame holds one while it reads.
+    void setSnapshotSource(SnapshotSource src);
 
     // --- view
     void setViewWidth(int w);
@@ -164,7 +169,7 @@ private:
 
     // Frame computation and publication.
     mutable std::mutex genMutex;        // one genData at a time; guards the data source
-    DataSource source;
+    SnapshotSource source;
     mutable std::mutex frameMutex;      // guards front and pool
     std::shared_ptr<WaveFrame> front;
     std::vector<std::shared_ptr<WaveFrame>> pool;

@@ -121,6 +121,8 @@ private slots:
     void edgeButtonsOutsideCapture();
     void countersBetweenMarkers();
     void resetRestartsOnce();
+    void rulerTicks();
+    void overviewStrip();
     void captureDuringAnimatedZoomWithBubbles();
 
 private:
@@ -548,6 +550,69 @@ void TstMainView::resetRestartsOnce()
     for (ItemChnSidebar* r : wiring->mainView->getChnSidebars())
         QVERIFY(!r->trigButton(1)->selected);
     host->dev->smpStopAndWait();
+}
+
+void TstMainView::rulerTicks()
+{
+    TimeView ruler;
+    // 1 ns a pixel over 1000 pixels: a tick every 100 ns, a major one every 1 us;
+    // majors tell the time from the trigger, minors the offset from the major before.
+    ruler.setTimesValues(-250000, 1000);
+    QVector<TimeView::Tick> t = ruler.ticks(1000);
+    QCOMPARE(t.size(), 10);
+    QCOMPARE(t[0].x, 50);
+    QCOMPARE(t[0].text, QStringLiteral("+800ns"));
+    QCOMPARE(t[2].x, 250);
+    QVERIFY(t[2].major);
+    QCOMPARE(t[2].text, QStringLiteral("0"));
+    QCOMPARE(t[3].text, QStringLiteral("+100ns"));
+    ruler.setTimesValues(-1.5e6, 1000);
+    t = ruler.ticks(1000);
+    QCOMPARE(t[5].x, 500);
+    QCOMPARE(t[5].text, QStringLiteral("-1us"));
+    QCOMPARE(t[6].text, QStringLiteral("+100ns"));
+    // 3.5 ps a pixel: a 100-ps step is 28 pixels, too narrow for every
+    // "+100ps" label: every second minor tick is labelled.
+    ruler.setTimesValues(0, 3.5);
+    t = ruler.ticks(1000);
+    QCOMPARE(t[0].text, QStringLiteral("0"));
+    QCOMPARE(t[1].x, 57);
+    QCOMPARE(t[1].text, QStringLiteral("+200ps"));
+    QCOMPARE(t[2].text, QStringLiteral("+400ps"));
+    ruler.setTimesValues(0, 0);
+    QVERIFY(ruler.ticks(1000).isEmpty());
+}
+
+void TstMainView::overviewStrip()
+{
+    PosiView strip;
+    strip.resize(1002, 20);
+    strip.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&strip));
+    QSignalSpy moved(&strip, &PosiView::sigPosiChanged);
+    strip.slotSetPosition(3, 500, 100000, 40000, 1000);
+    strip.grab();   // paints: the box edges are where the clicks land
+    QCOMPARE(strip.getWindowLeft(), 401);
+    // A click away from the box centres the view there, kept inside the capture.
+    QTest::mouseClick(&strip, Qt::LeftButton, Qt::NoModifier, QPoint(501, 10));
+    QCOMPARE(moved.last(), QVariantList({3, 49600.0}));
+    QTest::mouseClick(&strip, Qt::LeftButton, Qt::NoModifier, QPoint(1000, 10));
+    QCOMPARE(moved.last(), QVariantList({3, 99000.0}));
+    QTest::mouseClick(&strip, Qt::LeftButton, Qt::NoModifier, QPoint(2, 10));
+    QCOMPARE(moved.last(), QVariantList({3, 0.0}));
+    // Dragging the box pans by the samples the pixels stand for.
+    const int n = moved.size();
+    QTest::mousePress(&strip, Qt::LeftButton, Qt::NoModifier, QPoint(405, 10));
+    QMouseEvent drag(QEvent::MouseMove, QPoint(415, 10), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&strip, &drag);
+    QTest::mouseRelease(&strip, Qt::LeftButton, Qt::NoModifier, QPoint(415, 10));
+    QCOMPARE(moved.size(), n + 1);
+    QCOMPARE(moved.last(), QVariantList({3, 41000.0}));
+    // A box narrower than 6 pixels is drawn 6 wide, centred on its place.
+    strip.slotSetPosition(3, 500, 100000, 50000, 100);
+    strip.grab();
+    QCOMPARE(strip.getWindowRight() - strip.getWindowLeft() + 1, 6);
+    QCOMPARE(strip.getWindowLeft(), 501 - 2);
 }
 
 void TstMainView::captureDuringAnimatedZoomWithBubbles()

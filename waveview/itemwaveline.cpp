@@ -160,27 +160,47 @@ void ItemWaveLine::drawTrace(QPainter* painter, const WaveFrame& f)
     }
 
     // Many separate columns (a dense stretch) go, under a whole-pixel
-    // translation, as one row of pixels stretched to the column height: one
-    // blend per scanline instead of one span per column and scanline.
+    // translation, as one row of pixels tiled down the column height: one
+    // blend per scanline instead of one span per column and scanline. Many
+    // runs go the same way, one row of pixels for each level.
     const QTransform& t = painter->worldTransform();
-    const bool strip = colBuf.size() > stripColumns && width > 0 && t.type() <= QTransform::TxTranslate
-                       && t.dx() == std::floor(t.dx()) && t.dy() == std::floor(t.dy());
-    if (!strip)
-        rectBuf += colBuf;
+    const bool whole = width > 0 && t.type() <= QTransform::TxTranslate && t.dx() == std::floor(t.dx())
+                       && t.dy() == std::floor(t.dy());
+    const bool stripCols = whole && colBuf.size() > stripColumns;
+    const bool stripRuns = whole && rectBuf.size() > stripColumns;
+    const quint32 argb = qPremultiply(c.rgba());
     painter->setPen(Qt::NoPen);
+    if (stripRuns) {
+        for (QImage* img : {&highStrip, &lowStrip}) {
+            if (img->width() != width)
+                *img = QImage(width, 1, QImage::Format_ARGB32_Premultiplied);
+            img->fill(Qt::transparent);
+        }
+        quint32* hi = reinterpret_cast<quint32*>(highStrip.scanLine(0));
+        quint32* lo = reinterpret_cast<quint32*>(lowStrip.scanLine(0));
+        for (const QRect& r : rectBuf) {
+            quint32* px = r.top() == yHigh - hw ? hi : lo;
+            for (int x = std::max(0, r.left()), e = std::min(width, r.right() + 1); x < e; ++x)
+                px[x] = argb;
+        }
+        painter->fillRect(QRect(0, yHigh - hw, width, w), QBrush(highStrip));
+        painter->fillRect(QRect(0, yLow - hw, width, w), QBrush(lowStrip));
+        rectBuf.resize(0);
+    }
+    if (!stripCols)
+        rectBuf += colBuf;
     painter->setBrush(c);
     painter->drawRects(rectBuf);
     painter->setBrush(Qt::NoBrush);
-    if (strip) {
+    if (stripCols) {
         if (colStrip.width() != width)
             colStrip = QImage(width, 1, QImage::Format_ARGB32_Premultiplied);
         colStrip.fill(Qt::transparent);
         quint32* px = reinterpret_cast<quint32*>(colStrip.scanLine(0));
-        const quint32 argb = qPremultiply(c.rgba());
         for (const QRect& r : colBuf)
             for (int x = std::max(0, r.left()), e = std::min(width, r.right() + 1); x < e; ++x)
                 px[x] = argb;
-        painter->drawImage(QRect(0, colTop, width, colHeight), colStrip);
+        painter->fillRect(QRect(0, colTop, width, colHeight), QBrush(colStrip));
     }
 }
 

@@ -63,4 +63,6 @@ private:
     QVector<QRect> rectBuf;   // runs, reused by every paint
     QVector<QRect> colBuf;    // edge columns, adjacent ones merged
     QImage colStrip;          // edge columns of one scanline, reused
+    QImage highStrip;         // high runs of one scanline, reused
+    QImage lowStrip;          // low runs of one scanline, reused
 };

@@ -137,11 +137,13 @@ void reportMemcpy(benchmark::State& state, double seconds)
 
 using Clock = std::chrono::steady_clock;
 
-// A drag by one pixel, left and right in turn: move, frame, paint.
+// A drag by one pixel, left and right in turn: move, frame, paint; the
+// frame on the GUI thread alone or spread over up to eight threads.
 void BM_DragStep(benchmark::State& state)
 {
     Area& a = area();
     a.gen->zoomFixed(double(state.range(0)));
+    a.gen->setMaxGenThreads(int(state.range(1)));
     int dir = 1;
     double busy = 0;
     for (auto _ : state) {
@@ -152,15 +154,41 @@ void BM_DragStep(benchmark::State& state)
         dir = -dir;
     }
     state.counters["spp"] = a.gen->getSmpPerPixel();
+    a.gen->setMaxGenThreads(8);
     reportMemcpy(state, busy);
 }
-BENCHMARK(BM_DragStep)->Arg(64)->Arg(4096)->Arg(520834)->ArgName("spp")->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_DragStep)->Args({64, 1})->Args({64, 8})->Args({4096, 1})->Args({4096, 8})->Args({520834, 1})
+    ->Args({520834, 8})->ArgNames({"spp", "threads"})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The paint alone, and the move with its frame (on the GUI thread) alone, of the drag step.
+void BM_DragParts(benchmark::State& state)
+{
+    Area& a = area();
+    a.gen->zoomFixed(double(state.range(0)));
+    a.gen->setMaxGenThreads(1);
+    const bool paintOnly = state.range(1) != 0;
+    int dir = 1;
+    double busy = 0;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        if (paintOnly)
+            a.paint();
+        else
+            a.view->slotMouseDraged(dir);
+        busy += std::chrono::duration<double>(Clock::now() - t0).count();
+        dir = -dir;
+    }
+    a.gen->setMaxGenThreads(8);
+    reportMemcpy(state, busy);
+}
+BENCHMARK(BM_DragParts)->Args({64, 0})->Args({64, 1})->Args({520834, 0})->Args({520834, 1})
+    ->ArgNames({"spp", "paint"})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Zoom all the way out from a zoomed-in view, with its paint.
 void BM_ZoomAll(benchmark::State& state)
 {
     Area& a = area();
+    a.gen->setMaxGenThreads(int(state.range(0)));
     double busy = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -171,9 +199,10 @@ void BM_ZoomAll(benchmark::State& state)
         a.paint();
         busy += std::chrono::duration<double>(Clock::now() - t0).count();
     }
+    a.gen->setMaxGenThreads(8);
     reportMemcpy(state, busy);
 }
-BENCHMARK(BM_ZoomAll)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ZoomAll)->Arg(1)->Arg(8)->ArgName("threads")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A following marker moved by the mouse over a row: snapping, time texts,
 // eight counters between the pair, and the measure texts under the mouse.

@@ -2,7 +2,7 @@
 
 #include "app/core/config.h"
 #include "app/core/lang.h"
-#include "controls/smpprogress.h"
+#include "widgets/smpprogress.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,7 +1,7 @@
 #include "widgets/itemsmpprogress.h"
 
 #include "app/core/config.h"
-#include "controls/smpprogress.h"
+#include "widgets/smpprogress.h"
 
 #include <QFont>
 #include <QPainter>

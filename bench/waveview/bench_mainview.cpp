@@ -23,6 +23,7 @@
 #include <QPainter>
 
 #include "common/benchmain.h"
+#include "common/deepcapture.h"
 #include "common/memcpybaseline.h"
 
 #include <benchmark/benchmark.h>
@@ -59,25 +60,7 @@ struct Area {
         dev.reset(DevBase::createDevice(0));
         devUsing = dev.get();
         const long long n = g_smoke ? 10000000LL : 1000000000LL;
-        SmpData* s = dev->fillingSmpData();
-        std::vector<char> ena(size_t(s->chnNum), 1);
-        s->dataConvertStart(0, 100000000, reinterpret_cast<const bool*>(ena.data()));
-        unsigned long long x = 88172645463325252ULL;
-        for (int c = 0; c < s->chnNum; ++c) {
-            long long p = 0;
-            for (;;) {
-                x ^= x << 13;
-                x ^= x >> 7;
-                x ^= x << 17;
-                p += 1 + (long long)(x % 199);
-                if (p >= n)
-                    break;
-                SmpData::appendEntry(s->chnData[size_t(c)], p);
-            }
-            s->setInitLevel(c, c & 1);
-        }
-        s->smpCount = n;
-        s->dataConvertComplete(n);
+        tavbench::fillDeepCapture(dev->fillingSmpData(), n);
         dev->toggleSmpData();
 
         gen.reset(new WaveDataGen());
@@ -204,30 +187,42 @@ void BM_ZoomAll(benchmark::State& state)
 }
 BENCHMARK(BM_ZoomAll)->Arg(1)->Arg(8)->ArgName("threads")->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Times `move(k)` for k = 0, 1, 2 ... with the view zoomed in or out whole.
+template <class Move>
+void timeMoves(benchmark::State& state, Move move)
+{
+    int k = 0;
+    double busy = 0;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        move(k++);
+        busy += std::chrono::duration<double>(Clock::now() - t0).count();
+    }
+    reportMemcpy(state, busy);
+}
+
+void zoomCase(Area& a, bool whole)
+{
+    if (whole)
+        a.gen->zoomAll();
+    else
+        a.gen->zoomFixed(64);
+}
+
 // A following marker moved by the mouse over a row: snapping, time texts,
 // eight counters between the pair, and the measure texts under the mouse.
 void BM_MarkerMove(benchmark::State& state)
 {
     Area& a = area();
-    if (state.range(0))
-        a.gen->zoomAll();
-    else
-        a.gen->zoomFixed(64);
+    zoomCase(a, state.range(0) != 0);
     MainView* v = a.view.get();
     v->slotTimingMarkerPairClicked(0, 0);
     v->setLogTimeMarkerSmpPoint(v->findCursorBody(0), 3, viewW / 5);
     v->slotTimingMarkerPairClicked(2, 1);   // A2 follows the mouse
     const int y = v->getChnSidebars()[3]->y() + 10;
-    int k = 0;
-    double busy = 0;
-    for (auto _ : state) {
-        const auto t0 = Clock::now();
-        a.mouseAt(QPoint(300 + (k++ % 1200), y));
-        busy += std::chrono::duration<double>(Clock::now() - t0).count();
-    }
+    timeMoves(state, [&](int k) { a.mouseAt(QPoint(300 + k % 1200, y)); });
     state.counters["A2"] = double(v->getCursorBodies()[v->findCursorBody(1)]->smpPoint);
     v->slotTimingMarkerPairClicked(1, 0);
-    reportMemcpy(state, busy);
 }
 BENCHMARK(BM_MarkerMove)->Arg(0)->Arg(1)->ArgName("whole")->Unit(benchmark::kMicrosecond)->UseRealTime();
 
@@ -235,20 +230,10 @@ BENCHMARK(BM_MarkerMove)->Arg(0)->Arg(1)->ArgName("whole")->Unit(benchmark::kMic
 void BM_MeasureTexts(benchmark::State& state)
 {
     Area& a = area();
-    if (state.range(0))
-        a.gen->zoomAll();
-    else
-        a.gen->zoomFixed(64);
+    zoomCase(a, state.range(0) != 0);
     MainView* v = a.view.get();
     const int y = v->getChnSidebars()[5]->y() + 10;
-    int k = 0;
-    double busy = 0;
-    for (auto _ : state) {
-        const auto t0 = Clock::now();
-        v->updatePeriodMark(QPoint(100 + (k++ % 1700), y));
-        busy += std::chrono::duration<double>(Clock::now() - t0).count();
-    }
-    reportMemcpy(state, busy);
+    timeMoves(state, [&](int k) { v->updatePeriodMark(QPoint(100 + k % 1700, y)); });
 }
 BENCHMARK(BM_MeasureTexts)->Arg(0)->Arg(1)->ArgName("whole")->Unit(benchmark::kMicrosecond)->UseRealTime();
 

@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include "common/deepcapture.h"
 #include "common/memcpybaseline.h"
 
 #include <benchmark/benchmark.h>
@@ -47,31 +48,11 @@ void reportMemcpy(benchmark::State& state, double seconds)
     state.counters["memcpy_MB"] = per * memcpyBandwidth() / 1e6;
 }
 
-// `chns` channels, each with edges 1e-2 of the samples apart on average
-// (gaps 1..199), every channel its own list.
+// `chns` channels of the deep capture.
 std::unique_ptr<SmpData> makeCapture(int chns)
 {
-    const long long n = sampleCount();
     std::unique_ptr<SmpData> s(new SmpData(chns));
-    std::vector<char> ena(size_t(chns), 1);
-    s->dataConvertStart(0, 100000000, reinterpret_cast<const bool*>(ena.data()));
-    unsigned long long x = 88172645463325252ULL;
-    for (int c = 0; c < chns; ++c) {
-        DigitalChnData* d = s->chnData[size_t(c)];
-        long long p = 0;
-        for (;;) {
-            x ^= x << 13;
-            x ^= x >> 7;
-            x ^= x << 17;
-            p += 1 + (long long)(x % 199);
-            if (p >= n)
-                break;
-            SmpData::appendEntry(d, p);
-        }
-        s->setInitLevel(c, c & 1);
-    }
-    s->smpCount = n;
-    s->dataConvertComplete(n);
+    tavbench::fillDeepCapture(s.get(), sampleCount());
     return s;
 }
 

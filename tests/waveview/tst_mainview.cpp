@@ -79,17 +79,7 @@ QString countText(const WaveMeasure::PulseCounts& c)
 // Replaces the displayed capture of the device object with the given channels.
 void showCapture(DevBase* dev, const std::vector<Chn>& chns, long long n, long long rate, long long trg)
 {
-    SmpData* s = dev->fillingSmpData();
-    std::vector<char> ena(size_t(s->chnNum), 1);
-    s->dataConvertStart(0, rate, reinterpret_cast<const bool*>(ena.data()));
-    for (size_t c = 0; c < chns.size() && int(c) < s->chnNum; ++c) {
-        for (long long e : chns[c].edges)
-            SmpData::appendEntry(s->chnData[c], e);
-        s->setInitLevel(int(c), chns[c].init);
-    }
-    s->smpCount = n;
-    s->dataConvertComplete(n);
-    s->trgPosition = trg;
+    fillStore(dev->fillingSmpData(), chns, n, rate, trg);
     dev->toggleSmpData();
 }
 

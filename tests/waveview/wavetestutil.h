@@ -22,14 +22,12 @@ struct Chn {
     std::vector<long long> edges;   // strictly increasing, in [1, count)
 };
 
-// A complete store as a finished capture leaves it.
-inline std::unique_ptr<SmpData> makeStore(const std::vector<Chn>& chns, long long count,
-                                          long long rate = 1000000, long long trg = 0)
+// Fills a store with the channels as a finished capture leaves it.
+inline void fillStore(SmpData* s, const std::vector<Chn>& chns, long long count, long long rate, long long trg)
 {
-    std::unique_ptr<SmpData> s(new SmpData(int(chns.size())));
-    std::vector<char> ena(chns.size(), 1);
+    std::vector<char> ena(size_t(s->chnNum), 1);
     s->dataConvertStart(0, rate, reinterpret_cast<const bool*>(ena.data()));
-    for (size_t c = 0; c < chns.size(); ++c) {
+    for (size_t c = 0; c < chns.size() && int(c) < s->chnNum; ++c) {
         for (long long e : chns[c].edges)
             SmpData::appendEntry(s->chnData[c], e);
         s->setInitLevel(int(c), chns[c].init);
@@ -37,6 +35,14 @@ inline std::unique_ptr<SmpData> makeStore(const std::vector<Chn>& chns, long lon
     s->smpCount = count;
     s->dataConvertComplete(count);
     s->trgPosition = trg;
+}
+
+// A complete store as a finished capture leaves it.
+inline std::unique_ptr<SmpData> makeStore(const std::vector<Chn>& chns, long long count,
+                                          long long rate = 1000000, long long trg = 0)
+{
+    std::unique_ptr<SmpData> s(new SmpData(int(chns.size())));
+    fillStore(s.get(), chns, count, rate, trg);
     return s;
 }
 

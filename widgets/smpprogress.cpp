@@ -1,4 +1,4 @@
-#include "controls/smpprogress.h"
+#include "widgets/smpprogress.h"
 
 #include "app/core/lang.h"
 

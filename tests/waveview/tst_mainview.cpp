@@ -11,6 +11,7 @@
 #include "waveview/cursorhandle.h"
 #include "waveview/itemchnsidebar.h"
 #include "waveview/itemwavearrow.h"
+#include "waveview/labelmove.h"
 #include "waveview/itemwaveline.h"
 #include "waveview/nextedge.h"
 #include "waveview/wavemeasure.h"
@@ -111,6 +112,7 @@ private slots:
     void edgeButtonsOutsideCapture();
     void countersBetweenMarkers();
     void resetRestartsOnce();
+    void rowDragTriggersAndNames();
     void rulerTicks();
     void overviewStrip();
     void captureDuringAnimatedZoomWithBubbles();
@@ -540,6 +542,67 @@ void TstMainView::resetRestartsOnce()
     for (ItemChnSidebar* r : wiring->mainView->getChnSidebars())
         QVERIFY(!r->trigButton(1)->selected);
     host->dev->smpStopAndWait();
+}
+
+void TstMainView::rowDragTriggersAndNames()
+{
+    showKnownCapture();
+    MainView* mv = wiring->mainView;
+    const QVector<ItemChnSidebar*>& rows = mv->getChnSidebars();
+    const int h = rows[0]->height();
+    auto drag = [](QWidget* handle, QVector<int> moves) {
+        // The screen position follows the hand, not the row that moves under it.
+        const QPoint at(5, 5), screen = handle->mapToGlobal(at);
+        QTest::mousePress(handle, Qt::LeftButton, Qt::NoModifier, at);
+        for (int dy : moves) {
+            const QPoint p = at + QPoint(0, dy);
+            QMouseEvent e(QEvent::MouseMove, p, screen + QPoint(0, dy), Qt::NoButton, Qt::LeftButton,
+                          Qt::NoModifier);
+            QApplication::sendEvent(handle, &e);
+        }
+    };
+    // Row 0 dragged down past the middle of row 1: they swap, drawn above the others meanwhile.
+    drag(rows[0]->numberLabel(), {h / 3, h * 2 / 3, h + h / 2});
+    QCOMPARE(rows[0]->y(), h + h / 2);
+    QCOMPARE(mv->getWaveLines()[0]->zValue(), 6.0);
+    QCOMPARE(rows[1]->y(), 0);
+    QTest::mouseRelease(rows[0]->numberLabel(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5 + h + h / 2));
+    QCOMPARE(rows[0]->y(), h);
+    QCOMPARE(int(mv->getWaveLines()[0]->y()), h);
+    QCOMPARE(mv->getWaveLines()[0]->zValue(), 1.0);
+    QVERIFY(Config::readGlobalParam(QStringLiteral("chnShowIndex")).startsWith(QStringLiteral("1,0,2,3,")));
+    // Dragged above the top, the top row stays at 0.
+    drag(rows[1]->numberLabel(), {-h});
+    QCOMPARE(rows[1]->y(), 0);
+    QTest::mouseRelease(rows[1]->numberLabel(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5 - h));
+
+    // An edge on one channel clears the edge mark of every other one.
+    DevBase* dev = host->dev.get();
+    QTest::mouseClick(rows[3]->trigButton(0), Qt::LeftButton);
+    QCOMPARE(int(dev->dChnTrg[3]), int(TrgRise));
+    QVERIFY(rows[3]->trigButton(0)->selected);
+    QTest::mouseClick(rows[5]->trigButton(2), Qt::LeftButton);
+    QCOMPARE(int(dev->dChnTrg[5]), int(TrgFall));
+    QCOMPARE(int(dev->dChnTrg[3]), int(TrgNone));
+    QVERIFY(!rows[3]->trigButton(0)->selected);
+    QTest::mouseClick(rows[5]->trigButton(2), Qt::LeftButton);
+    QCOMPARE(int(dev->dChnTrg[5]), int(TrgNone));
+    QVERIFY(!rows[5]->trigButton(2)->selected);
+
+    // Return drops the focus; the name is stored then, empty for the default name.
+    QLineEdit* name = rows[6]->nameEdit();
+    name->setFocus();
+    QTRY_VERIFY(name->hasFocus());
+    name->selectAll();
+    QTest::keyClicks(name, QStringLiteral("Clock"));
+    QTest::keyClick(name, Qt::Key_Return);
+    QCOMPARE(Config::readGlobalParam(QStringLiteral("chnShowName6")), QStringLiteral("Clock"));
+    name->setFocus();
+    QTRY_VERIFY(name->hasFocus());
+    name->selectAll();
+    QTest::keyClicks(name, ItemChnSidebar::defaultName(6));
+    QTest::keyClick(name, Qt::Key_Return);
+    QCOMPARE(Config::readGlobalParam(QStringLiteral("chnShowName6")), QString());
 }
 
 void TstMainView::rulerTicks()

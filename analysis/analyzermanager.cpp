@@ -337,6 +337,9 @@ void AnalyzerManager::setUsingDisplayFormat(int i, int format)
 {
     if (i < 0 || i >= usingList.size())
         return;
+    // Only the five formats reach the library.
+    if (format < DisplayBin || format > DisplayAsciiHex)
+        return;
     // The list thread reads the format of every shown analyzer.
     handshake();
     usingList[i].displayFormat = QString::number(format);
@@ -555,6 +558,14 @@ void AnalyzerManager::startDecode(int i)
     rec.analyzer->StartProcessing();
 }
 
+void AnalyzerManager::restartDecode(int i)
+{
+    if (i < 0 || i >= usingList.size())
+        return;
+    handshake();
+    startDecode(i);
+}
+
 void AnalyzerManager::resetResults(int i)
 {
     AnalyzerResults* results = nullptr;
@@ -688,6 +699,7 @@ void AnalyzerManager::slotDeleteExportDataProMng(ExportDataProMng* which)
         return;
     if (exportDataProMng == which)
         exportDataProMng = nullptr;
+    emit exportFinished(which->succeeded(), which->filePath);
     // Control is still inside the object's own slot.
     which->deleteLater();
 }

@@ -102,6 +102,8 @@ public:
     // into dataForAnly and starts every analyzer in use on it.
     void startDecode();
     void startDecode(int i);
+    // Handshake, then a new run of analyzer i (its settings stayed as they were).
+    void restartDecode(int i);
     void stopAnlyThread(int i);
     bool anlyThreadIsRuning(int i) const;
     static void stopAllAnalyzer();
@@ -138,6 +140,8 @@ signals:
     void analyzerItemChanged();
     void analyzerDecodedChanged();
     void modifyPrepared();
+    // A result export ended; false when the file was not written (also when cancelled).
+    void exportFinished(bool ok, QString path);
 
 public slots:
     void slotStopWorkThread(AnalyzerProgMng* progMng, Analyzer* anly, quint64 generation);

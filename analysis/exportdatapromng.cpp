@@ -2,6 +2,8 @@
 
 #include "libanalyzer/analyzerresults.h"
 
+#include <QFile>
+
 ExportDataProMng::ExportDataProMng(AnalyzerResults* r, QObject* parent) : QThread(parent), results(r)
 {
     // Emitted on the export thread, so it arrives queued in the owner's thread.
@@ -34,7 +36,8 @@ double ExportDataProMng::getProgress() const
 
 void ExportDataProMng::run()
 {
-    const QByteArray path = filePath.toLocal8Bit();
+    // The file system's own encoding of the name, not the locale's 8-bit one.
+    const QByteArray path = QFile::encodeName(filePath);
     ok = results && results->WriteExportFile(path.constData(), displayBase, exportId);
     emit sigQuit();
 }

@@ -44,6 +44,11 @@ public:
         ApplyInterfaces();
         AddExportOption(0, "Frames");
         AddExportExtension(0, "Text file", "txt");
+#ifdef TST_TWO_EXPORTS
+        AddExportOption(1, "Values");
+        AddExportExtension(1, "Value list", "lst");
+        AddExportExtension(1, "CSV file", "csv");
+#endif
     }
     AnalyzerSettingInterfaceChannel input;
     AnalyzerSettingInterfaceChannel clock;

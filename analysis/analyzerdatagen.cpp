@@ -61,22 +61,23 @@ bool AnalyzerDataGen::Matcher::matches(const char* s) const
     if (ascii) {
         // Plain ASCII on both sides: compare bytes. Any other text may hold
         // characters whose case folds onto ASCII letters, so Qt decides.
-        const size_t n = std::strlen(s);
-        bool plain = true;
-        for (size_t i = 0; i < n && plain; ++i)
-            plain = (unsigned char)s[i] < 0x80;
-        if (plain) {
-            const size_t m = size_t(asciiLower.size());
-            const char* p = asciiLower.constData();
-            for (size_t i = 0; i + m <= n; ++i) {
-                size_t k = 0;
+        // An ASCII match is a match whatever else the text holds.
+        const size_t m = size_t(asciiLower.size());
+        const char* p = asciiLower.constData();
+        size_t i = 0;
+        for (; s[i]; ++i) {
+            if ((unsigned char)s[i] >= 0x80)
+                break;
+            if (lowerAscii(s[i]) == p[0]) {
+                size_t k = 1;
                 while (k < m && lowerAscii(s[i + k]) == p[k])
                     ++k;
                 if (k == m)
                     return true;
             }
-            return false;
         }
+        if (!s[i])
+            return false;
     }
     return QString::fromUtf8(s).contains(text, Qt::CaseInsensitive);
 }
@@ -187,14 +188,15 @@ void AnalyzerDataGen::run()
                 if (n > 0)
                     reqSem.tryAcquire(n);
             }
-            if (begFrameChg.exchange(false)) {
+            // Read first: the exchange would write the flag's line every turn.
+            if (begFrameChg.load(std::memory_order_relaxed) && begFrameChg.exchange(false)) {
                 const Move m = movePage();
                 if (m == Move::Idle)
                     break;
                 if (m == Move::Interrupted)
                     continue;
             }
-            if (restartReq.exchange(false) && !restart())
+            if (restartReq.load(std::memory_order_relaxed) && restartReq.exchange(false) && !restart())
                 break;
             if (topCursors.isEmpty())
                 break;
@@ -225,8 +227,7 @@ bool AnalyzerDataGen::interruptRequested() const
 
 int AnalyzerDataGen::rowLimit() const
 {
-    QMutexLocker l(&lock);
-    return rowNum;
+    return rowNum.load(std::memory_order_relaxed);
 }
 
 void AnalyzerDataGen::addSelected(qint64 delta)
@@ -274,14 +275,12 @@ void AnalyzerDataGen::report()
     publish(true);
     bool sel;
     qint64 selRow;
-    int rows;
     {
         QMutexLocker l(&lock);
         sel = isSelected;
         selRow = selectedListRow;
-        rows = rowNum;
     }
-    emit listTotalChanged(beg, total, rows);
+    emit listTotalChanged(beg, total, rowLimit());
     emit listChanged(pageRows, sel, int(selRow));
 }
 
@@ -466,8 +465,9 @@ bool AnalyzerDataGen::searchStep()
         if (workCursors.isEmpty())
             return false;
     }
-    const int i = forwardPick();
-    FrameCursor& c = workCursors[i];
+    // Only the number of matches counts here, not their order: the frames are
+    // taken one analyzer after the other, without reading their samples.
+    FrameCursor& c = workCursors[0];
     if (matcher.matches(textOf(c, c.frameIndex))) {
         ++matchCount;
         if (beg + matchCount > total)
@@ -475,10 +475,8 @@ bool AnalyzerDataGen::searchStep()
         else
             emitTimer = clock();   // still inside what is known: no news
     }
-    if (c.frameIndex + 1 >= c.frameCount)
-        workCursors.remove(i);
-    else
-        setFrame(c, c.frameIndex + 1);
+    if (++c.frameIndex >= c.frameCount)
+        workCursors.remove(0);
     // An unset timer counts as no time elapsed. The clock is read every few
     // frames only: it would cost as much as the match.
     if (emitTimer >= 0 && (++clockTick & 31) == 0) {

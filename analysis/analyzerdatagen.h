@@ -142,7 +142,7 @@ private:
     qint64 begFrame = 0;
     qint64 totalFrame = 0;
     qint64 newBegFrame = 0;
-    int rowNum = 0;
+    std::atomic<int> rowNum{0};   // read by the thread every step
     QVector<QPair<qint64, qint64>> rowSmpPoints;
 
     // The thread's own.

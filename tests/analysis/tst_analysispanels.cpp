@@ -115,7 +115,8 @@ struct Env {
     explicit Env(QStringList const& test, QStringList const& shipped = {})
     {
         resetSettings();
-        Config::initResources();
+        Config::fillLists();
+        Config::createFont();
         installPlugins(env, test, shipped);
         mgr.reset(new AnalyzerManager);
     }

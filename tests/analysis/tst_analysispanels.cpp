@@ -648,16 +648,32 @@ void TstAnalysisPanels::exportFailureReported()
 
 // ---------------------------------------------------------------- decoded results
 
+namespace {
+
+// The Decoded Results panel on a capture, with the waveform generator whose
+// view it follows.
+struct ResultEnv {
+    ResultEnv()
+    {
+        putCapture(100000, 50);
+        gen.setDataSource([] { return devUsing->displayedSmpData(); });
+        gen.setViewWidth(800);
+        panel.resize(240, 400);
+        panel.show();
+    }
+    Env e{{"libTstA.so"}};
+    WaveDataGen gen;
+    ProtocolResult panel{e.mgr.get()};
+};
+
+}  // namespace
+
 void TstAnalysisPanels::resultListPanel()
 {
-    Env e({"libTstA.so"});
-    putCapture(100000, 50);
-    WaveDataGen gen;
-    gen.setDataSource([] { return devUsing->displayedSmpData(); });
-    gen.setViewWidth(800);
-    ProtocolResult panel(e.mgr.get());
-    panel.resize(240, 400);
-    panel.show();
+    ResultEnv r;
+    Env& e = r.e;
+    WaveDataGen& gen = r.gen;
+    ProtocolResult& panel = r.panel;
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
     ResultView* list = panel.listView();
     QCOMPARE(list->height() % 18, 0);
@@ -696,14 +712,10 @@ void TstAnalysisPanels::resultListPanel()
 
 void TstAnalysisPanels::resultFilterAndSearch()
 {
-    Env e({"libTstA.so"});
-    putCapture(100000, 50);
-    WaveDataGen gen;
-    gen.setDataSource([] { return devUsing->displayedSmpData(); });
-    gen.setViewWidth(800);
-    ProtocolResult panel(e.mgr.get());
-    panel.resize(240, 400);
-    panel.show();
+    ResultEnv r;
+    Env& e = r.e;
+    WaveDataGen& gen = r.gen;
+    ProtocolResult& panel = r.panel;
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
     QVERIFY(addAnalyzer(*e.mgr, 0, tst(0, "none", 10, 30)));   // F0..F299 at samples 0, 2, 4...
     QVERIFY(addAnalyzer(*e.mgr, 0, tst(1, "none", 2, 20)));    // F0..F39

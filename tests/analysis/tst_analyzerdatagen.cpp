@@ -181,6 +181,14 @@ bool idle(AnalyzerDataGen& g)
 
 const int kRows = 20;
 
+// Rows per page, then a first list; true once it is answered.
+bool begin(AnalyzerDataGen& g, int rows = kRows, QString const& text = QString(), double t0 = 0)
+{
+    g.slotRowNumChanged(rows);
+    g.reStart(text, t0, 1e9);
+    return idle(g);
+}
+
 }  // namespace
 
 class TstAnalyzerDataGen : public QObject
@@ -222,9 +230,7 @@ void TstAnalyzerDataGen::pagesForward()
     AnalyzerDataGen gen(nullptr, nullptr, fx.source());
     Recorder rec(&gen);
     const qint64 total = qint64(fx.all.size());
-    gen.slotRowNumChanged(kRows);
-    gen.reStart(QString(), 0, 1e6);
-    QVERIFY(idle(gen));
+    QVERIFY(begin(gen));
     Report r = rec.last();
     QCOMPARE(r.total, total);
     QCOMPARE(r.beg, 0LL);
@@ -258,9 +264,7 @@ void TstAnalyzerDataGen::tiesAtTheTopAndFromBelow()
     Fixture fx(60);
     AnalyzerDataGen gen(nullptr, nullptr, fx.source());
     Recorder rec(&gen);
-    gen.slotRowNumChanged(6);
-    gen.reStart(QString(), 0, 1e6);
-    QVERIFY(idle(gen));
+    QVERIFY(begin(gen, 6));
     // Forward: equal starts in analyzer order.
     QCOMPARE(rec.last().list, QStringList({"A0 0x0", "A1 0x186a0", "A2 0x30d40", "A0 0x1", "A1 0x186a1", "A0 0x2"}));
     // A window past the last start: every row is taken upwards, so equal
@@ -325,9 +329,7 @@ void TstAnalyzerDataGen::upByThreeKeepsSeventeen()
     Fixture fx;
     AnalyzerDataGen gen(nullptr, nullptr, fx.source());
     Recorder rec(&gen);
-    gen.slotRowNumChanged(kRows);
-    gen.reStart(QString(), 0, 1e6);
-    QVERIFY(idle(gen));
+    QVERIFY(begin(gen));
     gen.begFrameChanged(600);
     QVERIFY(idle(gen));
     gen.setSelected(5);
@@ -348,9 +350,7 @@ void TstAnalyzerDataGen::farUpMove()
     Fixture fx;
     AnalyzerDataGen gen(nullptr, nullptr, fx.source());
     Recorder rec(&gen);
-    gen.slotRowNumChanged(kRows);
-    gen.reStart(QString(), 0, 1e6);
-    QVERIFY(idle(gen));
+    QVERIFY(begin(gen));
     gen.begFrameChanged(4000);
     QVERIFY(idle(gen));
     QCOMPARE(rec.last().list, texts(fx.all, 4000, 4000 + kRows));
@@ -382,9 +382,7 @@ void TstAnalyzerDataGen::noRows()
     Fixture fx(100);
     AnalyzerDataGen gen(nullptr, nullptr, fx.source());
     Recorder rec(&gen);
-    gen.slotRowNumChanged(0);
-    gen.reStart(QString(), 0, 1e6);
-    QVERIFY(idle(gen));
+    QVERIFY(begin(gen, 0));
     const Report r = rec.last();
     QVERIFY(r.page);
     QVERIFY(r.list.isEmpty());
@@ -408,9 +406,7 @@ void TstAnalyzerDataGen::displayFormats()
     src.displayFormat = [a0](Analyzer* a) { return a == a0 ? int(DisplayDec) : 9; };
     AnalyzerDataGen gen(nullptr, nullptr, src);
     Recorder rec(&gen);
-    gen.slotRowNumChanged(4);
-    gen.reStart(QString(), 0, 1e6);
-    QVERIFY(idle(gen));
+    QVERIFY(begin(gen, 4));
     QCOMPARE(rec.last().list, QStringList({"A0 0", "A1 0x186a0", "A2 0x30d40", "A0 1"}));
 }
 
@@ -458,9 +454,7 @@ void TstAnalyzerDataGen::searchReportsPaced()
     // Each reading of the clock advances it by a millisecond.
     AnalyzerDataGen gen(nullptr, nullptr, fx.source(), [now] { return ++*now; });
     Recorder rec(&gen, now.get());
-    gen.slotRowNumChanged(kRows);
-    gen.reStart(QStringLiteral("a"), 0, 1e9);
-    QVERIFY(idle(gen));
+    QVERIFY(begin(gen, kRows, QStringLiteral("a")));
     const std::vector<Report> reps = rec.take();
     std::vector<Report> progress;
     for (Report const& r : reps)
@@ -509,9 +503,7 @@ void TstAnalyzerDataGen::handshakeDuringFarSearchMove()
     Fixture fx(20000);
     AnalyzerDataGen gen(&mgr, nullptr, fx.source());
     Recorder rec(&gen);
-    gen.slotRowNumChanged(kRows);
-    gen.reStart(QStringLiteral("0x"), 0, 1e9);
-    QVERIFY(idle(gen));
+    QVERIFY(begin(gen, kRows, QStringLiteral("0x")));
     const qint64 total = rec.last().total;
     QCOMPARE(total, qint64(fx.all.size()));
     // A far move with a search text reads every row it skips; the host's

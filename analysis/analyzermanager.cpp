@@ -533,8 +533,7 @@ void AnalyzerManager::startDecode()
     handshake();
     // Workers read the capture record: none may run while it is refilled.
     stopAll();
-    if (devUsing)
-        devUsing->genDataForAnly(&dataForAnly);
+    takeCapture();
     for (int i = 0; i < usingList.size(); ++i)
         startDecode(i);
 }
@@ -551,7 +550,7 @@ void AnalyzerManager::startDecode(int i)
     // Alone and outside a capture run the record can follow the displayed
     // capture; otherwise it already does (every capture change stops all).
     if (!othersRun && devUsing && !devUsing->smpRunning)
-        devUsing->genDataForAnly(&dataForAnly);
+        takeCapture();
     rec.analyzer->Init(&dataForAnly, nullptr, rec.progMng);
     resetResults(i);
     rec.analyzer->InitialWorkerThread();
@@ -564,6 +563,15 @@ void AnalyzerManager::restartDecode(int i)
         return;
     handshake();
     startDecode(i);
+}
+
+void AnalyzerManager::takeCapture()
+{
+    // Every worker is joined here, so the capture the record pointed into may go.
+    if (!devUsing)
+        return;
+    if (SmpDataPtr s = devUsing->genDataForAnly(&dataForAnly))
+        anlyCapture = std::move(s);
 }
 
 void AnalyzerManager::resetResults(int i)

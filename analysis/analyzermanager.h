@@ -11,6 +11,7 @@
 // until that thread has dropped every results pointer and cleared the flag.
 
 #include "device/simuanalyzers.h"
+#include "device/smpdata.h"
 #include "libanalyzer/analyzerdata.h"
 #include "libanalyzer/analyzertypes.h"
 #include "waveview/waveanalyzersource.h"
@@ -65,6 +66,7 @@ public:
 
     static AnalyzerManager* me;
 
+    // The capture the analyzers decode; its edge lists point into anlyCapture.
     DataForAnly dataForAnly;
 
     // --- plug-ins
@@ -158,6 +160,9 @@ private:
     // Cancels and joins the export when it reads these results (null: any).
     void endExport(AnalyzerResults* results);
     void resetResults(int i);
+    // Fills dataForAnly from the displayed capture and holds that capture;
+    // only while no worker that reads the record runs.
+    void takeCapture();
     void writeSettings();
     void refreshSimuTemplates();
     int currentModel() const;
@@ -174,6 +179,9 @@ private:
     QVector<AnalyzerUsing> usingList;
     QVector<FileInterface> fileList;
     ExportDataProMng* exportDataProMng = nullptr;
+    // Held while dataForAnly points into it: replaced only with every worker
+    // that reads it joined, and let go after the workers at destruction.
+    SmpDataPtr anlyCapture;
 
     // What the demo thread copies: plug-in functions and settings texts of
     // the analyzers in use, refreshed whenever the list or a setting changes.

@@ -80,6 +80,30 @@ QString numberLabel(double v)
     return QString::number(v, 'g', 6);
 }
 
+// An empty store in place of one that is let go, keeping what a cleared
+// store keeps (rate and filter widths; analog: rate, trigger and levels).
+SmpDataPtr freshLike(const SmpDataPtr& old)
+{
+    if (!old)
+        return nullptr;
+    auto s = std::make_shared<SmpData>(old->chnNum);
+    s->smpFrequ = old->smpFrequ;
+    s->filterWidth = old->filterWidth;
+    return s;
+}
+
+SmpDataOscPtr freshLike(const SmpDataOscPtr& old)
+{
+    if (!old)
+        return nullptr;
+    auto s = std::make_shared<SmpDataOsc>(old->chnNum, 0);
+    s->smpFrequ = old->smpFrequ;
+    s->trgPosition = old->trgPosition;
+    s->levelHigh = old->levelHigh;
+    s->levelLow = old->levelLow;
+    return s;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- creation
@@ -105,12 +129,11 @@ DevBase::~DevBase()
         delete workers[k];
         workers[k] = nullptr;
     }
-    delete smpDataOsc[0];
-    delete smpDataOsc[1];
-    smpDataOsc[0] = smpDataOsc[1] = nullptr;
-    delete smpData[0];
-    delete smpData[1];
-    smpData[0] = smpData[1] = nullptr;
+    // Readers that still hold a store keep it; the rest go now.
+    for (SmpDataOscPtr& s : smpDataOsc)
+        s.reset();
+    for (SmpDataPtr& s : smpData)
+        s.reset();
     for (unsigned char* b : blockQueue)
         std::free(b);
     blockQueue.clear();
@@ -149,8 +172,8 @@ void DevBase::initModel(DevModel code, const char* name, qint32 mem, int chnNum,
     for (int f : functions)
         devFunctions.append(f);
     dChnEna.resize(chnNum);
-    smpData[0] = new SmpData(chnNum);
-    smpData[1] = new SmpData(chnNum);
+    smpData[0] = std::make_shared<SmpData>(chnNum);
+    smpData[1] = std::make_shared<SmpData>(chnNum);
     loadDChnSettings();
 }
 
@@ -594,40 +617,48 @@ void DevBase::smpRestartIfNeed()
 
 void DevBase::clearSmpData()
 {
+    // Stores a reader holds must stay as they are: both slots get fresh ones,
+    // and the old ones are freed (by whoever lets go last) outside the lock.
+    SmpDataPtr gone[2];
+    SmpDataOscPtr goneOsc[2];
+    std::lock_guard<std::mutex> l(storeMutex);
     if (workMode == WorkModeOsc) {
-        for (SmpDataOsc* s : smpDataOsc)
-            if (s)
-                s->clearData();
+        for (int k = 0; k < 2; ++k) {
+            goneOsc[k] = std::move(smpDataOsc[k]);
+            smpDataOsc[k] = freshLike(goneOsc[k]);
+        }
         return;
     }
-    for (SmpData* s : smpData)
-        if (s)
-            s->clearData();
+    for (int k = 0; k < 2; ++k) {
+        gone[k] = std::move(smpData[k]);
+        smpData[k] = freshLike(gone[k]);
+    }
 }
 
 void DevBase::toggleSmpData()
 {
+    // The filled store becomes the displayed one; the one displayed so far is
+    // let go rather than cleared, since a reader may still be walking it.
+    SmpDataPtr gone;
+    SmpDataOscPtr goneOsc;
+    std::lock_guard<std::mutex> l(storeMutex);
     if (workMode == WorkModeOsc) {
-        smpDataOscIdx = smpDataOscIdx == 1 ? 2 : 1;
-        if (SmpDataOsc* old = smpDataOsc[smpDataOscIdx == 2 ? 0 : 1])
-            old->clearData();
+        const int old = smpDataOscIdx == 2 ? 1 : 0;
+        goneOsc = std::move(smpDataOsc[old]);
+        smpDataOsc[old] = freshLike(goneOsc);
+        smpDataOscIdx = old == 1 ? 1 : 2;
         return;
     }
-    if (smpDataIdx == 1) {
-        smpDataIdx = 2;
-        if (smpData[0])
-            smpData[0]->clearData();
-    } else {
-        smpDataIdx = 1;
-        if (smpData[1])
-            smpData[1]->clearData();
-    }
+    const int old = smpDataIdx == 2 ? 1 : 0;
+    gone = std::move(smpData[old]);
+    smpData[old] = freshLike(gone);
+    smpDataIdx = old == 1 ? 1 : 2;
 }
 
 bool DevBase::hasValidData() const
 {
     if (workMode == WorkModeOsc) {
-        const SmpDataOsc* s = displayedSmpDataOsc();
+        const SmpDataOscPtr s = displayedSmpDataOsc();
         if (!s)
             return false;
         for (int i = 0; i < aChnEna.size(); ++i)
@@ -635,21 +666,22 @@ bool DevBase::hasValidData() const
                 return true;
         return false;
     }
-    const SmpData* s = displayedSmpData();
+    const SmpDataPtr s = displayedSmpData();
     return s && s->smpCount > 0;
 }
 
-void DevBase::genDataForAnly(DataForAnly* d) const
+SmpDataPtr DevBase::genDataForAnly(DataForAnly* d) const
 {
-    const SmpData* s = displayedSmpData();
+    SmpDataPtr s = displayedSmpData();
     if (!d || !s)
-        return;
+        return nullptr;
     d->chnData = const_cast<DigitalChnData**>(s->chnData.data());
     d->smpCount = s->smpCount;
     d->smpFrequ = s->smpFrequ;
     d->trgPosition = s->trgPosition;
     d->chnNum = s->chnNum;
     d->devModelWord = tavModelWord(quint32(devModel));
+    return s;
 }
 
 void DevBase::updateSmpModeEmitSig(DevSmpMode mode)
@@ -670,30 +702,57 @@ void DevBase::saveToolbarPWMSet(bool show)
 
 // ---------------------------------------------------------------- conversion
 
-SmpData* DevBase::fillingSmpData() const
+SmpDataPtr DevBase::displayedSmpData() const
 {
-    return smpDataIdx == 1 ? smpData[1] : smpData[0];
+    std::lock_guard<std::mutex> l(storeMutex);
+    return smpData[smpDataIdx == 2 ? 1 : 0];
 }
 
-SmpData* DevBase::displayedSmpData() const
+SmpDataOscPtr DevBase::displayedSmpDataOsc() const
 {
-    return smpDataIdx == 2 ? smpData[1] : smpData[0];
+    std::lock_guard<std::mutex> l(storeMutex);
+    return smpDataOsc[smpDataOscIdx == 2 ? 1 : 0];
 }
 
-SmpDataOsc* DevBase::fillingSmpDataOsc() const
+bool DevBase::editDisplayedSmpData(const std::function<bool(SmpData&)>& edit)
 {
-    return smpDataOscIdx == 1 ? smpDataOsc[1] : smpDataOsc[0];
+    const SmpDataPtr s = displayedSmpData();
+    if (!s || !edit)
+        return false;
+    std::unique_lock<std::shared_mutex> l(s->editLock);
+    return edit(*s);
 }
 
-SmpDataOsc* DevBase::displayedSmpDataOsc() const
+SmpDataPtr DevBase::fillingSmpData() const
 {
-    return smpDataOscIdx == 2 ? smpDataOsc[1] : smpDataOsc[0];
+    std::lock_guard<std::mutex> l(storeMutex);
+    return smpData[smpDataIdx == 2 ? 0 : 1];
+}
+
+SmpDataOscPtr DevBase::fillingSmpDataOsc() const
+{
+    std::lock_guard<std::mutex> l(storeMutex);
+    return smpDataOsc[smpDataOscIdx == 2 ? 0 : 1];
+}
+
+SmpData* DevBase::filling() const
+{
+    // Only toggleSmpData and clearSmpData replace the slot, never while its
+    // writer converts into it.
+    std::lock_guard<std::mutex> l(storeMutex);
+    return smpData[smpDataIdx == 2 ? 0 : 1].get();
+}
+
+SmpDataOsc* DevBase::fillingOsc() const
+{
+    std::lock_guard<std::mutex> l(storeMutex);
+    return smpDataOsc[smpDataOscIdx == 2 ? 0 : 1].get();
 }
 
 bool DevBase::dataConvertStart(int trgRecord)
 {
     if (workMode == WorkModeOsc) {
-        SmpDataOsc* s = fillingSmpDataOsc();
+        SmpDataOsc* s = fillingOsc();
         if (!s)
             return false;
         // One entry per channel of the store, from the range in use now.
@@ -710,7 +769,7 @@ bool DevBase::dataConvertStart(int trgRecord)
         return s->dataConvertStart(trgRecord, getSmpFrequ(), voltDiv.constData(), halfScreen.constData(),
                                    offset.constData(), ena.constData());
     }
-    SmpData* s = fillingSmpData();
+    SmpData* s = filling();
     if (!s)
         return false;
     // The store reads one flag per channel it has.
@@ -722,10 +781,10 @@ bool DevBase::dataConvertStart(int trgRecord)
 bool DevBase::dataConvertNormal(const unsigned char* buf, int len, int* consumed)
 {
     if (workMode == WorkModeOsc) {
-        SmpDataOsc* s = fillingSmpDataOsc();
+        SmpDataOsc* s = fillingOsc();
         return s ? s->dataConvertM2_16(&calibData, buf, len, consumed) : false;
     }
-    SmpData* s = fillingSmpData();
+    SmpData* s = filling();
     if (!s)
         return false;
     if (dChnEna.size() >= 32)
@@ -735,7 +794,7 @@ bool DevBase::dataConvertNormal(const unsigned char* buf, int len, int* consumed
 
 bool DevBase::dataConvertStream(const unsigned char* buf, int len, int start, long long* smpCount)
 {
-    SmpData* s = fillingSmpData();
+    SmpData* s = filling();
     if (!s)
         return false;
     if (devModel == DevModel2113)
@@ -746,42 +805,42 @@ bool DevBase::dataConvertStream(const unsigned char* buf, int len, int start, lo
 bool DevBase::dataConvertSimu(const int* runs, int n, int chn, long long* pos)
 {
     if (workMode == WorkModeOsc) {
-        SmpDataOsc* s = fillingSmpDataOsc();
+        SmpDataOsc* s = fillingOsc();
         const int na = aChnEna.size();
         return s ? s->dataConvertSimu(runs, n, chn, aTrgPercent, na > 0 ? memSize / na : 0) : false;
     }
-    SmpData* s = fillingSmpData();
+    SmpData* s = filling();
     return s ? s->dataConvertSimu(runs, n, chn, pos) : false;
 }
 
 bool DevBase::dataConvertSimu(const int* runs, int n, int chn, long long* pos, bool merge)
 {
-    SmpData* s = fillingSmpData();
+    SmpData* s = filling();
     return s ? s->dataConvertSimu(runs, n, chn, pos, merge) : false;
 }
 
 void DevBase::dataSetInitLevel(int chn, int level)
 {
-    if (SmpData* s = fillingSmpData())
+    if (SmpData* s = filling())
         s->setInitLevel(chn, level);
 }
 
 void DevBase::dataSetSmpDepth(long long n)
 {
-    if (SmpData* s = fillingSmpData())
+    if (SmpData* s = filling())
         s->smpCount = n;
 }
 
 void DevBase::dataSetTrgPosition(long long n)
 {
-    if (SmpData* s = fillingSmpData())
+    if (SmpData* s = filling())
         s->trgPosition = n;
 }
 
 bool DevBase::dataConvertComplete(bool keep)
 {
     if (workMode == WorkModeOsc) {
-        SmpDataOsc* s = fillingSmpDataOsc();
+        SmpDataOsc* s = fillingOsc();
         if (!s)
             return false;
         if (!keep) {
@@ -792,7 +851,7 @@ bool DevBase::dataConvertComplete(bool keep)
         toggleSmpData();
         return true;
     }
-    SmpData* s = fillingSmpData();
+    SmpData* s = filling();
     if (!s)
         return false;
     if (!keep) {

@@ -3,6 +3,27 @@
 // instrument model, start and stop of captures, and the double-buffered
 // sample stores. One subclass per model; DevNone stands in when no
 // supported instrument is attached.
+//
+// The displayed capture and threads. The GUI, the trace generator, the
+// analyzer threads, file jobs and the command server read the displayed
+// capture while a sampling thread fills the other store; the rule below keeps
+// any of them from seeing a store freed or changed under it.
+// - Reading: `auto s = dev->displayedSmpData(); if (!s) ...; s->query(...)`.
+//   The snapshot stays alive while it is held, whatever the device does
+//   meanwhile. Hold it for one use only (a frame, a decode, an export, a
+//   reply) and never keep a raw store or list pointer across events. A reader
+//   on another thread that may overlap a GUI-thread edit takes
+//   readDisplayedSmpData() instead, for the duration of that one read.
+// - Swapping and clearing: only this class does it. The sampling thread of a
+//   run (or the GUI thread after a file load, with no run active) fills the
+//   store that is not displayed and publishes it with toggleSmpData(); the
+//   store that stops being displayed is let go, never cleared, and the filling
+//   slot gets a fresh store. smpStart() and clearSmpData() likewise put fresh
+//   stores in both slots. Readers keep whatever they hold.
+// - Changing the displayed capture in place (the glitch filter replacing edge
+//   lists): GUI thread only, through editDisplayedSmpData(), after the caller
+//   has stopped every analyzer (they read the lists for a whole decode).
+// The analog stores follow the same rule; they are read on the GUI thread only.
 
 #include "app/core/config.h"
 #include "device/analogchndata.h"
@@ -16,15 +37,22 @@
 #include <QStringList>
 #include <QVector>
 
+#include "device/smpdata.h"
+
 #include <atomic>
+#include <functional>
 #include <initializer_list>
+#include <memory>
+#include <mutex>
 
 class QThread;
-class SmpData;
 class SmpDataOsc;
 class DevSupport;
 class InterfaceDevCallback;
 struct DataForAnly;
+
+// An analog capture as handed to readers (see SmpDataPtr).
+using SmpDataOscPtr = std::shared_ptr<SmpDataOsc>;
 
 // Model codes; stored in the settings as "devModel" and used by the command server.
 enum DevModel : qint32 {
@@ -116,11 +144,13 @@ public:
     std::atomic<bool> smpRunning{false};
     bool smpRemote = false;
 
-    // --- sample stores: the displayed one is the second when the index is 2
-    SmpData* smpData[2] = {nullptr, nullptr};
-    qint32 smpDataIdx = 1;
-    SmpDataOsc* smpDataOsc[2] = {nullptr, nullptr};
-    qint32 smpDataOscIdx = 1;
+    // --- sample stores: the displayed one is the second when the index is 2.
+    // The slots and indexes change under storeMutex only; read them through
+    // the accessors below (tests look at them directly while no run is active).
+    SmpDataPtr smpData[2];
+    std::atomic<int> smpDataIdx{1};
+    SmpDataOscPtr smpDataOsc[2];
+    std::atomic<int> smpDataOscIdx{1};
 
     // --- oscilloscope calibration block (room for four analog channels)
     QVector<int> offsetZero[4];
@@ -240,20 +270,44 @@ public:
     void smpStopAndWait();
     bool smpStopForRestart();
     void smpRestartIfNeed();
+    // Fresh empty stores in both slots of the work mode (GUI thread, no run active).
     void clearSmpData();
+    // Publishes the filled store as the displayed one; the store that stops
+    // being displayed is let go (its readers keep it) and the filling slot
+    // gets a fresh store. Called by the sampling thread at the end of a pass,
+    // or by the GUI thread after a file load while no run is active.
     void toggleSmpData();
     bool hasValidData() const;
-    void genDataForAnly(DataForAnly* d) const;
+    // Fills the record the analyzers read from the displayed capture and
+    // returns that capture: the caller holds it for as long as any analyzer
+    // may read the record (until every worker that reads it is joined).
+    [[nodiscard]] SmpDataPtr genDataForAnly(DataForAnly* d) const;
     void updateSmpModeEmitSig(DevSmpMode mode);
     void saveToolbarPWMSet(bool show);
     // The worker of a kind, made on first use; null without a factory.
     QThread* smpWorker(int kind);
 
+    // --- the displayed capture (any thread) and the store being filled
+    SmpDataPtr displayedSmpData() const;
+    SmpDataOscPtr displayedSmpDataOsc() const;
+    // The displayed capture for one short read on a thread other than the
+    // GUI thread, kept safe from in-place edits while the result is held.
+    SmpDataRead readDisplayedSmpData() const { return SmpDataRead(displayedSmpData()); }
+    // Changes the displayed capture in place (the glitch filter's
+    // modifyFilter/updateFilter): runs edit on it while every SmpDataRead of
+    // it is kept out, and returns edit's result (false without a capture).
+    // GUI thread only. The caller must first stop every analyzer
+    // (AnalyzerManager::stopAllAnalyzer()): their threads read the edge lists
+    // through a DataForAnly for a whole decode, without this lock. edit must
+    // not wait for a reader (the trace generator, say); redraw afterwards.
+    bool editDisplayedSmpData(const std::function<bool(SmpData&)>& edit);
+    // The store not displayed: written by the sampling thread of a run, or by
+    // the GUI thread (a file load) while no run is active; never published
+    // before toggleSmpData().
+    SmpDataPtr fillingSmpData() const;
+    SmpDataOscPtr fillingSmpDataOsc() const;
+
     // --- conversion entry points: act on the store that is not displayed
-    SmpData* fillingSmpData() const;
-    SmpData* displayedSmpData() const;
-    SmpDataOsc* fillingSmpDataOsc() const;
-    SmpDataOsc* displayedSmpDataOsc() const;
     bool dataConvertStart(int trgRecord);
     bool dataConvertNormal(const unsigned char* buf, int len, int* consumed);
     bool dataConvertStream(const unsigned char* buf, int len, int start, long long* smpCount);
@@ -343,8 +397,14 @@ private:
     void writeThreshold(double volts, int group);
     void writePWMEnable();
 
+    // The filling stores without a reference count per call (conversion
+    // runs per buffer); only their writer uses them.
+    SmpData* filling() const;
+    SmpDataOsc* fillingOsc() const;
+
     QThread* workers[4] = {nullptr, nullptr, nullptr, nullptr};
     QThread* activeWorker = nullptr;   // the worker of the current or last run
+    mutable std::mutex storeMutex;     // guards the store slots and indexes
 };
 
 // The current device object, and the USB transport it speaks through.

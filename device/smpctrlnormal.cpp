@@ -144,7 +144,7 @@ void SmpCtrlNormal::run()
                 dev->dataConvertComplete(true);
                 emit dev->sigSmpDataReady(0);
             }
-            const SmpData* shown = dev->displayedSmpData();
+            const SmpDataPtr shown = dev->displayedSmpData();
             if (shown && shown->badRecordOffset >= 0)
                 emit dev->sigSmpSta(dev->runSta, 32, shown->badRecordOffset);
         }

@@ -1,11 +1,15 @@
 #pragma once
 // One logic capture: per channel a list of edge positions (layout in
 // libanalyzer/analyzerdata.h), the start levels, sample count, rate and trigger.
-// Written by one thread while not displayed, then only read.
+// Written by one thread while not displayed, then only read; how the
+// displayed capture is shared between threads is set out in devbase.h.
 
 #include "device/rawconvert.h"
 #include "libanalyzer/analyzerdata.h"
 
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
 #include <vector>
 
 // One drawing column run of a logic trace: type 0 low, 1 high, 2 edge column.
@@ -61,6 +65,11 @@ public:
     std::vector<int> chnOrder;                // enabled channels in word order
     std::vector<unsigned int> chnLevel;       // current levels while a word stream converts
     RawConvertState convState;
+
+    // Kept shared by a reader on another thread for one short use (SmpDataRead)
+    // and exclusively by the GUI thread while it changes the lists of a
+    // displayed capture in place (DevBase::editDisplayedSmpData).
+    mutable std::shared_mutex editLock;
 
     // Building.
     void clearData();
@@ -154,3 +163,29 @@ inline bool SmpData::appendEntry(DigitalChnData* d, long long pos)
     }
     return appendSlow(d, pos);
 }
+
+// A capture as handed to readers: it stays alive while anyone holds it.
+using SmpDataPtr = std::shared_ptr<SmpData>;
+
+// One short read of a capture (one frame, one search) on a thread other than
+// the GUI thread: the snapshot and a shared hold of its edit lock, so that an
+// in-place change by the GUI thread waits until the read is over. Never held
+// across events, and not needed by readers on the GUI thread itself.
+class SmpDataRead {
+public:
+    SmpDataRead() = default;
+    explicit SmpDataRead(std::shared_ptr<const SmpData> s) : data(std::move(s))
+    {
+        if (data)
+            lock = std::shared_lock<std::shared_mutex>(data->editLock);
+    }
+
+    const SmpData* get() const { return data.get(); }
+    const SmpData* operator->() const { return data.get(); }
+    explicit operator bool() const { return bool(data); }
+    const std::shared_ptr<const SmpData>& ptr() const { return data; }
+
+private:
+    std::shared_ptr<const SmpData> data;   // declared first: the lock goes before the store can
+    std::shared_lock<std::shared_mutex> lock;
+};

@@ -46,6 +46,10 @@ public:
     DataFile();
     ~DataFile() override;
 
+    // The store of one job, held by the caller until the job has returned: a
+    // save or export reads a snapshot (DevBase::displayedSmpData); a load fills
+    // the device's store not displayed (fillingSmpData, no run active), which
+    // the caller then publishes with DevBase::toggleSmpData.
     SmpData* smpData = nullptr;        // logic store read (save, export) or filled (load)
     SmpDataOsc* smpDataOsc = nullptr;  // analog store; when set, load and save use "vtdms"
     QFile file;                        // the file of a load

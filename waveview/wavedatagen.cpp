@@ -44,16 +44,11 @@ bool reboundTarget(double spp, double off, int w, long long n, double* newSpp, d
 }
 
 // A store that the caller keeps alive: held without owning it.
-std::shared_ptr<const SmpData> snapshotOf(const SmpData* s)
+SmpDataRead snapshotOf(const SmpData* s)
 {
-    return std::shared_ptr<const SmpData>(s, [](const SmpData*) {});
-}
-
-// A store handed over as a snapshot: held as it comes.
-template <class T>
-std::shared_ptr<const SmpData> snapshotOf(const std::shared_ptr<T>& s)
-{
-    return s;
+    if (!s)
+        return SmpDataRead();
+    return SmpDataRead(std::shared_ptr<const SmpData>(s, [](const SmpData*) {}));
 }
 
 } // namespace
@@ -95,9 +90,7 @@ long long WaveFrame::pixelOf(double sample) const
 
 WaveDataGen::WaveDataGen(QObject* parent) : QThread(parent)
 {
-    auto f = std::make_shared<WaveFrame>();
-    front = f;
-    pool.push_back(f);
+    front = publish(std::make_unique<WaveFrame>());
     me = this;
     start(QThread::InheritPriority);
 }
@@ -125,10 +118,12 @@ WaveDataGen::~WaveDataGen()
 
 void WaveDataGen::devModelChanged()
 {
-    const int n = devUsing ? devUsing->dChnEna.size() : 0;
-    setSnapshotSource([]() -> std::shared_ptr<const SmpData> {
-        return devUsing ? snapshotOf(devUsing->displayedSmpData()) : nullptr;
-    });
+    DevBase* dev = devUsing;
+    const int n = dev ? dev->dChnEna.size() : 0;
+    if (dev)
+        setSnapshotSource([dev] { return dev->readDisplayedSmpData(); });
+    else
+        setSnapshotSource(SnapshotSource());
     setChannelCount(n);
 }
 
@@ -162,7 +157,7 @@ WaveDataGen::Capture WaveDataGen::capture() const
 {
     std::lock_guard<std::mutex> g(genMutex);
     Capture c;
-    const std::shared_ptr<const SmpData> d = source ? source() : nullptr;
+    const SmpDataRead d = source ? source() : SmpDataRead();
     if (d) {
         c.smpCount = std::max(0LL, d->smpCount);
         c.smpFrequ = d->smpFrequ;
@@ -174,14 +169,14 @@ WaveDataGen::Capture WaveDataGen::capture() const
 long long WaveDataGen::preEdge(int chn, long long pos) const
 {
     std::lock_guard<std::mutex> g(genMutex);
-    const std::shared_ptr<const SmpData> d = source ? source() : nullptr;
+    const SmpDataRead d = source ? source() : SmpDataRead();
     return d ? d->getPreEdgePoint(chn, pos) : -1;
 }
 
 long long WaveDataGen::nextEdge(int chn, long long pos) const
 {
     std::lock_guard<std::mutex> g(genMutex);
-    const std::shared_ptr<const SmpData> d = source ? source() : nullptr;
+    const SmpDataRead d = source ? source() : SmpDataRead();
     return d ? d->getNextEdgePoint(chn, pos) : -1;
 }
 
@@ -257,25 +252,21 @@ void WaveDataGen::genData()
         w = viewWidth;
         n = chnCount;
     }
-    const std::shared_ptr<const SmpData> d = source ? source() : nullptr;
+    // The capture of this frame, held (and kept safe from in-place edits)
+    // until the frame is built.
+    const SmpDataRead d = source ? source() : SmpDataRead();
 
     // A frame no reader holds any more; a new one only when all are in use.
-    std::shared_ptr<WaveFrame> f;
+    std::unique_ptr<WaveFrame> f;
     {
-        std::lock_guard<std::mutex> l(frameMutex);
-        for (auto& p : pool) {
-            if (p != front && p.use_count() == 1) {
-                f = p;
-                break;
-            }
-        }
-        if (!f) {
-            f = std::make_shared<WaveFrame>();
-            pool.push_back(f);
+        std::lock_guard<std::mutex> l(framePool->mutex);
+        if (!framePool->free.empty()) {
+            f = std::move(framePool->free.back());
+            framePool->free.pop_back();
         }
     }
-    // Readers released the frame with a release decrement; see their reads.
-    std::atomic_thread_fence(std::memory_order_acquire);
+    if (!f)
+        f = std::make_unique<WaveFrame>();
 
     if (int(f->lines.size()) != n)
         f->lines.resize(size_t(n));
@@ -318,10 +309,24 @@ void WaveDataGen::genData()
     f->smpCount = d ? std::max(0LL, d->smpCount) : 0;
     f->smpFrequ = d ? d->smpFrequ : 0;
     f->trgPosition = d ? d->trgPosition : 0;
-
-    std::lock_guard<std::mutex> l(frameMutex);
+    f->source = d.ptr();
     f->serial = ++frameSerial;
-    front = f;
+
+    WaveFramePtr next = publish(std::move(f));
+    std::lock_guard<std::mutex> l(frameMutex);
+    front.swap(next);
+    // The old front goes back to the pool once its last reader lets go.
+}
+
+WaveFramePtr WaveDataGen::publish(std::unique_ptr<WaveFrame> f)
+{
+    // The pool outlives the generator while frames are out.
+    std::shared_ptr<FramePool> pool = framePool;
+    return WaveFramePtr(f.release(), [pool](WaveFrame* p) {
+        std::unique_ptr<WaveFrame> back(p);
+        std::lock_guard<std::mutex> l(pool->mutex);
+        pool->free.push_back(std::move(back));
+    });
 }
 
 WaveFramePtr WaveDataGen::frame() const

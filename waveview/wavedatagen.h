@@ -28,6 +28,9 @@ struct WaveFrame {
     long long smpCount = 0;      // samples of the capture the runs came from
     long long smpFrequ = 0;
     long long trgPosition = 0;
+    // The capture the runs came from; weak, so that a frame never keeps a
+    // capture alive that the device has let go.
+    std::weak_ptr<const SmpData> source;
     unsigned long long serial = 0;
     std::vector<std::vector<WaveLine>> lines;   // per channel, viewWidth records each
     std::vector<int> counts;                    // records per channel, -1 = no data
@@ -64,19 +67,22 @@ public:
     static constexpr double moveEndOvershoot = 1000.0;
     static const double zoomFactor;   // 2^(1/7)
 
-    // Returns the displayed store; called by genData under its lock.
+    // Returns a store that outlives every frame (tests, benchmarks).
     using DataSource = std::function<const SmpData*()>;
-    // Returns a snapshot of the displayed store that keeps it alive while held.
-    using SnapshotSource = std::function<std::shared_ptr<const SmpData>()>;
+    // Returns the capture to read, held for one read (a frame, a search);
+    // called under the generator's lock, from the GUI thread or the worker.
+    using SnapshotSource = std::function<SmpDataRead()>;
 
     explicit WaveDataGen(QObject* parent = nullptr);
     ~WaveDataGen() override;
 
     // --- device
-    // Channel count and data source from the current device object.
+    // Channel count and data source from the current device object: every
+    // frame reads that object's displayed capture through a snapshot of its
+    // own (the worker never looks at devUsing).
     void devModelChanged();
-    // Stops reading the device object's stores (returns once no frame reads
-    // them); call before the device object is deleted.
+    // Stops reading the device object (returns once no frame reads it); call
+    // before the device object is deleted.
     void releaseDevice();
     void setChannelCount(int n);
     // A store that outlives every frame (tests, benchmarks).
@@ -167,12 +173,20 @@ private:
     long long lastTrgPosition = 0;
     unsigned long long requestSeq = 0;  // bumped by every request that changes the view
 
+    // Frames that no reader holds any more: the last holder of a published
+    // frame hands it back here, so the next genData may refill it.
+    struct FramePool {
+        std::mutex mutex;
+        std::vector<std::unique_ptr<WaveFrame>> free;
+    };
+    WaveFramePtr publish(std::unique_ptr<WaveFrame> f);
+
     // Frame computation and publication.
     mutable std::mutex genMutex;        // one genData at a time; guards the data source
     SnapshotSource source;
-    mutable std::mutex frameMutex;      // guards front and pool
-    std::shared_ptr<WaveFrame> front;
-    std::vector<std::shared_ptr<WaveFrame>> pool;
+    mutable std::mutex frameMutex;      // guards front
+    WaveFramePtr front;
+    std::shared_ptr<FramePool> framePool = std::make_shared<FramePool>();
     unsigned long long frameSerial = 0;
     std::atomic<int> genThreads{8};
     std::atomic<long long> lastGenNs{0};   // processor time of the last frame

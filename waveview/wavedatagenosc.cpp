@@ -31,11 +31,9 @@ WaveDataGenOsc::~WaveDataGenOsc()
         me = nullptr;
 }
 
-SmpDataOsc* WaveDataGenOsc::store()
+SmpDataOscPtr WaveDataGenOsc::store()
 {
-    if (!devUsing)
-        return nullptr;
-    return devUsing->smpDataOscIdx == 2 ? devUsing->smpDataOsc[1] : devUsing->smpDataOsc[0];
+    return devUsing ? devUsing->displayedSmpDataOsc() : nullptr;
 }
 
 DevBase* WaveDataGenOsc::oscDev()
@@ -74,7 +72,7 @@ qint64 WaveDataGenOsc::timeDivNs() const
 
 double WaveDataGenOsc::rateOf(int chn) const
 {
-    SmpDataOsc* s = store();
+    const SmpDataOscPtr s = store();
     if (!s || chn < 0 || chn >= s->chnNum || !s->chnData[size_t(chn)])
         return 0.0;
     return double(s->chnData[size_t(chn)]->smpFrequ);
@@ -112,7 +110,7 @@ void WaveDataGenOsc::setViewWidth(int width)
 
 void WaveDataGenOsc::zoomFirst()
 {
-    SmpDataOsc* s = store();
+    const SmpDataOscPtr s = store();
     const double t = double(timeDivNs());
     const int pct = devUsing ? devUsing->aTrgPercent : 500;
     for (int i = 0; i < chnCount(); ++i) {
@@ -164,7 +162,7 @@ void WaveDataGenOsc::moveTo(int chn, double begSmp)
 
 void WaveDataGenOsc::measure(int chn)
 {
-    SmpDataOsc* s = store();
+    const SmpDataOscPtr s = store();
     if (!s || chn < 0 || chn >= chnCount() || paramValues.size() < ParamNum * (chn + 1))
         return;
     s->getAParameterValues(chn, smpOffset[chn], viewWidth * smpPerPixel[chn], paramValues.data() + ParamNum * chn,
@@ -173,7 +171,7 @@ void WaveDataGenOsc::measure(int chn)
 
 void WaveDataGenOsc::genData()
 {
-    SmpDataOsc* s = store();
+    const SmpDataOscPtr s = store();
     const int n = chnCount();
     if (lineCounts.size() != n || paramValues.size() != ParamNum * n) {
         // Not sized for this device yet.
@@ -243,7 +241,7 @@ void WaveDataGenOsc::genData()
 
 void WaveDataGenOsc::genMathData()
 {
-    SmpDataOsc* s = store();
+    const SmpDataOscPtr s = store();
     if (!s || !devUsing || mathLines.isEmpty()) {
         mathLineCount = 0;
         return;
@@ -326,7 +324,7 @@ void WaveDataGenOsc::setAutoScaleStart()
 int WaveDataGenOsc::setAutoScaleVoltDiv(int chn)
 {
     DevBase* d = oscDev();
-    SmpDataOsc* s = store();
+    const SmpDataOscPtr s = store();
     if (!d || !s || chn < 0 || chn >= chnCount() || d->voltDivList.isEmpty())
         return 2;
     const bool period = paramValid.value(ParamNum * chn + 6);

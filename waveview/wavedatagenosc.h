@@ -11,6 +11,7 @@
 #include <QThread>
 #include <QVector>
 
+#include <memory>
 #include <vector>
 
 class DevBase;
@@ -66,7 +67,7 @@ signals:
 
 private:
     int chnCount() const { return smpPerPixel.size(); }
-    static SmpDataOsc* store();
+    static std::shared_ptr<SmpDataOsc> store();   // the displayed one, held for one use
     static DevBase* oscDev();
     qint64 timeDivNs() const;
     double rateOf(int chn) const;

@@ -26,7 +26,7 @@ struct Setup {
         devUsing = dev.get();
         gen = std::make_unique<WaveDataGenOsc>();
         gen->devModelChanged();
-        SmpDataOsc* s = dev->smpDataOsc[0];
+        SmpDataOsc* s = dev->smpDataOsc[0].get();
         const int vd[2] = {1000, 500};
         const int hs[2] = {480, 480};
         const int off[2] = {0, 100};
@@ -57,7 +57,7 @@ struct Setup {
 void BM_GenData(benchmark::State& state)
 {
     Setup s(int(state.range(0)));
-    SmpDataOsc* store = s.dev->smpDataOsc[0];
+    SmpDataOsc* store = s.dev->smpDataOsc[0].get();
     for (auto _ : state) {
         // A new capture drops the math cache; time the redraw that rebuilds it.
         for (MathChnBuf*& m : store->mathData) {

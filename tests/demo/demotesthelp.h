@@ -58,4 +58,9 @@ inline QVector<long long> edges(const SmpData* s, int chn)
     return out;
 }
 
+inline QVector<long long> edges(const SmpDataPtr& s, int chn)
+{
+    return edges(s.get(), chn);
+}
+
 } // namespace demotest

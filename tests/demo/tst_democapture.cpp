@@ -193,7 +193,7 @@ void TstDemoCapture::fourProtocols()
     QTRY_COMPARE_WITH_TIMEOUT(decoded.count(), 4, 60000);
 
     // The store holds exactly what each simulator gives when asked at once.
-    const SmpData* s = dev->displayedSmpData();
+    const SmpDataPtr s = dev->displayedSmpData();
     QCOMPARE(s->smpCount, depth);
     for (int i = 0; i < 4; ++i) {
         const QMap<int, SimChannel> sim = simulateAtOnce(m, i, rate, depth);
@@ -244,7 +244,7 @@ void TstDemoCapture::descriptorBeyondChannels()
     QTRY_VERIFY_WITH_TIMEOUT(ready.contains(1), 30000);
     QTRY_VERIFY(!dev->smpRunning);
     QCOMPARE(dev->smpError.load(), 0);
-    const SmpData* s = dev->displayedSmpData();
+    const SmpDataPtr s = dev->displayedSmpData();
     QCOMPARE(s->smpCount, 200000LL);
     // Channel 3 carries the test analyzer's square wave of 100-sample runs
     // across both blocks; the others their random patterns.
@@ -272,7 +272,7 @@ void TstDemoCapture::smallCaptureHighRate()
     // The simulator was asked no further than the depth...
     QCOMPARE(lastNewestAsked(), 20000LL);
     // ...and the capture is what a full block would have given after trimming.
-    const SmpData* s = dev->displayedSmpData();
+    const SmpDataPtr s = dev->displayedSmpData();
     QCOMPARE(s->smpCount, 20000LL);
     QVector<long long> expect;
     for (long long p = 100; p < 20000; p += 100)
@@ -310,7 +310,7 @@ void TstDemoCapture::twoAnalyzersOneChannel()
     dev->smpStart(SmpStartSingle);
     QTRY_VERIFY_WITH_TIMEOUT(rec.ready.contains(1), 30000);
     QTRY_VERIFY(!dev->smpRunning);
-    const SmpData* s = dev->displayedSmpData();
+    const SmpDataPtr s = dev->displayedSmpData();
     const SimChannel want = simulateAtOnce(m, 0, rate, depth).value(3);
     QCOMPARE(want.initLevel, uartFirst ? 1 : 0);
     QCOMPARE(s->chnData[3]->initLevel, want.initLevel);

@@ -155,7 +155,7 @@ void TstSmpSimulate::singleCapture()
     QCOMPARE(progress, QVector<int>({50, 100}));   // two blocks of 100000
     QCOMPARE(dev->smpError.load(), 0);
 
-    const SmpData* s = dev->displayedSmpData();
+    const SmpDataPtr s = dev->displayedSmpData();
     QCOMPARE(s->smpCount, 200000LL);
     QVERIFY(!s->chnData[5]);
     for (int ch = 0; ch < 16; ++ch) {
@@ -224,7 +224,7 @@ void TstSmpSimulate::failedConversion()
     // The run ended after the failing pass (the start itself announces one
     // empty store): one pass shown, partial but readable.
     QCOMPARE(ready.count(0), 2);
-    const SmpData* s = dev->displayedSmpData();
+    const SmpDataPtr s = dev->displayedSmpData();
     QVERIFY(s->smpCount > 0);
 #endif
 }
@@ -280,7 +280,7 @@ void TstSmpSimulate::analogCapture()
     QCOMPARE(sta.size(), 2);
     // Analog passes are shown one by one; no decode follows.
     QVERIFY(!ready.contains(1));
-    const SmpDataOsc* s = dev->displayedSmpDataOsc();
+    const SmpDataOscPtr s = dev->displayedSmpDataOsc();
     QVERIFY(s->hasValidDataA(0));
     QVERIFY(s->hasValidDataA(1));
 }

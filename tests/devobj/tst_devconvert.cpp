@@ -22,7 +22,7 @@ std::unique_ptr<DevBase> make(int code)
 }
 
 // The level of a channel at each sample of the displayed store.
-QString levels(const SmpData* s, int chn)
+QString levels(const SmpDataPtr& s, int chn)
 {
     QString out;
     for (long long p = 0; p < s->smpCount; ++p)
@@ -43,8 +43,8 @@ void makeOsc(DevBase* dev)
     dev->aChnOffset = {0, 0};
     dev->aTrgVolt = {0.0, 0.0};
     dev->aTrgPercent = 500;
-    dev->smpDataOsc[0] = new SmpDataOsc(2, 16);
-    dev->smpDataOsc[1] = new SmpDataOsc(2, 16);
+    dev->smpDataOsc[0] = std::make_shared<SmpDataOsc>(2, 16);
+    dev->smpDataOsc[1] = std::make_shared<SmpDataOsc>(2, 16);
     dev->setWorkMode(WorkModeOsc);
 }
 
@@ -98,7 +98,7 @@ void TstDevConvert::frames16()
     QCOMPARE(dev->fillingSmpData()->initLevels, 5ULL);
     QCOMPARE(dev->fillingSmpData()->smpCount, 16LL);
     QVERIFY(dev->dataConvertComplete(true));
-    const SmpData* s = dev->displayedSmpData();
+    const SmpDataPtr s = dev->displayedSmpData();
     QCOMPARE(s, dev->smpData[1]);
     QCOMPARE(levels(s, 0), QStringLiteral("1111111111000000"));
     QCOMPARE(levels(s, 2), QStringLiteral("1111111111111111"));
@@ -138,7 +138,7 @@ void TstDevConvert::bytes8()
     QCOMPARE(count, 5LL);
     dev->dataSetSmpDepth(count);
     QVERIFY(dev->dataConvertComplete(true));
-    const SmpData* s = dev->displayedSmpData();
+    const SmpDataPtr s = dev->displayedSmpData();
     QCOMPARE(levels(s, 0), QStringLiteral("11001"));
     QCOMPARE(levels(s, 7), QStringLiteral("00011"));
 }
@@ -161,7 +161,7 @@ void TstDevConvert::words16()
     dev->dataSetSmpDepth(count);
     dev->dataSetTrgPosition(3);
     QVERIFY(dev->dataConvertComplete(true));
-    const SmpData* s = dev->displayedSmpData();
+    const SmpDataPtr s = dev->displayedSmpData();
     QCOMPARE(s->trgPosition, 3LL);
     QCOMPARE(levels(s, 2), QStringLiteral("00000000000000001000000000000000"));
     QCOMPARE(levels(s, 5), QStringLiteral("00000000000000000000000011111111"));
@@ -201,8 +201,8 @@ void TstDevConvert::oscStores()
     QVERIFY(dev->dataConvertSimu(table, 8, 1, &pos));
     QVERIFY(!dev->hasValidData());
     QVERIFY(dev->dataConvertComplete(true));
-    QCOMPARE(dev->smpDataOscIdx, 2);
-    QCOMPARE(dev->smpDataIdx, 1);
+    QCOMPARE(dev->smpDataOscIdx.load(), 2);
+    QCOMPARE(dev->smpDataIdx.load(), 1);
     QVERIFY(dev->hasValidData());
     QVERIFY(dev->smpDataOsc[1]->hasValidDataA(1));
     QVERIFY(!dev->smpDataOsc[1]->hasValidDataA(0));
@@ -213,12 +213,12 @@ void TstDevConvert::oscStores()
     QVERIFY(dev->dataConvertStart(0));
     QVERIFY(dev->dataConvertSimu(table, 8, 0, &pos));
     QVERIFY(dev->dataConvertComplete(false));
-    QCOMPARE(dev->smpDataOscIdx, 2);
+    QCOMPARE(dev->smpDataOscIdx.load(), 2);
     QVERIFY(!dev->smpDataOsc[0]->hasValidDataA(0));
 
     // Toggling empties the store that was displayed.
     dev->toggleSmpData();
-    QCOMPARE(dev->smpDataOscIdx, 1);
+    QCOMPARE(dev->smpDataOscIdx.load(), 1);
     QVERIFY(!dev->smpDataOsc[1]->hasValidDataA(1));
     QVERIFY(!dev->hasValidData());
 

@@ -177,7 +177,7 @@ void TstDevModels::factory()
     QCOMPARE(dev->smpData[1]->chnNum, chn);
     QCOMPARE(dev->deviceID, QByteArray(8, '\0'));
     QVERIFY(!dev->isConnected);
-    QCOMPARE(dev->smpDataIdx, 1);
+    QCOMPARE(dev->smpDataIdx.load(), 1);
     QCOMPARE(dev->vref, 1.2);
     // Fresh settings: every channel on, no trigger, pre-trigger 5 %.
     QCOMPARE(dev->getDChnEnaNum(), chn);
@@ -796,8 +796,8 @@ void TstDevModels::sharedNames()
 void TstDevModels::doubleBuffer()
 {
     auto dev = make(0);
-    SmpData* first = dev->smpData[0];
-    SmpData* second = dev->smpData[1];
+    const SmpDataPtr first = dev->smpData[0];
+    const SmpDataPtr second = dev->smpData[1];
     QCOMPARE(dev->displayedSmpData(), first);
     QCOMPARE(dev->fillingSmpData(), second);
     QVERIFY(!dev->hasValidData());
@@ -811,7 +811,7 @@ void TstDevModels::doubleBuffer()
     dev->dataSetSmpDepth(100);
     dev->dataSetTrgPosition(40);
     QVERIFY(dev->dataConvertComplete(true));
-    QCOMPARE(dev->smpDataIdx, 2);
+    QCOMPARE(dev->smpDataIdx.load(), 2);
     QCOMPARE(dev->displayedSmpData(), second);
     QVERIFY(dev->hasValidData());
     QCOMPARE(second->smpCount, 100LL);
@@ -819,6 +819,10 @@ void TstDevModels::doubleBuffer()
     QCOMPARE(second->getPointLevel(0, 0), 1);
     QCOMPARE(second->getPointLevel(0, 5), 0);
     QCOMPARE(second->getPointLevel(0, 10), 1);
+    // The store that stopped being displayed is let go, not reused: a
+    // reader may still hold it.
+    QVERIFY(dev->smpData[0] != first);
+    QCOMPARE(dev->fillingSmpData(), dev->smpData[0]);
 
     // A pass that is not kept leaves the display alone.
     QVERIFY(dev->dataConvertStart(0));
@@ -826,33 +830,48 @@ void TstDevModels::doubleBuffer()
     QVERIFY(dev->dataConvertSimu(runs, 2, 1, &pos));
     dev->dataSetSmpDepth(50);
     QVERIFY(dev->dataConvertComplete(false));
-    QCOMPARE(dev->smpDataIdx, 2);
-    QCOMPARE(first->smpCount, 0LL);
+    QCOMPARE(dev->smpDataIdx.load(), 2);
+    QCOMPARE(dev->smpData[0]->smpCount, 0LL);
     QCOMPARE(second->smpCount, 100LL);
 
-    // Toggling twice returns to the first store; only data written between
-    // the calls survives.
-    first->smpCount = 77;
+    // Toggling twice returns to the first slot; only data written between
+    // the calls survives. The fresh store keeps the rate and the filter
+    // widths of the one it replaces, as a cleared one did.
+    second->filterWidth[3] = 4;
+    dev->smpData[0]->smpCount = 77;
     dev->toggleSmpData();
-    QCOMPARE(dev->smpDataIdx, 1);
-    QCOMPARE(second->smpCount, 0LL);
-    QCOMPARE(first->smpCount, 77LL);
-    second->smpCount = 5;
+    QCOMPARE(dev->smpDataIdx.load(), 1);
+    QCOMPARE(dev->displayedSmpData()->smpCount, 77LL);
+    QCOMPARE(dev->smpData[1]->smpCount, 0LL);
+    QCOMPARE(dev->smpData[1]->filterWidth[3], 4u);
+    QCOMPARE(dev->smpData[1]->smpFrequ, second->smpFrequ);
+    dev->smpData[1]->smpCount = 5;
     dev->toggleSmpData();
-    QCOMPARE(dev->smpDataIdx, 2);
-    QCOMPARE(first->smpCount, 0LL);
-    QCOMPARE(second->smpCount, 5LL);
+    QCOMPARE(dev->smpDataIdx.load(), 2);
+    QCOMPARE(dev->smpData[0]->smpCount, 0LL);
+    QCOMPARE(dev->smpData[1]->smpCount, 5LL);
     dev->toggleSmpData();
-    QCOMPARE(dev->smpDataIdx, 1);
-    QCOMPARE(first->smpCount, 0LL);
-    QCOMPARE(second->smpCount, 0LL);
+    QCOMPARE(dev->smpDataIdx.load(), 1);
+    QCOMPARE(dev->smpData[0]->smpCount, 0LL);
+    QCOMPARE(dev->smpData[1]->smpCount, 0LL);
     QVERIFY(!dev->hasValidData());
 
-    first->smpCount = 3;
-    second->smpCount = 3;
+    const SmpDataPtr a = dev->smpData[0];
+    a->smpCount = 3;
+    dev->smpData[1]->smpCount = 3;
     dev->clearSmpData();
-    QCOMPARE(first->smpCount, 0LL);
-    QCOMPARE(second->smpCount, 0LL);
+    QCOMPARE(dev->smpData[0]->smpCount, 0LL);
+    QCOMPARE(dev->smpData[1]->smpCount, 0LL);
+    QCOMPARE(a->smpCount, 3LL);
+
+    // Whatever happened since, and after the device object is gone, the
+    // capture a reader held is the one it took.
+    dev.reset();
+    QCOMPARE(second->smpCount, 100LL);
+    QCOMPARE(second->trgPosition, 40LL);
+    QCOMPARE(second->getPointLevel(0, 0), 1);
+    QCOMPARE(second->getPointLevel(0, 5), 0);
+    QCOMPARE(second->getPointLevel(0, 10), 1);
 }
 
 void TstDevModels::analyzerRecord_data()
@@ -881,8 +900,9 @@ void TstDevModels::analyzerRecord()
 
     DataForAnly rec;
     memset(&rec, 0, sizeof rec);
-    dev->genDataForAnly(&rec);
-    const SmpData* s = dev->displayedSmpData();
+    const SmpDataPtr held = dev->genDataForAnly(&rec);
+    const SmpDataPtr s = dev->displayedSmpData();
+    QCOMPARE(held, s);
     QCOMPARE(rec.chnData, const_cast<DigitalChnData**>(s->chnData.data()));
     QCOMPARE(rec.smpCount, int64_t(20));
     QCOMPARE(rec.smpFrequ, int64_t(dev->getSmpFrequ()));
@@ -927,13 +947,15 @@ void TstDevModels::startKinds()
     QCOMPARE(FakeWorker::starts[SmpWorkerNormal].load(), 0);
     QCOMPARE(FakeWorker::starts[SmpWorkerStream].load(), 0);
 
-    // A start clears both stores first.
+    // A start clears both stores first, but not the capture a reader holds.
+    const SmpDataPtr shown = dev->displayedSmpData();
     dev->smpData[0]->smpCount = 9;
     dev->smpData[1]->smpCount = 9;
     dev->smpStart(SmpStartSingle, false);
     dev->smpStopAndWait();
     QCOMPARE(dev->smpData[0]->smpCount, 0LL);
     QCOMPARE(dev->smpData[1]->smpCount, 0LL);
+    QCOMPARE(shown->smpCount, 9LL);
     QVERIFY(!dev->smpRunning);
 }
 

@@ -117,12 +117,12 @@ void TstSmpCapture::bufferCapture()
     QCOMPARE(rig.rec->errors().size(), 0);
     QCOMPARE(rig.dev->smpError.load(), 0);
 
-    const SmpData* s = rig.dev->displayedSmpData();
+    const SmpDataPtr s = rig.dev->displayedSmpData();
     QCOMPARE(s->smpCount, 20000LL);
     // First rising edge of channel 0 at or after the 2000 pre-trigger samples.
     QCOMPARE(emu_capture_trigger(), 2050LL);
     QString why;
-    QVERIFY2(sameAsScript(s, chns, halves, 2050 - 2000, &why), qPrintable(why));
+    QVERIFY2(sameAsScript(s.get(), chns, halves, 2050 - 2000, &why), qPrintable(why));
 
     // The read window: length in whole frames, start before the end address,
     // wrapped into the circular memory when the end is nearer its start.
@@ -230,11 +230,11 @@ void TstSmpCapture::streamCapture()
     auto* ctrl = dynamic_cast<SmpCtrlStream*>(rig.dev->smpWorker(SmpWorkerStream));
     QVERIFY(ctrl);
     QCOMPARE(ctrl->bytesDropped, 1000LL);
-    const SmpData* s = rig.dev->displayedSmpData();
+    const SmpDataPtr s = rig.dev->displayedSmpData();
     QCOMPARE(s->trgPosition, 1000LL);
     QCOMPARE(s->smpCount, 20000LL);
     QString why;
-    QVERIFY2(sameAsScript(s, {0, 1}, {5000, 777}, 5000 - 1000, &why), qPrintable(why));
+    QVERIFY2(sameAsScript(s.get(), {0, 1}, {5000, 777}, 5000 - 1000, &why), qPrintable(why));
     QVERIFY(!s->hasValidData(2));
     const QVector<int> st = rig.rec->states();
     QCOMPARE(st.first(), int(SmpStaIdle));
@@ -259,9 +259,9 @@ void TstSmpCapture::streamEarlyEnd()
     // What came is completed and shown (no stop was requested).
     QVERIFY(rig.dev->hasValidData());
     QString why;
-    const SmpData* s = rig.dev->displayedSmpData();
+    const SmpDataPtr s = rig.dev->displayedSmpData();
     QVERIFY(s->smpCount > 0 && s->smpCount <= 8000);
-    QVERIFY2(sameAsScript(s, {0, 1}, {100, 50}, 100 - s->trgPosition, &why), qPrintable(why));
+    QVERIFY2(sameAsScript(s.get(), {0, 1}, {100, 50}, 100 - s->trgPosition, &why), qPrintable(why));
 }
 
 void TstSmpCapture::streamStopDiscards()
@@ -279,7 +279,7 @@ void TstSmpCapture::streamStopDiscards()
     QVERIFY(rig.waitEnd());
     QCOMPARE(rig.rec->errors().size(), 0);
     // The interrupted pass is completed with keep = false: nothing shown.
-    QCOMPARE(rig.dev->smpDataIdx, shown);
+    QCOMPARE(rig.dev->smpDataIdx.load(), shown);
     QVERIFY(!rig.dev->hasValidData());
     QVERIFY(rig.dev->fillingSmpData()->smpCount == 0);
 }
@@ -319,12 +319,12 @@ void TstSmpCapture::streamByteForm()
     QVERIFY(rig.dev->setTrgPosition(1));   // pre-trigger 200
     QVERIFY(rig.run(SmpStartSingle));
     QCOMPARE(rig.rec->errors().size(), 0);
-    const SmpData* s = rig.dev->displayedSmpData();
+    const SmpDataPtr s = rig.dev->displayedSmpData();
     QCOMPARE(s->smpCount, 20000LL);
     // (666 - 200) / 16 = 29 whole cycles dropped ahead of the window.
     QCOMPARE(s->trgPosition, 666LL - 29 * 16);
     QString why;
-    QVERIFY2(sameAsScript(s, chns, halves, 29 * 16, &why), qPrintable(why));
+    QVERIFY2(sameAsScript(s.get(), chns, halves, 29 * 16, &why), qPrintable(why));
 }
 
 void TstSmpCapture::unplugDuringRun_data()

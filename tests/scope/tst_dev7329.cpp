@@ -648,7 +648,7 @@ void TstDev7329::convertRecordThroughDevice()
     QVERIFY(dev->dataConvertNormal(reinterpret_cast<const uchar*>(raw.constData()) + 20001, 40960 - 20001, &used2));
     QCOMPARE(used + used2, 40960);
     QVERIFY(dev->dataConvertComplete(true));
-    SmpDataOsc* s = dev->smpDataOsc[dev->smpDataOscIdx == 2 ? 1 : 0];
+    const SmpDataOscPtr s = dev->displayedSmpDataOsc();
     QVERIFY(s->hasValidDataA(0) && s->hasValidDataA(1));
     QCOMPARE(s->chnData[0]->smpCount, 20480);
     QCOMPARE(s->trgPosition, 4000);
@@ -736,7 +736,7 @@ void TstDev7329::bufferCaptureOfAnalogRecord()
     QVERIFY(reader.ok);
     QVERIFY(dev->dataConvertComplete(true));
 
-    SmpDataOsc* s = dev->smpDataOsc[dev->smpDataOscIdx == 2 ? 1 : 0];
+    const SmpDataOscPtr s = dev->displayedSmpDataOsc();
     QVERIFY(dev->hasValidData());
     QCOMPARE(s->chnData[0]->smpCount, 20480);
     QCOMPARE(s->chnData[1]->smpCount, 20480);
@@ -795,7 +795,7 @@ void TstDev7329::bufferRunOnSamplingThread()
     for (const QList<QVariant>& a : sta.calls)
         QCOMPARE(a.value(1).toInt(), 0);
 
-    SmpDataOsc* s = dev->smpDataOsc[dev->smpDataOscIdx == 2 ? 1 : 0];
+    const SmpDataOscPtr s = dev->displayedSmpDataOsc();
     QCOMPARE(s->chnData[0]->smpCount, 20480);
     QCOMPARE(s->trgPosition, 15000);
     for (int i = 0; i < 20480; ++i) {
@@ -823,7 +823,7 @@ void TstDev7329::demoCaptureThroughDevice()
     QVERIFY(d.dataConvertSimu(pulse, 4, 0, &pos));
     QVERIFY(d.dataConvertSimu(pulse, 4, 1, &pos));
     QVERIFY(d.dataConvertComplete(true));
-    SmpDataOsc* s = d.smpDataOsc[d.smpDataOscIdx == 2 ? 1 : 0];
+    const SmpDataOscPtr s = d.displayedSmpDataOsc();
     for (int ch = 0; ch < 2; ++ch) {
         QCOMPARE(s->chnData[size_t(ch)]->smpCount, 20480);
         QCOMPARE(s->chnData[size_t(ch)]->trgPosition, 5120);

@@ -18,7 +18,7 @@ namespace {
 void fillDisplayed(Dev7329& d, const std::vector<short>* ch0, const std::vector<short>* ch1, long long rate,
                    int trg, OscRange r0 = OscRange(), OscRange r1 = OscRange())
 {
-    SmpDataOsc* s = d.smpDataOsc[d.smpDataOscIdx == 2 ? 1 : 0];
+    const SmpDataOscPtr s = d.displayedSmpDataOsc();
     const int vd[2] = {r0.voltDiv, r1.voltDiv};
     const int hs[2] = {r0.halfScreenCodes, r1.halfScreenCodes};
     const int off[2] = {r0.offset, r1.offset};
@@ -35,9 +35,9 @@ void fillDisplayed(Dev7329& d, const std::vector<short>* ch0, const std::vector<
     }
 }
 
-SmpDataOsc* displayed(Dev7329& d)
+SmpDataOscPtr displayed(Dev7329& d)
 {
-    return d.smpDataOsc[d.smpDataOscIdx == 2 ? 1 : 0];
+    return d.displayedSmpDataOsc();
 }
 
 // A square of the given period between +code and -code, one sample at 0 on each edge.
@@ -231,7 +231,7 @@ void TstWaveDataGenOsc::genDataUsesDisplayedStore()
     dev->setATimeDivIndex(11);   // 50 us: 1000 samples over the grid
     gen->setViewWidth(640);
     gen->zoomFirst();
-    SmpDataOsc* s = displayed(*dev);
+    const SmpDataOscPtr s = displayed(*dev);
     for (int ch = 0; ch < 2; ++ch) {
         std::vector<WaveLineA> want(640);
         const int n = s->getAWaveLineData(ch, gen->smpOffset[ch], gen->smpPerPixel[ch], 640, want.data());
@@ -357,7 +357,7 @@ void TstWaveDataGenOsc::autoScaleVoltDiv()
     fillDisplayed(*dev, &v, enabled == 2 ? &v : nullptr, 1000000, 0);
     gen->setViewWidth(500);
     WaveDataGenOsc::setAutoScaleStart();
-    SmpDataOsc* s = displayed(*dev);
+    const SmpDataOscPtr s = displayed(*dev);
     s->levelHigh[0] = high;
     s->levelLow[0] = low;
     dev->setATimeDivIndex(period ? 9 : 21);   // 100 ms: no slower base to try

@@ -663,7 +663,7 @@ private slots:
         QVERIFY(dev);
         DevBase* old = devUsing;
         devUsing = dev.get();
-        SmpData* shown = dev->displayedSmpData();
+        const SmpDataPtr shown = dev->displayedSmpData();
         QVERIFY(shown);
         const int n = dev->dChnEna.size();
         QVERIFY(n >= 8);

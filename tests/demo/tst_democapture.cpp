@@ -2,6 +2,7 @@
 // simulating analyzers into the logic channels, the analyzer host decodes
 // the capture, and the frames are what the simulators generated.
 
+#include "demoanalyzers.h"
 #include "demotesthelp.h"
 
 #include "../common/tempenv.h"
@@ -19,57 +20,6 @@
 using namespace demotest;
 
 namespace {
-
-QString shippedPluginDir()
-{
-    return QString::fromLocal8Bit(qgetenv("TAV_BIN_DIR")) + QStringLiteral("/../Resources/Analyzer/");
-}
-
-void install(TempEnv const& env, QStringList const& shipped, QStringList const& test = {})
-{
-    const QString dst = env.resources() + QStringLiteral("Analyzer/");
-    for (QString const& f : shipped)
-        QVERIFY(QFile::link(shippedPluginDir() + f, dst + f));
-    for (QString const& f : test)
-        QVERIFY(QFile::link(QStringLiteral(TST_PLUGIN_DIR "/") + f, dst + f));
-}
-
-int pluginIndex(AnalyzerManager const& m, QString const& file)
-{
-    for (int i = 0; i < m.files().size(); ++i)
-        if (m.files()[i].fileName == file)
-            return i;
-    return -1;
-}
-
-// Binds the channel settings of an analyzer, in their order, and applies them.
-bool bindChannels(Analyzer* a, QVector<int> const& chn)
-{
-    AnalyzerSettings* s = a->GetAnalyzerSettings();
-    int k = 0;
-    for (unsigned i = 0; i < s->GetSettingsInterfacesCount(); ++i) {
-        AnalyzerSettingInterface* si = s->GetSettingsInterface(i);
-        if (si->GetKind() != AnalyzerSettingInterface::KindChannel)
-            continue;
-        auto* c = static_cast<AnalyzerSettingInterfaceChannel*>(si);
-        const int n = chn.value(k++, -1);
-        c->SetChannel(n < 0 ? Channel() : Channel(0, U32(n)));
-    }
-    return s->ApplyInterfaces();
-}
-
-Analyzer* addBound(AnalyzerManager& m, QString const& file, QVector<int> const& chn)
-{
-    Analyzer* a = m.getNewAnalyzer(pluginIndex(m, file));
-    if (!a)
-        return nullptr;
-    if (!bindChannels(a, chn)) {
-        m.files()[pluginIndex(m, file)].destroyAnalyzer(a);
-        return nullptr;
-    }
-    m.addUsing(a, false);
-    return a;
-}
 
 // What a fresh copy of an analyzer simulates for a whole capture, asked at
 // once: per channel the start level and the edges below depth.
@@ -117,16 +67,6 @@ long long lastNewestAsked()
     const long long v = f ? f() : -1;
     dlclose(h);
     return v;
-}
-
-QVector<Frame> framesOf(Analyzer* a)
-{
-    QVector<Frame> out;
-    AnalyzerResults* r = nullptr;
-    a->GetAnalyzerResults(&r);
-    for (U64 i = 0; r && i < r->GetNumFrames(); ++i)
-        out.append(r->GetFrame(i));
-    return out;
 }
 
 }  // namespace

@@ -30,7 +30,6 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QMutex>
 #include <QObject>
 #include <QSemaphore>
 #include <QString>
@@ -128,7 +127,7 @@ public:
     QSemaphore semCnvtStart;
     QSemaphore semBlockReady;
     QSemaphore semCnvtDone;
-    QMutex blockMutex;
+    std::mutex blockMutex;   // a std::mutex, so that ThreadSanitizer sees the hand-over
     QList<unsigned char*> blockQueue;
     QList<int> blockSizes;
 

@@ -4,7 +4,7 @@
 #include "device/devbase.h"
 #include "device/smpctrlstream.h"
 
-#include <QMutexLocker>
+#include <mutex>
 
 #include <cstdlib>
 
@@ -49,7 +49,7 @@ void SmpCnvtStream::run()
             unsigned char* buf = nullptr;
             int size = 0;
             {
-                QMutexLocker lock(&dev->blockMutex);
+                std::lock_guard<std::mutex> lock(dev->blockMutex);
                 if (dev->blockSizes.isEmpty())
                     break;
                 buf = dev->blockQueue.takeFirst();

@@ -5,7 +5,7 @@
 #include "device/smpcnvtstream.h"
 #include "device/wordquiet.h"
 
-#include <QMutexLocker>
+#include <mutex>
 
 #include <algorithm>
 #include <cstdlib>
@@ -137,7 +137,7 @@ void SmpCtrlStream::removeQueueHead()
     unsigned char* b = nullptr;
     int len = 0;
     {
-        QMutexLocker lock(&dev->blockMutex);
+        std::lock_guard<std::mutex> lock(dev->blockMutex);
         if (dev->blockQueue.isEmpty())
             return;
         b = dev->blockQueue.takeFirst();
@@ -158,7 +158,7 @@ void SmpCtrlStream::trimToKeptStart()
     for (;;) {
         int headLen = 0;
         {
-            QMutexLocker lock(&dev->blockMutex);
+            std::lock_guard<std::mutex> lock(dev->blockMutex);
             if (dev->blockSizes.size() < 2)
                 break;
             headLen = dev->blockSizes.first();
@@ -429,7 +429,7 @@ void SmpCtrlStream::devCbAutoBulkRead(unsigned char* buf, int len)
     bytesReceived += len;
     long long kept = getSampledDepth();
     {
-        QMutexLocker lock(&dev->blockMutex);
+        std::lock_guard<std::mutex> lock(dev->blockMutex);
         dev->blockQueue.append(buf);
         dev->blockSizes.append(len);
     }
@@ -460,7 +460,7 @@ void SmpCtrlStream::devCbAutoBulkRead(unsigned char* buf, int len)
         for (;;) {
             int headLen = 0;
             {
-                QMutexLocker lock(&dev->blockMutex);
+                std::lock_guard<std::mutex> lock(dev->blockMutex);
                 if (dev->blockSizes.size() < 2)
                     break;
                 headLen = dev->blockSizes.first();
@@ -495,7 +495,7 @@ void SmpCtrlStream::devCbAutoBulkRead(unsigned char* buf, int len)
     dev->dataSetTrgPosition(trgSample);
     int queued;
     {
-        QMutexLocker lock(&dev->blockMutex);
+        std::lock_guard<std::mutex> lock(dev->blockMutex);
         queued = dev->blockQueue.size();
     }
     if (kept >= expectDepth)
@@ -525,7 +525,7 @@ void SmpCtrlStream::run()
             resetRun();
             dev->reqAutoBulkReadPrepare();
             {
-                QMutexLocker lock(&dev->blockMutex);
+                std::lock_guard<std::mutex> lock(dev->blockMutex);
                 for (unsigned char* b : dev->blockQueue)
                     std::free(b);
                 dev->blockQueue.clear();
@@ -550,7 +550,7 @@ void SmpCtrlStream::run()
             const int sta = dev->runSta;
             int queued;
             {
-                QMutexLocker lock(&dev->blockMutex);
+                std::lock_guard<std::mutex> lock(dev->blockMutex);
                 queued = dev->blockQueue.size();
             }
             if (sta == SmpStaPre || sta == SmpStaWaitTrg) {

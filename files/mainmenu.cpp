@@ -265,15 +265,15 @@ bool MainMenu::loadFile(QString path)
 
     DevBase* dev = devUsing;
     if (dev && dev->workMode == WorkModeOsc) {
-        SmpDataOsc* target = dev->fillingSmpDataOsc();
+        const SmpDataOscPtr target = dev->fillingSmpDataOsc();
         DataFile df;
-        df.smpDataOsc = target;
+        df.smpDataOsc = target.get();
         ok = chn == 0 && target && df.loadData(path, head.size());
     } else {
-        SmpData* target = dev ? dev->fillingSmpData() : nullptr;
+        const SmpDataPtr target = dev ? dev->fillingSmpData() : nullptr;
         ok = loaded && target && target->chnNum == loaded->chnNum;
         if (ok)
-            DataFile::moveCapture(loaded.get(), target);
+            DataFile::moveCapture(loaded.get(), target.get());
     }
     if (!ok) {
         fileOpenFailed(path);

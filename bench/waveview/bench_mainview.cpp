@@ -60,7 +60,7 @@ struct Area {
         dev.reset(DevBase::createDevice(0));
         devUsing = dev.get();
         const long long n = g_smoke ? 10000000LL : 1000000000LL;
-        tavbench::fillDeepCapture(dev->fillingSmpData(), n);
+        tavbench::fillDeepCapture(dev->fillingSmpData().get(), n);
         dev->toggleSmpData();
 
         gen.reset(new WaveDataGen());

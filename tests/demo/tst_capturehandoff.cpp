@@ -83,12 +83,12 @@ void TstCaptureHandoff::capturesWhileZoomingAndDecoding()
     // The program's data source, which also keeps each capture a frame was
     // computed from until a later frame has been checked.
     std::mutex keptMutex;
-    std::deque<SmpDataPtr> kept;
+    std::deque<std::shared_ptr<const SmpData>> kept;
     DevBase* d = dev.get();
     WaveDataGen gen;
     gen.setChannelCount(d->dChnEna.size());
     gen.setViewWidth(800);
-    gen.setDataSource([&, d] {
+    gen.setSnapshotSource([&, d] {
         SmpDataRead r = d->readDisplayedSmpData();
         std::lock_guard<std::mutex> l(keptMutex);
         if (kept.empty() || kept.back() != r.ptr())

@@ -45,7 +45,7 @@ int main(int argc, char** argv)
     QDir().mkpath(out);
 
     devUsing = DevBase::createDevice(DevModelNone);
-    SmpData* s = devUsing->displayedSmpData();
+    const SmpDataPtr s = devUsing->displayedSmpData();
     s->smpCount = 1000000;
     s->smpFrequ = 24000000;
     s->trgPosition = 1000;

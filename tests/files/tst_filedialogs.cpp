@@ -41,7 +41,7 @@ class TstFileDialogs : public QObject
 
     void capture(long long count, long long rate, long long trigger)
     {
-        SmpData* s = devUsing->displayedSmpData();
+        const SmpDataPtr s = devUsing->displayedSmpData();
         s->smpCount = count;
         s->smpFrequ = rate;
         s->trgPosition = trigger;

@@ -340,7 +340,7 @@ private slots:
         QTRY_VERIFY(!dev->smpRunning);
         QCOMPARE(c.ask("get-actual-sample-depth"), QByteArray("ACK 200000"));
 
-        const RefCapture ref = refOf(dev->displayedSmpData());
+        const RefCapture ref = refOf(dev->displayedSmpData().get());
         const QString p = env->path("run one.vtdat");
         const QByteArray whole = Config::configText();
         QCOMPARE(c.ask("save-data \"" + p.toUtf8() + "\""), QByteArray("ACK"));

@@ -80,7 +80,7 @@ QString countText(const WaveMeasure::PulseCounts& c)
 // Replaces the displayed capture of the device object with the given channels.
 void showCapture(DevBase* dev, const std::vector<Chn>& chns, long long n, long long rate, long long trg)
 {
-    fillStore(dev->fillingSmpData(), chns, n, rate, trg);
+    fillStore(dev->fillingSmpData().get(), chns, n, rate, trg);
     dev->toggleSmpData();
 }
 

@@ -656,7 +656,7 @@ struct ResultEnv {
     ResultEnv()
     {
         putCapture(100000, 50);
-        gen.setDataSource([] { return devUsing->displayedSmpData(); });
+        gen.setSnapshotSource([] { return devUsing->readDisplayedSmpData(); });
         gen.setViewWidth(800);
         panel.resize(240, 400);
         panel.show();
@@ -810,7 +810,7 @@ void TstAnalysisPanels::demoCaptureEndToEnd()
     QVERIFY(devUsing->setSmpFrequ(devUsing->smpFrequList.indexOf(10000000)));
     QVERIFY(devUsing->setSmpDepth(devUsing->smpDepthList.indexOf(1000000)));
     WaveDataGen gen;
-    gen.setDataSource([] { return devUsing->displayedSmpData(); });
+    gen.setSnapshotSource([] { return devUsing->readDisplayedSmpData(); });
     gen.setViewWidth(800);
     ProtocolSetting setting(e.mgr.get());
     ProtocolResult result(e.mgr.get());

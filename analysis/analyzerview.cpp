@@ -1,0 +1,146 @@
+#include "analysis/analyzerview.h"
+
+#include "analysis/annotations.h"
+#include "analysis/measureview.h"
+#include "analysis/pulsemeasure.h"
+#include "app/core/config.h"
+#include "device/devbase.h"
+#include "widgets/colorlump.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QVBoxLayout>
+
+AnalyzerView::AnalyzerView(AnalyzerManager* manager, QWidget* parent)
+    : QWidget(parent)
+    , manager(manager)
+{
+    setFixedWidth(Config::pixel(240));
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+
+    // The oscilloscope measurement and cursor panels are added to these
+    // holders, with their relays, by the oscilloscope mode.
+    oscMeasureBox = holder();
+    oscCursorBox = holder();
+
+    measureView = new MeasureView();
+    connect(this, &AnalyzerView::slotLogMeasureChanged, measureView, &MeasureView::slotValueChanged);
+
+    pulseMeasure = new PulseMeasure();
+    connect(pulseMeasure, &PulseMeasure::setChanged, this, &AnalyzerView::pulseMeasureChanged);
+    connect(this, &AnalyzerView::slotPulseMeasureChangedAll, pulseMeasure, &PulseMeasure::slotValueChanged);
+    connect(this, &AnalyzerView::slotPulseMeasureChangedbyTimeMarker, pulseMeasure,
+            &PulseMeasure::slotValueChangedbyTimeMarker);
+
+    annotations = new Annotations();
+    connect(annotations, &Annotations::addPairClicked, this, &AnalyzerView::slotAddPairClicked);
+    connect(annotations, &Annotations::delPairClicked, this, &AnalyzerView::slotDelPairClicked);
+    connect(annotations, &Annotations::markerPairClicked, this, &AnalyzerView::slotLablePairClicked);
+    connect(annotations, &Annotations::locationPairClicked, this, &AnalyzerView::slotLocationPairClicked);
+    connect(this, &AnalyzerView::slotTimMarkPairChanged, annotations, &Annotations::slotTimingMarkerPairChanged);
+
+    // The Analyzers and Decoded Results sections, with the analyzer host.
+    analyzersBox = holder();
+    resultsBox = holder();
+
+    fill = new QLabel();
+
+    layout = new QVBoxLayout(this);
+    const int m = Config::pixel(6);
+    layout->setContentsMargins(m, m, m, m);
+    layout->setSpacing(m);
+    for (QWidget* w : {oscMeasureBox, oscCursorBox, static_cast<QWidget*>(measureView),
+                       static_cast<QWidget*>(pulseMeasure), static_cast<QWidget*>(annotations), analyzersBox,
+                       resultsBox, static_cast<QWidget*>(fill)})
+        layout->addWidget(w);
+    // A separator between each two sections; none before the filling label.
+    const int n = layout->count();
+    for (int k = 0; k <= n - 3; ++k) {
+        auto* lump = new ColorLump(Config::grayColor[5], Config::pixel(2), 0, 0);
+        layout->insertWidget(1 + 2 * k, lump);
+        lumps.append(lump);
+    }
+}
+
+QWidget* AnalyzerView::holder()
+{
+    auto* w = new QWidget();
+    auto* l = new QVBoxLayout(w);
+    l->setContentsMargins(0, 0, 0, 0);
+    l->setSpacing(0);
+    return w;
+}
+
+void AnalyzerView::devModelChanged()
+{
+    const bool logic = devUsing && devUsing->workMode == WorkModeLogic;
+    if (logic) {
+        pulseMeasure->init();
+        annotations->init();
+        layout->setStretch(layout->count() - 2, 1);
+    } else {
+        layout->setStretch(layout->count() - 1, 1);
+    }
+    for (QWidget* w : {static_cast<QWidget*>(measureView), static_cast<QWidget*>(pulseMeasure), static_cast<QWidget*>(annotations),
+                       analyzersBox, resultsBox})
+        w->setVisible(logic);
+    for (QWidget* w : {oscMeasureBox, oscCursorBox, static_cast<QWidget*>(fill)})
+        w->setVisible(!logic);
+    for (int k = 0; k < lumps.size(); ++k)
+        lumps[k]->setVisible(k < 2 ? !logic : logic);
+}
+
+void AnalyzerView::updateMeasureView()
+{
+    measureView->initMenuTriggered();
+}
+
+QVector<int> AnalyzerView::oscMeasureChannels(int chn, int count)
+{
+    if (chn >= 0 && chn < count)
+        return {chn};
+    QVector<int> all;
+    for (int i = 0; i < count; ++i)
+        all.append(i);
+    return all;
+}
+
+// The three oscilloscope relays below reach their panels once the
+// oscilloscope sections sit in their holders.
+void AnalyzerView::slotOscXyMeasureChanged(int, QStringList) {}
+
+void AnalyzerView::slotOscXyAddClicked(int) {}
+
+void AnalyzerView::slotOscMeasureView(int) {}
+
+void AnalyzerView::slotAddPairClicked(int id)
+{
+    emit timingMarkerPairClicked(0, id);
+}
+
+void AnalyzerView::slotDelPairClicked(int id)
+{
+    emit timingMarkerPairClicked(1, id);
+}
+
+void AnalyzerView::slotLablePairClicked(int id)
+{
+    emit timingMarkerPairClicked(2, id);
+}
+
+void AnalyzerView::slotLocationPairClicked(int id)
+{
+    emit timingMarkerPairClicked(3, id);
+}
+
+void AnalyzerView::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), Config::grayColor[7]);
+    const QColor edge = Config::grayColor[9];
+    const int q = Config::pixel(1);
+    p.fillRect(0, 0, width(), q, edge);
+    p.fillRect(0, height() - q, width(), q, edge);
+    p.fillRect(0, 0, q, height(), edge);
+    p.fillRect(width() - q, 0, q, height(), edge);
+}

@@ -1,0 +1,23 @@
+#pragma once
+// The buttons that the sections of the side panel share: the open/close
+// button and the tool button of every title bar, the small grey setting
+// buttons and the round icon buttons of the rows.
+
+#include <QString>
+
+class MyButton;
+
+namespace SectionStyle {
+
+// Icon of an open/close button: open sections show the expand icon.
+QString expandIcon(bool open);
+// 16 x 16, transparent, lit grey 5 under the mouse.
+void expandButton(MyButton* b);
+// The right button of a title bar: 26 x 18 at unit scale, grey 6 with a border.
+void toolButton(MyButton* b, const QString& icon);
+// Grey 6 with a one-pixel border and corners of 3; the caller sizes it.
+void flatButton(MyButton* b);
+// 16 x 16 round icon button of a row, lit grey 4 under the mouse.
+void rowIconButton(MyButton* b, const QString& icon);
+
+} // namespace SectionStyle

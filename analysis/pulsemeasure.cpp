@@ -5,6 +5,7 @@
 #include "app/core/lang.h"
 #include "device/devbase.h"
 #include "device/smpdata.h"
+#include "waveview/mainview.h"
 #include "widgets/mybutton.h"
 
 #include <QFontMetrics>
@@ -14,17 +15,30 @@
 #include <QPixmap>
 #include <QWidgetAction>
 
-#include <algorithm>
 #include <array>
 
 using namespace PulseCounters;
 
 PulseMeasure* PulseMeasure::me = nullptr;
 
+namespace {
+
+// How the waveform view reaches the counters without knowing the panel.
+class PanelCounters : public PulseCounterSource
+{
+public:
+    QStringList getChnAndTimeSet() const override { return PulseMeasure::getChnAndTimeSet(); }
+    QStringList getChnSet(int pair) const override { return PulseMeasure::getChnSet(pair); }
+};
+PanelCounters panelCounters;
+
+} // namespace
+
 PulseMeasure::PulseMeasure(QWidget* parent)
     : QWidget(parent)
 {
     me = this;
+    MainView::setPulseCounterSource(&panelCounters);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setStyleSheet(QStringLiteral("background-color:transparent;color:#f7f7f7;"));
 
@@ -86,8 +100,11 @@ PulseMeasure::PulseMeasure(QWidget* parent)
 
 PulseMeasure::~PulseMeasure()
 {
-    if (me == this)
-        me = nullptr;
+    if (me != this)
+        return;
+    me = nullptr;
+    if (MainView::pulseCounterSource() == &panelCounters)
+        MainView::setPulseCounterSource(nullptr);
 }
 
 QMenu* PulseMeasure::newMenu()
@@ -123,7 +140,7 @@ bool PulseMeasure::samplesPresent()
 
 void PulseMeasure::pairsShown(bool* shown)
 {
-    std::fill(shown, shown + pairCount, false);
+    MainView::getTimeMarkersShow(shown, pairCount);
 }
 
 QStringList PulseMeasure::getChnAndTimeSet()

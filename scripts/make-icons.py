@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the 16 x 16 icons of the channel rows (settings button, trigger
-buttons and their selected forms) as PNG files in resources/res/."""
+buttons and their selected forms) and of the side panel's counters and
+marker pairs as PNG files in resources/res/."""
 import math, os, struct, zlib
 
 N = 16
@@ -71,6 +72,29 @@ def gear(c):
     return px
 
 
+def pulse(positive, c):
+    px = canvas()
+    base, top = (12, 3) if positive else (3, 12)
+    hline(px, base, 1, 4, c)
+    vline(px, 4, base, top, c)
+    hline(px, top, 4, 11, c)
+    vline(px, 11, top, base, c)
+    hline(px, base, 11, 14, c)
+    return px
+
+
+def marker_head(c):
+    # A marker's head, a box with a point downwards, over its line.
+    px = canvas()
+    for y in range(1, 6):
+        hline(px, y, 3, 12, c)
+    for k in range(3):
+        hline(px, 6 + k, 4 + k, 11 - k, c)
+    vline(px, 7, 9, 15, c)
+    vline(px, 8, 9, 15, c)
+    return px
+
+
 def main():
     out = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'resources', 'res')
     png(os.path.join(out, 'btnSetting.png'), gear(LIGHT))
@@ -78,6 +102,9 @@ def main():
                      ('btnHighLevel', lambda c: level(True, c)), ('btnLowLevel', lambda c: level(False, c))):
         png(os.path.join(out, name + '.png'), fn(LIGHT))
         png(os.path.join(out, name + '_s.png'), fn(WHITE))
+    png(os.path.join(out, 'btnPosPulse.png'), pulse(True, LIGHT))
+    png(os.path.join(out, 'btnNegPulse.png'), pulse(False, LIGHT))
+    png(os.path.join(out, 'icoTimingMarker.png'), marker_head(LIGHT))
 
 
 if __name__ == '__main__':

@@ -4,6 +4,7 @@
 // relays and mode switch.
 
 #include "analysistesthelp.h"
+#include "sidewiring.h"
 
 #include "analysis/analyzerview.h"
 #include "analysis/annotations.h"
@@ -27,31 +28,13 @@
 #include <QtTest>
 
 using namespace anlytest;
+using SideTest::pick;
 
 namespace {
 
 QString lgc()
 {
     return Config::readGlobalParam(QStringLiteral("lgcMeasure"));
-}
-
-// Clicks a selector button and, in the menu it opens, the entry with data
-// `value`; a menu the click leaves open (a disabled entry) is closed.
-// Returns the entries' enabled states as the menu showed them.
-QVector<bool> pick(MyButton* button, QMenu* menu, int value)
-{
-    QVector<bool> enabled;
-    QTimer::singleShot(0, menu, [menu, value, &enabled] {
-        for (QAction* a : menu->actions())
-            enabled.append(a->isEnabled());
-        for (QAction* a : menu->actions())
-            if (a->data().toInt() == value)
-                QTest::mouseClick(static_cast<QWidgetAction*>(a)->defaultWidget(), Qt::LeftButton);
-        if (menu->isVisible())
-            menu->close();
-    });
-    QTest::mouseClick(button, Qt::LeftButton);
-    return enabled;
 }
 
 // Closes the next modal message box and hands back its text.
@@ -425,7 +408,8 @@ void TstSidePanel::pairsLimitAndInit()
 void TstSidePanel::sidePanelModes()
 {
     DeviceGuard dev(0);
-    AnalyzerView view(nullptr);
+    AnalyzerManager mgr;
+    AnalyzerView view(&mgr);
     QCOMPARE(view.width(), 240);
     QVBoxLayout* box = view.boxLayout();
     QCOMPARE(box->count(), 14);
@@ -457,7 +441,8 @@ void TstSidePanel::sidePanelModes()
 void TstSidePanel::sidePanelRelays()
 {
     DeviceGuard dev(0);
-    AnalyzerView view(nullptr);
+    AnalyzerManager mgr;
+    AnalyzerView view(&mgr);
     view.devModelChanged();
     QSignalSpy clicked(&view, &AnalyzerView::timingMarkerPairClicked);
     Annotations* an = view.getAnnotations();

@@ -17,18 +17,6 @@ Annotations::Annotations(QWidget* parent)
 {
     setStyleSheet(QStringLiteral("QLabel{color:#f7f7f7;}"));
 
-    btnDeploy = new MyButton(this);
-    SectionStyle::expandButton(btnDeploy);
-    connect(btnDeploy, &QAbstractButton::clicked, this, &Annotations::slotBtnDeployClicked);
-
-    title = new QLabel(Lang::tr("Timing Marker Pairs"), this);
-    title->setFixedHeight(Config::pixel(16));
-    title->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-
-    btnAdd = new MyButton(this);
-    SectionStyle::toolButton(btnAdd, QStringLiteral(":/res/btnAddItem"));
-    connect(btnAdd, &QAbstractButton::clicked, this, &Annotations::slotBtnAddClicked);
-
     container = new QWidget(this);
     container->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     containerLayout = new QVBoxLayout(container);
@@ -36,12 +24,13 @@ Annotations::Annotations(QWidget* parent)
     containerLayout->setSpacing(Config::pixel(4));
 
     auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(0, 0, 0, 0);
-    grid->setHorizontalSpacing(0);
-    grid->setVerticalSpacing(Config::pixel(6));
-    grid->addWidget(btnDeploy, 0, 0);
-    grid->addWidget(title, 0, 1);
-    grid->addWidget(btnAdd, 0, 2);
+    const SectionStyle::TitleBar bar = SectionStyle::titleBar(this, grid, Lang::tr("Timing Marker Pairs"),
+                                                              QStringLiteral(":/res/btnAddItem"));
+    btnDeploy = bar.expand;
+    title = bar.title;
+    btnAdd = bar.tool;
+    connect(btnDeploy, &QAbstractButton::clicked, this, &Annotations::slotBtnDeployClicked);
+    connect(btnAdd, &QAbstractButton::clicked, this, &Annotations::slotBtnAddClicked);
     grid->addWidget(container, 1, 0, 1, 3);
 
     slotBtnDeployClicked();

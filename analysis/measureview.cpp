@@ -41,7 +41,7 @@ MeasureView::MeasureView(QWidget* parent)
     valuesLayout->setHorizontalSpacing(Config::pixel(6));
     valuesLayout->setVerticalSpacing(0);
 
-    // No parent: a menu child of the panel would be clipped by its layout.
+    // Made without a parent; the destructor deletes it.
     menu = new MyMenu();
     for (int i = 0; i < count; ++i) {
         auto* act = new QAction(Lang::tr(measureNames[i]), this);
@@ -52,26 +52,15 @@ MeasureView::MeasureView(QWidget* parent)
     }
     connect(menu, &QMenu::triggered, this, &MeasureView::slotMenuClicked);
 
-    btnExpand = new MyButton(this);
-    SectionStyle::expandButton(btnExpand);
-    connect(btnExpand, &QAbstractButton::clicked, this, &MeasureView::slotDeployClicked);
-
-    title = new QLabel(Lang::tr("Measurements"), this);
-    title->setFixedHeight(Config::pixel(16));
-    title->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-
-    btnOptions = new MyButton(this);
-    SectionStyle::toolButton(btnOptions, QStringLiteral(":/res/btnSetting"));
-    connect(btnOptions, &QAbstractButton::clicked, this, &MeasureView::openMenuDig);
-
     mainLayout = new QGridLayout(this);
-    mainLayout->addWidget(btnExpand, 0, 0);
-    mainLayout->addWidget(title, 0, 1);
-    mainLayout->addWidget(btnOptions, 0, 2);
+    const SectionStyle::TitleBar bar = SectionStyle::titleBar(this, mainLayout, Lang::tr("Measurements"),
+                                                              QStringLiteral(":/res/btnSetting"));
+    btnExpand = bar.expand;
+    title = bar.title;
+    btnOptions = bar.tool;
+    connect(btnExpand, &QAbstractButton::clicked, this, &MeasureView::slotDeployClicked);
+    connect(btnOptions, &QAbstractButton::clicked, this, &MeasureView::openMenuDig);
     mainLayout->addWidget(values, 1, 0, 1, 3);
-    mainLayout->setContentsMargins(0, 0, 0, 0);
-    mainLayout->setHorizontalSpacing(0);
-    mainLayout->setVerticalSpacing(Config::pixel(6));
 
     slotDeployClicked();
     initMenuTriggered();

@@ -42,19 +42,6 @@ PulseMeasure::PulseMeasure(QWidget* parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setStyleSheet(QStringLiteral("background-color:transparent;color:#f7f7f7;"));
 
-    btnDeploy = new MyButton(this);
-    SectionStyle::expandButton(btnDeploy);
-    connect(btnDeploy, &QAbstractButton::clicked, this, &PulseMeasure::slotDeployClicked);
-
-    title = new QLabel(Lang::tr("Pulse Counters"), this);
-    title->setFixedHeight(Config::pixel(16));
-    title->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    title->setStyleSheet(QStringLiteral("QLabel{color:#f7f7f7;}"));
-
-    btnAdd = new MyButton(this);
-    SectionStyle::toolButton(btnAdd, QStringLiteral(":/res/btnAddItem"));
-    connect(btnAdd, &QAbstractButton::clicked, this, &PulseMeasure::slotBtnAddClicked);
-
     area = new QWidget(this);
     area->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     areaLayout = new QGridLayout(area);
@@ -65,15 +52,17 @@ PulseMeasure::PulseMeasure(QWidget* parent)
         areaLayout->setColumnStretch(c, c == 4 ? 1 : 0);
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(btnDeploy, 0, 0);
-    grid->addWidget(title, 0, 1);
-    grid->addWidget(btnAdd, 0, 2);
+    const SectionStyle::TitleBar bar = SectionStyle::titleBar(this, grid, Lang::tr("Pulse Counters"),
+                                                              QStringLiteral(":/res/btnAddItem"));
+    btnDeploy = bar.expand;
+    title = bar.title;
+    btnAdd = bar.tool;
+    title->setStyleSheet(QStringLiteral("QLabel{color:#f7f7f7;}"));
+    connect(btnDeploy, &QAbstractButton::clicked, this, &PulseMeasure::slotDeployClicked);
+    connect(btnAdd, &QAbstractButton::clicked, this, &PulseMeasure::slotBtnAddClicked);
     grid->addWidget(area, 1, 0, 1, 3);
     grid->setRowStretch(0, 0);
     grid->setRowStretch(1, 1);
-    grid->setContentsMargins(0, 0, 0, 0);
-    grid->setHorizontalSpacing(0);
-    grid->setVerticalSpacing(Config::pixel(6));
 
     menuType = newMenu();
     menuChn = newMenu();

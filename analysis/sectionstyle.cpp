@@ -3,6 +3,9 @@
 #include "app/core/config.h"
 #include "widgets/mybutton.h"
 
+#include <QGridLayout>
+#include <QLabel>
+
 namespace SectionStyle {
 
 QString expandIcon(bool open)
@@ -50,6 +53,25 @@ void toolButton(MyButton* b, const QString& icon)
 void rowIconButton(MyButton* b, const QString& icon)
 {
     iconOnly(b, icon, 4, Config::pixel(16) / 2);
+}
+
+TitleBar titleBar(QWidget* owner, QGridLayout* grid, const QString& title, const QString& toolIcon)
+{
+    TitleBar t;
+    t.expand = new MyButton(owner);
+    expandButton(t.expand);
+    t.title = new QLabel(title, owner);
+    t.title->setFixedHeight(Config::pixel(16));
+    t.title->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    t.tool = new MyButton(owner);
+    toolButton(t.tool, toolIcon);
+    grid->addWidget(t.expand, 0, 0);
+    grid->addWidget(t.title, 0, 1);
+    grid->addWidget(t.tool, 0, 2);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(0);
+    grid->setVerticalSpacing(Config::pixel(6));
+    return t;
 }
 
 } // namespace SectionStyle

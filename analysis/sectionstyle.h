@@ -6,8 +6,21 @@
 #include <QString>
 
 class MyButton;
+class QGridLayout;
+class QLabel;
+class QWidget;
 
 namespace SectionStyle {
+
+struct TitleBar {
+    MyButton* expand;
+    QLabel* title;
+    MyButton* tool;
+};
+// The title row of a section in row 0 of its grid (which it sets up): the
+// open/close button, the title and the section's own tool button, all
+// children of `owner`. The body goes into row 1.
+TitleBar titleBar(QWidget* owner, QGridLayout* grid, const QString& title, const QString& toolIcon);
 
 // Icon of an open/close button: open sections show the expand icon.
 QString expandIcon(bool open);

@@ -22,10 +22,8 @@
 #include "widgets/timingmarkertip.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QTimer>
 #include <QtTest>
 
 #include <cstdio>
@@ -33,23 +31,6 @@
 using namespace WaveTest;
 
 namespace {
-
-template <class Pred>
-bool waitFor(Pred pred, int ms)
-{
-    QEventLoop loop;
-    QTimer poll, limit;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (pred())
-            loop.quit();
-    });
-    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-    poll.start(10);
-    limit.start(ms);
-    if (!pred())
-        loop.exec();
-    return pred();
-}
 
 int faults = 0;
 
@@ -96,28 +77,21 @@ int main(int argc, char** argv)
     int decoded = 0;
     QObject::connect(host.mgr.get(), &AnalyzerManager::analyzerDecodedChanged, [&decoded] { ++decoded; });
     host.dev->smpStart(SmpStartSingle);
-    if (!waitFor([&] { return w.captures >= 2 && decoded > 0; }, 30000)) {
+    if (!QTest::qWaitFor([&] { return w.captures >= 2 && decoded > 0; }, 30000)) {
         std::fprintf(stderr, "no decoded capture\n");
         return 1;
     }
-    waitFor([&] { return !w.gen->isAnimating(); }, 3000);
+    expect(QTest::qWaitFor([&] { return !w.gen->isAnimating(); }, 3000), "the view keeps moving");
 
     // Two pairs from the panel, each marker placed with the mouse.
     MainView* mv = w.mainView;
     Annotations* an = av->getAnnotations();
     QTest::mouseClick(an->addButton(), Qt::LeftButton);
     QTest::mouseClick(an->addButton(), Qt::LeftButton);
-    QWidget* vp = mv->getWaveView()->viewport();
     const int vw = mv->getWaveView()->width();
-    const int rowY = mv->getChnSidebars()[1]->y() + 20;
     const int at[4] = {12, 58, 64, 93};
-    for (int id = 0; id < 4; ++id) {
-        QTest::mouseClick(an->row(id / 2)->markerButton(id % 2), Qt::LeftButton);
-        const QPoint p(vw * at[id] / 100, rowY);
-        QMouseEvent move(QEvent::MouseMove, p, vp->mapToGlobal(p), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(vp, &move);
-        QTest::mouseClick(vp, Qt::LeftButton, {}, p);
-    }
+    for (int id = 0; id < 4; ++id)
+        SideTest::placeMarker(mv, an, id, vw * at[id] / 100);
 
     // Counters: rising and falling edges of the whole capture, falling
     // edges of the UART line between A1 and A2, negative pulses of CH12
@@ -132,6 +106,7 @@ int main(int argc, char** argv)
     SideTest::pick(pm->timeButton(3), pm->timeMenu(), 2);
 
     // The measurements of the channel under the mouse.
+    QWidget* vp = mv->getWaveView()->viewport();
     const QPoint over(vw / 3, mv->getChnSidebars()[2]->y() + 20);
     QMouseEvent move(QEvent::MouseMove, over, vp->mapToGlobal(over), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(vp, &move);

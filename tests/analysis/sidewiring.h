@@ -3,11 +3,17 @@
 // window wires and places them.
 
 #include "analysis/analyzerview.h"
+#include "analysis/annotations.h"
+#include "analysis/timingmarkerpair.h"
+#include "waveview/itemchnsidebar.h"
 #include "waveview/mainview.h"
+#include "waveview/waveview.h"
+#include "widgets/mybutton.h"
 
 #include <QAbstractButton>
 #include <QGridLayout>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QScrollArea>
 #include <QTimer>
 #include <QWidgetAction>
@@ -63,6 +69,18 @@ inline QVector<bool> pick(QAbstractButton* button, QMenu* menu, int value)
     });
     QTest::mouseClick(button, Qt::LeftButton);
     return enabled;
+}
+
+// Sets marker `id` following the mouse from its button in the panel, moves
+// the mouse to view x over channel 1 and drops it there with a click.
+inline void placeMarker(MainView* mv, Annotations* an, int id, int x)
+{
+    QTest::mouseClick(an->row(id / 2)->markerButton(id % 2), Qt::LeftButton);
+    QWidget* vp = mv->getWaveView()->viewport();
+    const QPoint p(x, mv->getChnSidebars()[1]->y() + 20);
+    QMouseEvent move(QEvent::MouseMove, p, vp->mapToGlobal(p), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(vp, &move);
+    QTest::mouseClick(vp, Qt::LeftButton, {}, p);
 }
 
 } // namespace SideTest

@@ -132,12 +132,7 @@ void TstSidePanelView::showCapture(const std::vector<Chn>& c)
 
 void TstSidePanelView::placeMarker(int id, int x)
 {
-    QTest::mouseClick(an->row(id / 2)->markerButton(id % 2), Qt::LeftButton);
-    QWidget* vp = mv->getWaveView()->viewport();
-    const QPoint p(x, mv->getChnSidebars()[1]->y() + 20);
-    QMouseEvent move(QEvent::MouseMove, p, vp->mapToGlobal(p), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(vp, &move);
-    QTest::mouseClick(vp, Qt::LeftButton, {}, p);
+    SideTest::placeMarker(mv, an, id, x);
 }
 
 long long TstSidePanelView::markerAt(int id) const

@@ -4,6 +4,7 @@
 
 #include "analysis/analyzerview.h"
 #include "analysis/annotations.h"
+#include "analysis/pulsemeasure.h"
 #include "analysis/timingmarkerpair.h"
 #include "waveview/itemchnsidebar.h"
 #include "waveview/mainview.h"
@@ -12,6 +13,7 @@
 
 #include <QAbstractButton>
 #include <QGridLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollArea>
@@ -69,6 +71,15 @@ inline QVector<bool> pick(QAbstractButton* button, QMenu* menu, int value)
     });
     QTest::mouseClick(button, Qt::LeftButton);
     return enabled;
+}
+
+// What the counters show, in row order.
+inline QStringList counts(const PulseMeasure* pm)
+{
+    QStringList out;
+    for (int i = 0; i < pm->counters().size(); ++i)
+        out << pm->countLabel(i)->text();
+    return out;
 }
 
 // Sets marker `id` following the mouse from its button in the panel, moves

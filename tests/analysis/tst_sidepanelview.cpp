@@ -10,6 +10,7 @@
 #include "tests/waveview/wavetestutil.h"
 
 #include "analysis/annotations.h"
+#include "analysis/measureview.h"
 #include "analysis/pulsemeasure.h"
 #include "analysis/timingmarkerpair.h"
 #include "waveview/cursorbody.h"
@@ -78,7 +79,6 @@ private:
     // Sets marker `id` following from the panel and drops it at view x.
     void placeMarker(int id, int x);
     long long markerAt(int id) const;
-    QStringList countTexts() const;
 
     std::unique_ptr<DemoHost> host;
     std::unique_ptr<AnalyzerManager> mgr;
@@ -141,14 +141,6 @@ long long TstSidePanelView::markerAt(int id) const
     return i < 0 ? -1 : mv->getCursorBodies()[i]->smpPoint;
 }
 
-QStringList TstSidePanelView::countTexts() const
-{
-    QStringList out;
-    for (int i = 0; i < pm->counters().size(); ++i)
-        out << pm->countLabel(i)->text();
-    return out;
-}
-
 void TstSidePanelView::countersFollowMarkers()
 {
     showCapture(pattern(0));
@@ -174,15 +166,27 @@ void TstSidePanelView::countersFollowMarkers()
     pick(pm->timeButton(1), pm->timeMenu(), 1);
     long long a = std::min(markerAt(0), markerAt(1)), b = std::max(markerAt(0), markerAt(1));
     QVERIFY(a > 0 && b > a);
-    QCOMPARE(countTexts(), (QStringList{walk(chns[1], a, b)[0], walk(chns[2], a, b)[2],
+    QCOMPARE(SideTest::counts(pm), (QStringList{walk(chns[1], a, b)[0], walk(chns[2], a, b)[2],
                                         walk(chns[1], 0, 20000)[0]}));
 
     // Dragging A2 further left: both pair counters follow, the other keeps its count.
     placeMarker(1, w / 8);
     QVERIFY(markerAt(1) < a);
     a = markerAt(1);
-    QCOMPARE(countTexts(), (QStringList{walk(chns[1], a, b)[0], walk(chns[2], a, b)[2],
+    QCOMPARE(SideTest::counts(pm), (QStringList{walk(chns[1], a, b)[0], walk(chns[2], a, b)[2],
                                         walk(chns[1], 0, 20000)[0]}));
+
+    // The mouse rests over CH1, which toggles every 10 samples at 1 MHz.
+    QCOMPARE(side->getMeasureView()->valueLabel(0)->text(), QString("10us"));
+    QCOMPARE(side->getMeasureView()->valueLabel(3)->text(), QString("50KHz"));
+
+    // Going to pair A brings both markers into the middle half of the view.
+    QTest::mouseClick(an->row(0)->locationButton(), Qt::LeftButton);
+    QTRY_VERIFY(wiring->gen->getSmpPerPixel() < 20000.0 / w);
+    for (long long m : {a, b}) {
+        const double x = (double(m) - wiring->gen->getSmpOffset()) / wiring->gen->getSmpPerPixel();
+        QVERIFY2(x >= w / 4 - 2 && x <= 3 * w / 4 + 2, qPrintable(QString::number(x)));
+    }
 
     // A counter on pair B, whose markers are hidden, is not counted.
     pick(pm->timeButton(2), pm->timeMenu(), 2);
@@ -201,12 +205,12 @@ void TstSidePanelView::countersFollowCaptures()
     QTest::mouseClick(pm->addButton(), Qt::LeftButton);   // CH1 falling
     pick(pm->timeButton(1), pm->timeMenu(), 1);
     const long long a = markerAt(0), b = markerAt(1);
-    QCOMPARE(countTexts(), (QStringList{walk(chns[0], 0, 20000)[0], walk(chns[1], a, b)[1]}));
+    QCOMPARE(SideTest::counts(pm), (QStringList{walk(chns[0], 0, 20000)[0], walk(chns[1], a, b)[1]}));
 
     // A new capture: the whole-capture counter takes the new count; the
     // markers are hidden, so the pair's counter has none.
     showCapture(pattern(2));
-    QTRY_COMPARE(countTexts(), (QStringList{walk(chns[0], 0, 20000)[0], "###"}));
+    QTRY_COMPARE(SideTest::counts(pm), (QStringList{walk(chns[0], 0, 20000)[0], "###"}));
 
     // A live demo capture, counted over its own edges.
     QVERIFY(host->setRateDepth(1000000, 200000));

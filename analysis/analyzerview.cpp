@@ -2,6 +2,8 @@
 
 #include "analysis/annotations.h"
 #include "analysis/measureview.h"
+#include "analysis/protocolresult.h"
+#include "analysis/protocolsetting.h"
 #include "analysis/pulsemeasure.h"
 #include "app/core/config.h"
 #include "device/devbase.h"
@@ -13,7 +15,6 @@
 
 AnalyzerView::AnalyzerView(AnalyzerManager* manager, QWidget* parent)
     : QWidget(parent)
-    , manager(manager)
 {
     setFixedWidth(Config::pixel(240));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
@@ -39,9 +40,8 @@ AnalyzerView::AnalyzerView(AnalyzerManager* manager, QWidget* parent)
     connect(annotations, &Annotations::locationPairClicked, this, &AnalyzerView::slotLocationPairClicked);
     connect(this, &AnalyzerView::slotTimMarkPairChanged, annotations, &Annotations::slotTimingMarkerPairChanged);
 
-    // The Analyzers and Decoded Results sections, with the analyzer host.
-    analyzersBox = holder();
-    resultsBox = holder();
+    protocolSetting = new ProtocolSetting(manager);
+    protocolResult = new ProtocolResult(manager);
 
     fill = new QLabel();
 
@@ -50,8 +50,9 @@ AnalyzerView::AnalyzerView(AnalyzerManager* manager, QWidget* parent)
     layout->setContentsMargins(m, m, m, m);
     layout->setSpacing(m);
     for (QWidget* w : {oscMeasureBox, oscCursorBox, static_cast<QWidget*>(measureView),
-                       static_cast<QWidget*>(pulseMeasure), static_cast<QWidget*>(annotations), analyzersBox,
-                       resultsBox, static_cast<QWidget*>(fill)})
+                       static_cast<QWidget*>(pulseMeasure), static_cast<QWidget*>(annotations),
+                       static_cast<QWidget*>(protocolSetting), static_cast<QWidget*>(protocolResult),
+                       static_cast<QWidget*>(fill)})
         layout->addWidget(w);
     // A separator between each two sections; none before the filling label.
     const int n = layout->count();
@@ -77,12 +78,13 @@ void AnalyzerView::devModelChanged()
     if (logic) {
         pulseMeasure->init();
         annotations->init();
+        protocolSetting->devModelChanged();
         layout->setStretch(layout->count() - 2, 1);
     } else {
         layout->setStretch(layout->count() - 1, 1);
     }
     for (QWidget* w : {static_cast<QWidget*>(measureView), static_cast<QWidget*>(pulseMeasure), static_cast<QWidget*>(annotations),
-                       analyzersBox, resultsBox})
+                       static_cast<QWidget*>(protocolSetting), static_cast<QWidget*>(protocolResult)})
         w->setVisible(logic);
     for (QWidget* w : {oscMeasureBox, oscCursorBox, static_cast<QWidget*>(fill)})
         w->setVisible(!logic);

@@ -14,6 +14,8 @@ class AnalyzerManager;
 class Annotations;
 class ColorLump;
 class MeasureView;
+class ProtocolResult;
+class ProtocolSetting;
 class PulseMeasure;
 class QLabel;
 class QVBoxLayout;
@@ -37,6 +39,8 @@ public:
     MeasureView* getMeasureView() const { return measureView; }
     PulseMeasure* getPulseMeasure() const { return pulseMeasure; }
     Annotations* getAnnotations() const { return annotations; }
+    ProtocolSetting* getProtocolSetting() const { return protocolSetting; }
+    ProtocolResult* getProtocolResult() const { return protocolResult; }
     // The two places of the oscilloscope sections, in layout order.
     QWidget* oscMeasureHolder() const { return oscMeasureBox; }
     QWidget* oscCursorHolder() const { return oscCursorBox; }
@@ -72,7 +76,6 @@ protected:
 private:
     static QWidget* holder();
 
-    AnalyzerManager* manager;
     QVBoxLayout* layout;
     // The oscilloscope measurement and cursor panels go into these two.
     QWidget* oscMeasureBox;
@@ -80,8 +83,8 @@ private:
     MeasureView* measureView;
     PulseMeasure* pulseMeasure;
     Annotations* annotations;
-    QWidget* analyzersBox;
-    QWidget* resultsBox;
+    ProtocolSetting* protocolSetting;
+    ProtocolResult* protocolResult;
     QLabel* fill;
     QVector<ColorLump*> lumps;
 };

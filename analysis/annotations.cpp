@@ -1,15 +1,14 @@
 #include "analysis/annotations.h"
 
+#include "analysis/anlymessage.h"
 #include "analysis/sectionstyle.h"
 #include "analysis/timingmarkerpair.h"
 #include "app/core/config.h"
 #include "app/core/lang.h"
 #include "widgets/mybutton.h"
 
-#include <QAbstractButton>
 #include <QGridLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QVBoxLayout>
 
 Annotations::Annotations(QWidget* parent)
@@ -112,12 +111,8 @@ void Annotations::slotBtnDeployClicked()
 void Annotations::slotBtnAddClicked()
 {
     if (pairs.size() >= maxPairs) {
-        QMessageBox box(QMessageBox::Warning, Lang::tr("Warning"),
-                        Lang::tr("Sorry, timing marker pairs has reached the maximum number."),
-                        QMessageBox::Close, this, Qt::Dialog | Qt::WindowCloseButtonHint);
-        box.button(QMessageBox::Close)->setText(Lang::tr("Close"));
-        box.setStyleSheet(QStringLiteral("color:black;"));
-        box.exec();
+        AnlyMessage::warn(this, Lang::tr("Warning"),
+                          Lang::tr("Sorry, timing marker pairs has reached the maximum number."));
         return;
     }
     QVector<int> ids;

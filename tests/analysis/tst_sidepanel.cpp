@@ -9,6 +9,8 @@
 #include "analysis/analyzerview.h"
 #include "analysis/annotations.h"
 #include "analysis/measureview.h"
+#include "analysis/protocolresult.h"
+#include "analysis/protocolsetting.h"
 #include "analysis/pulsemeasure.h"
 #include "analysis/timingmarkerpair.h"
 #include "app/core/lang.h"
@@ -396,6 +398,8 @@ void TstSidePanel::sidePanelModes()
         QCOMPARE(view.separators()[k]->color(), Config::grayColor[5]);
     }
     QCOMPARE(box->itemAt(4)->widget(), view.getMeasureView());
+    QCOMPARE(box->itemAt(10)->widget(), view.getProtocolSetting());
+    QCOMPARE(box->itemAt(12)->widget(), view.getProtocolResult());
     QCOMPARE(box->itemAt(13)->widget(), view.fillLabel());
 
     view.devModelChanged();
@@ -403,6 +407,7 @@ void TstSidePanel::sidePanelModes()
         QCOMPARE(view.separators()[k]->isHidden(), k < 2);
     QVERIFY(view.oscMeasureHolder()->isHidden() && view.oscCursorHolder()->isHidden());
     QVERIFY(view.fillLabel()->isHidden() && !view.getPulseMeasure()->isHidden());
+    QVERIFY(!view.getProtocolSetting()->isHidden() && !view.getProtocolResult()->isHidden());
     QCOMPARE(box->stretch(12), 1);
     QCOMPARE(view.getPulseMeasure()->chnMenu()->actions().size(), devUsing->dChnEna.size());
 
@@ -412,6 +417,7 @@ void TstSidePanel::sidePanelModes()
         QCOMPARE(view.separators()[k]->isHidden(), k >= 2);
     QVERIFY(!view.oscMeasureHolder()->isHidden() && !view.fillLabel()->isHidden());
     QVERIFY(view.getMeasureView()->isHidden() && view.getAnnotations()->isHidden());
+    QVERIFY(view.getProtocolSetting()->isHidden() && view.getProtocolResult()->isHidden());
     QCOMPARE(box->stretch(13), 1);
 }
 

@@ -123,7 +123,7 @@ void TstSidePanelView::cleanup()
 void TstSidePanelView::showCapture(const std::vector<Chn>& c)
 {
     chns = c;
-    fillStore(host->dev->fillingSmpData(), chns, 20000, 1000000, 0);
+    fillStore(host->dev->fillingSmpData().get(), chns, 20000, 1000000, 0);
     host->dev->toggleSmpData();
     const int frames = wiring->frames;
     emit host->dev->sigSmpDataReady(0);

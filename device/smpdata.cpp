@@ -306,22 +306,25 @@ void SmpData::rebuildSearchIndex()
 
 void SmpData::rebuildSearchIndex(int chn)
 {
-    SmpSearchIndex& x = searchIndex_[size_t(chn)];
-    x.list = nullptr;
-    const DigitalChnData* d = list(chn);
+    buildSearchIndex(list(chn), &searchIndex_[size_t(chn)]);
+}
+
+void SmpData::buildSearchIndex(const DigitalChnData* d, SmpSearchIndex* x)
+{
+    x->list = nullptr;
     if (!d) {
-        x = SmpSearchIndex();
+        *x = SmpSearchIndex();
         return;
     }
     constexpr int Step = SmpSearchIndex::Step;
     const long long n = tavEntryCount(d);
     try {
-        x.sample.resize(size_t((n + Step - 1) / Step));
+        x->sample.resize(size_t((n + Step - 1) / Step));
     } catch (const std::bad_alloc&) {
-        x = SmpSearchIndex();   // searches go without it
+        *x = SmpSearchIndex();   // searches go without it
         return;
     }
-    long long* out = x.sample.data();
+    long long* out = x->sample.data();
     for (int g = 0; g < d->groupNum; ++g) {
         const DataGroup* grp = d->groups[g];
         for (int b = 0; b < grp->blockNum; ++b) {
@@ -330,9 +333,9 @@ void SmpData::rebuildSearchIndex(int chn)
                 *out++ = blk->pos(i);
         }
     }
-    x.entries = n;
-    x.end = d->groupLast[d->groupNum - 1];
-    x.list = d;
+    x->entries = n;
+    x->end = d->groupLast[d->groupNum - 1];
+    x->list = d;
 }
 
 bool SmpData::searchIndexValid(int chn) const
@@ -1153,7 +1156,8 @@ struct ListWriter {
 
 } // namespace
 
-bool SmpData::dataFilter(const DigitalChnData* raw, DigitalChnData* out, unsigned int w)
+bool SmpData::dataFilter(const DigitalChnData* raw, DigitalChnData* out, unsigned int w,
+                         const std::atomic<bool>* abort, std::atomic<long long>* done)
 {
     out->initLevel = raw->initLevel;
     ListWriter wr{out};
@@ -1215,8 +1219,14 @@ bool SmpData::dataFilter(const DigitalChnData* raw, DigitalChnData* out, unsigne
     for (int g = 0; g < raw->groupNum && ok; ++g) {
         const DataGroup* grp = raw->groups[g];
         for (int b = 0; b < grp->blockNum && ok; ++b) {
+            if (abort && abort->load(std::memory_order_relaxed)) {
+                ok = false;
+                break;
+            }
             const DataBlock* blk = grp->blocks[b];
             const int num = blk->num;
+            if (done)
+                done->fetch_add(num, std::memory_order_relaxed);
             int i = 0;
             while (i < num) {
                 // An entry keeps at most two more, so this chunk cannot
@@ -1269,22 +1279,57 @@ bool SmpData::dataFilter(const DigitalChnData* raw, DigitalChnData* out, unsigne
     return true;
 }
 
+const DigitalChnData* SmpData::filterSource(int chn) const
+{
+    if (chn < 0 || chn >= chnNum)
+        return nullptr;
+    const DigitalChnData* src = chnDataRaw[size_t(chn)] ? chnDataRaw[size_t(chn)] : chnData[size_t(chn)];
+    return src && src->groupNum > 0 ? src : nullptr;
+}
+
+bool SmpData::buildFiltered(const DigitalChnData* raw, unsigned int w, FilteredChn* out,
+                            const std::atomic<bool>* abort, std::atomic<long long>* done)
+{
+    out->list = newChnData();
+    if (!out->list)
+        return false;
+    if (!dataFilter(raw, out->list, w, abort, done)) {
+        out->list = nullptr;   // freed by dataFilter
+        return false;
+    }
+    buildSearchIndex(out->list, &out->index);
+    return true;
+}
+
+void SmpData::installFiltered(int chn, unsigned int w, FilteredChn&& f)
+{
+    const size_t c = size_t(chn);
+    if (f.list) {
+        if (chnDataRaw[c])
+            clearOneChn(chnData[c]);
+        else
+            chnDataRaw[c] = chnData[c];
+        chnData[c] = f.list;
+        searchIndex_[c] = std::move(f.index);
+        f.list = nullptr;
+    } else if (!w && chnDataRaw[c]) {
+        clearOneChn(chnData[c]);
+        chnData[c] = chnDataRaw[c];
+        chnDataRaw[c] = nullptr;
+        rebuildSearchIndex(chn);
+    }
+    filterWidth[c] = w;
+}
+
 bool SmpData::applyFilter(int chn, unsigned int w)
 {
-    DigitalChnData* src = chnDataRaw[size_t(chn)] ? chnDataRaw[size_t(chn)] : chnData[size_t(chn)];
-    if (!src || src->groupNum == 0)
-        return true;
-    DigitalChnData* out = newChnData();
-    if (!out)
-        return false;
-    if (!dataFilter(src, out, w))
-        return false;   // out is gone; the channel keeps what it had
-    if (chnDataRaw[size_t(chn)])
-        clearOneChn(chnData[size_t(chn)]);
-    else
-        chnDataRaw[size_t(chn)] = chnData[size_t(chn)];
-    chnData[size_t(chn)] = out;
-    rebuildSearchIndex(chn);
+    FilteredChn f;
+    if (w) {
+        const DigitalChnData* src = filterSource(chn);
+        if (src && !buildFiltered(src, w, &f))
+            return false;   // the channel keeps what it had
+    }
+    installFiltered(chn, w, std::move(f));
     return true;
 }
 
@@ -1294,21 +1339,8 @@ bool SmpData::modifyFilter(const unsigned int* widths)
         return false;
     bool ok = true;
     for (int i = 0; i < chnNum; ++i) {
-        const unsigned int w = widths[i];
-        if (w == filterWidth[size_t(i)])
-            continue;
-        if (w) {
-            if (!applyFilter(i, w)) {
-                ok = false;
-                continue;
-            }
-        } else if (chnDataRaw[size_t(i)]) {
-            clearOneChn(chnData[size_t(i)]);
-            chnData[size_t(i)] = chnDataRaw[size_t(i)];
-            chnDataRaw[size_t(i)] = nullptr;
-            rebuildSearchIndex(i);
-        }
-        filterWidth[size_t(i)] = w;
+        if (widths[i] != filterWidth[size_t(i)])
+            ok = applyFilter(i, widths[i]) && ok;
     }
     return ok;
 }
@@ -1316,19 +1348,10 @@ bool SmpData::modifyFilter(const unsigned int* widths)
 bool SmpData::updateFilter()
 {
     bool ok = true;
-    for (int i = 0; i < chnNum; ++i) {
-        const unsigned int w = filterWidth[size_t(i)];
-        if (w) {
-            // Always from the raw list: filtering a filtered list would lose
-            // pulses for good and the way back to the capture.
-            ok = applyFilter(i, w) && ok;
-        } else if (chnDataRaw[size_t(i)]) {
-            clearOneChn(chnData[size_t(i)]);
-            chnData[size_t(i)] = chnDataRaw[size_t(i)];
-            chnDataRaw[size_t(i)] = nullptr;
-            rebuildSearchIndex(i);
-        }
-    }
+    // Always from the raw list: filtering a filtered list would lose pulses
+    // for good and the way back to the capture.
+    for (int i = 0; i < chnNum; ++i)
+        ok = applyFilter(i, filterWidth[size_t(i)]) && ok;
     return ok;
 }
 

@@ -7,6 +7,7 @@
 #include "device/rawconvert.h"
 #include "libanalyzer/analyzerdata.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
@@ -119,7 +120,26 @@ public:
     bool updateFilter();
     // Builds into out the list of raw without pulses of at most w samples.
     // On failure frees everything it built, out included, and returns false.
-    static bool dataFilter(const DigitalChnData* raw, DigitalChnData* out, unsigned int w);
+    // abort (checked once a block) gives up the same way; done counts the
+    // raw entries passed.
+    static bool dataFilter(const DigitalChnData* raw, DigitalChnData* out, unsigned int w,
+                           const std::atomic<bool>* abort = nullptr, std::atomic<long long>* done = nullptr);
+
+    // The filter of one channel in two steps, so that a deep capture can be
+    // filtered on worker threads while it stays displayed: buildFiltered reads
+    // only filterSource(chn) and may run on any thread; installFiltered then
+    // takes the result in place of the channel's list (a store edit).
+    struct FilteredChn {
+        DigitalChnData* list = nullptr;   // owned until installed
+        SmpSearchIndex index;
+    };
+    // The list a filter of chn is built from (its raw list); null without data.
+    const DigitalChnData* filterSource(int chn) const;
+    static bool buildFiltered(const DigitalChnData* raw, unsigned int w, FilteredChn* out,
+                              const std::atomic<bool>* abort = nullptr, std::atomic<long long>* done = nullptr);
+    // Width w with the list built for it (null for w 0, or for a channel
+    // without data); frees the filtered list it replaces.
+    void installFiltered(int chn, unsigned int w, FilteredChn&& f);
 
     // Rebuilds the search index of every channel from the lists in use; done
     // by the store itself whenever it completes, filters or clears a list.
@@ -138,6 +158,7 @@ public:
 private:
     std::vector<SmpSearchIndex> searchIndex_;   // per channel, for chnData
     void rebuildSearchIndex(int chn);
+    static void buildSearchIndex(const DigitalChnData* d, SmpSearchIndex* x);
     const DigitalChnData* list(int chn) const;
     // The cursor search on a list known to be complete.
     static int locateIn(const DigitalChnData* d, long long pos, DigitalDataSubs* cursor);

@@ -61,51 +61,6 @@ int plainWaveLines(const std::vector<long long>& e, int initLevel, double offset
     return int(out.size());
 }
 
-// The glitch filter's rules one entry at a time: a step of at most w samples
-// is a glitch; a long step after an odd number of glitches moves the last
-// kept edge to its own position (or, before anything is kept, keeps the
-// change at the last glitch); after an even number it keeps the last glitch
-// and itself. A pulse running into the end leaves the last kept entry there.
-std::vector<long long> plainFilter(const std::vector<long long>& raw, long long w)
-{
-    std::vector<long long> out;
-    long long prev = 0, s = 0;
-    bool written = false;
-    for (long long p : raw) {
-        if (p - prev > w) {
-            if (s == 0) {
-                out.push_back(p);
-            } else if (s % 2 == 1) {
-                if (written) {
-                    out.back() = p;
-                } else {
-                    out.push_back(prev);
-                    out.push_back(p);
-                }
-            } else {
-                if (written) {
-                    out.back() = prev;
-                    out.push_back(p);
-                } else {
-                    out.push_back(p);
-                }
-            }
-            written = true;
-            s = 0;
-        } else {
-            ++s;
-        }
-        prev = p;
-    }
-    if (s > 0) {
-        if (out.empty())
-            out.push_back(prev);
-        else
-            out.back() = prev;
-    }
-    return out;
-}
-
 // Edges in bursts: dense runs (an edge every 1..gap samples) separated by
 // quiet stretches, so the edge density changes from column to column.
 RefChannel burstChannel(std::mt19937_64& rng, long long start, int edges, long long gap,

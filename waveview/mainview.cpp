@@ -20,6 +20,7 @@
 #include <QFrame>
 #include <QGraphicsScene>
 #include <QHBoxLayout>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QScrollArea>
@@ -111,6 +112,7 @@ MainView::MainView(WaveDataGen* gen, WaveDataGenOsc* genOsc, WaveAnalyzerSource*
 MainView::~MainView()
 {
     deleteShowItems();
+    delete chnMenu;   // made without a parent
     if (ItemWaveLine::analyzerSource() == analyzerManager)
         ItemWaveLine::setAnalyzerSource(nullptr);
     // The view goes with the widget; it must not paint a deleted scene meanwhile.

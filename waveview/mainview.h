@@ -14,6 +14,8 @@
 #include <QVector>
 #include <QWidget>
 
+#include <functional>
+
 class QAction;
 class QFrame;
 class QGraphicsScene;
@@ -35,6 +37,8 @@ class NextEdge;
 class ItemSmpProgress;
 class CursorBody;
 class DlgFilter;
+class GlitchFilterJob;
+class SmpData;
 // Oscilloscope work mode: panels and scene items.
 class ChnSetOsc;
 class TimeSetOsc;
@@ -128,6 +132,16 @@ public:
     // --- rows (mainviewrows.cpp)
     void updateTrgStatus();
     void saveChnShowIndex();
+
+    // --- channel menu, glitch filter (mainviewchnmenu.cpp)
+    QMenu* getChnMenu() const { return chnMenu; }
+    DlgFilter* getDlgFilter() const { return dlgFilter; }
+    // Filters both stores with these widths (per logic channel, 0 = off) on
+    // worker threads; a run is restarted, a shown capture drawn and decoded
+    // again. False when cancelled (the capture stays as it was).
+    bool applyFilter(const QVector<unsigned int>& widths);
+    // How long a filter runs before its progress dialog shows.
+    void setFilterProgressDelay(int ms) { filterProgressDelayMs = ms; }
 
     // --- oscilloscope work mode (mainviewosc.cpp)
     void setAChnVoltSet(int chn, int code);
@@ -225,6 +239,10 @@ private:
     int markerX(double smp) const;
     void removeCursorPair(int index);
     void moveRowTo(int chn, int top);
+    // Waits for the job with the window live; false when cancelled.
+    bool runFilterJob(GlitchFilterJob& job);
+    // Changes the shown capture in place, with its other readers kept out.
+    bool editShownCapture(const std::function<bool(SmpData&)>& edit);
     void mouseMovedOsc(QMouseEvent* e);
     void mouseReleasedOsc(QMouseEvent* e);
     void mousePressedOsc(QMouseEvent* e);
@@ -264,6 +282,8 @@ private:
     // --- channel menu and glitch filter
     QMenu* chnMenu = nullptr;
     DlgFilter* dlgFilter = nullptr;
+    bool filterBusy = false;
+    int filterProgressDelayMs = 300;
 
     // --- oscilloscope work mode
     QVector<ChnSetOsc*> chnSetPanels;

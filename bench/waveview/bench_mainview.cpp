@@ -1,7 +1,8 @@
 // The waveform area on a deep capture: one drag step (the move, the frame
 // and the paint of the whole wave view), zooming all the way out, moving a
-// timing marker while eight pulse counters follow it, and the measure texts
-// under the mouse. Each case also reports "memcpy_MB": how many megabytes
+// timing marker while eight pulse counters follow it, the measure texts
+// under the mouse, and the glitch filter of all channels (alone, and applied
+// while the window keeps painting). Each case also reports "memcpy_MB": how many megabytes
 // memcpy copies, in the same run, in the time one iteration takes.
 //
 // Sizes: 16 channels, 1e9 samples with 1e7 edges per channel, a wave view of
@@ -12,6 +13,7 @@
 #include "device/devbase.h"
 #include "device/smpdata.h"
 #include "waveview/cursorbody.h"
+#include "waveview/glitchfilterjob.h"
 #include "waveview/itemchnsidebar.h"
 #include "waveview/mainview.h"
 #include "waveview/wavedatagen.h"
@@ -21,12 +23,15 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 
 #include "common/benchmain.h"
 #include "common/deepcapture.h"
 #include "common/memcpybaseline.h"
 
 #include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
 
 #include <chrono>
 #include <memory>
@@ -236,6 +241,85 @@ void BM_MeasureTexts(benchmark::State& state)
     timeMoves(state, [&](int k) { v->updatePeriodMark(QPoint(100 + k % 1700, y)); });
 }
 BENCHMARK(BM_MeasureTexts)->Arg(0)->Arg(1)->ArgName("whole")->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// User and system time of all threads of the process.
+double processCpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+}
+
+// The filter of all 16 channels (1e7 edges each) on one thread or on every
+// core: building the new lists, without installing them.
+void BM_GlitchFilter(benchmark::State& state)
+{
+    Area& a = area();
+    auto s = a.dev->displayedSmpData();
+    const std::vector<unsigned int> widths(size_t(s->chnNum), 3u);
+    long long edges = 0;
+    for (int c = 0; c < s->chnNum; ++c)
+        edges += tavEntryCount(s->filterSource(c));
+    double busy = 0, cpu = 0;
+    for (auto _ : state) {
+        auto job = std::make_unique<GlitchFilterJob>(&*s, widths);
+        const double c0 = processCpuSeconds();
+        const auto t0 = Clock::now();
+        job->start(int(state.range(0)));
+        job->wait();
+        busy += std::chrono::duration<double>(Clock::now() - t0).count();
+        cpu += processCpuSeconds() - c0;
+        state.PauseTiming();
+        job.reset();
+        state.ResumeTiming();
+    }
+    state.counters["edges"] = double(edges);
+    // Processor time of all workers: on a machine shared with other work the
+    // wall time only tells how much of it this run got.
+    state.counters["cpu_ms"] = cpu * 1e3 / std::max<double>(1, double(state.iterations()));
+    reportMemcpy(state, busy);
+}
+BENCHMARK(BM_GlitchFilter)->Arg(1)->Arg(0)->ArgName("threads")->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The filter applied from the view (widths 3 and 5 in turn, so every pass
+// filters all channels again) while a timer paints the wave view every 5 ms,
+// as the window repaints: "paints" counts the paints during one filter and
+// "gap_ms" is the longest time between two of them.
+void BM_FilterWhilePainting(benchmark::State& state)
+{
+    Area& a = area();
+    const int n = a.dev->dChnEna.size();
+    a.view->setFilterProgressDelay(60000);   // no dialog in the benchmark
+    QTimer painter;
+    painter.setTimerType(Qt::PreciseTimer);
+    int paints = 0;
+    double gap = 0;
+    auto last = Clock::now();
+    QObject::connect(&painter, &QTimer::timeout, [&] {
+        a.paint();
+        const auto now = Clock::now();
+        gap = std::max(gap, std::chrono::duration<double>(now - last).count());
+        last = now;
+        ++paints;
+    });
+    unsigned int w = 3;
+    double busy = 0;
+    for (auto _ : state) {
+        painter.start(5);
+        last = Clock::now();
+        const auto t0 = last;
+        a.view->applyFilter(QVector<unsigned int>(n, w));
+        busy += std::chrono::duration<double>(Clock::now() - t0).count();
+        gap = std::max(gap, std::chrono::duration<double>(Clock::now() - last).count());
+        painter.stop();
+        w = w == 3 ? 5 : 3;
+    }
+    a.view->applyFilter(QVector<unsigned int>(n, 0u));
+    state.counters["paints"] = double(paints) / std::max<double>(1, double(state.iterations()));
+    state.counters["gap_ms"] = gap * 1e3;
+    reportMemcpy(state, busy);
+}
+BENCHMARK(BM_FilterWhilePainting)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

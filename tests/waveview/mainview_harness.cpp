@@ -2,7 +2,9 @@
 // main window, on a demo capture with UART decoded on channel 0 and two
 // timing-marker pairs placed. Saves a screenshot (argv[1]) and checks what a
 // person would check on it: the ruler starts where the waves start, the
-// marker heads sit centred on their lines, the bubbles are there.
+// marker heads sit centred on their lines, the bubbles are there. Then the
+// channel menu of row 1 over the window (<png>_menu.png) and the glitch
+// filter dialog with channel 1 ticked (<png>_filter.png).
 //
 //   mainview_harness <png>
 
@@ -11,11 +13,18 @@
 
 #include "waveview/cursorbody.h"
 #include "waveview/cursorhandle.h"
+#include "waveview/dlgfilter.h"
 #include "waveview/itemchnsidebar.h"
 #include "waveview/itemwaveline.h"
 #include "waveview/waveview.h"
+#include "widgets/mybutton.h"
+#include "widgets/myspinbox.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QMenu>
+#include <QPainter>
 #include <QEventLoop>
 #include <QMouseEvent>
 #include <QTimer>
@@ -131,8 +140,53 @@ int main(int argc, char** argv)
     QApplication::sendEvent(mv->getWaveView()->viewport(), &move);
     app.processEvents();
 
-    const bool saved = w.window->grab().save(out);
+    bool saved = w.window->grab().save(out);
     std::printf("frames %d bubbles %zu markers %d faults %d -> %s\n", int(frames.size()), bubbles.size(),
                 int(mv->getCursorBodies().size()), faults, qPrintable(out));
+
+    // The channel menu of row 1 (height x2), drawn where it pops up.
+    const QString base = out.endsWith(QStringLiteral(".png")) ? out.chopped(4) : out;
+    ItemChnSidebar* row = mv->getChnSidebars()[1];
+    row->setShowMultip(2);
+    mv->slotChnExpansion();
+    MyButton* set = row->settingButton();
+    QCursor::setPos(set->mapToGlobal(set->rect().center()));
+    set->click();
+    app.processEvents();
+    QMenu* menu = mv->getChnMenu();
+    if (!menu || !menu->isVisible() || menu->actions().size() != 13 || !menu->actions()[8]->isChecked()) {
+        std::fprintf(stderr, "channel menu missing or without its x2 entry checked\n");
+        ++faults;
+    }
+    if (menu) {
+        QImage shot = w.window->grab().toImage();
+        QPainter p(&shot);
+        p.drawPixmap(menu->pos() - w.window->mapToGlobal(QPoint(0, 0)), menu->grab());
+        p.end();
+        saved = shot.save(base + QStringLiteral("_menu.png")) && saved;
+        menu->hide();
+    }
+
+    // The glitch filter dialog, channel 1 ticked with a width of 3.
+    bool dialogSeen = false;
+    QTimer::singleShot(200, [&] {
+        DlgFilter* d = mv->getDlgFilter();
+        if (!d || !d->isVisible())
+            return;
+        dialogSeen = true;
+        d->checkBox(1)->click();
+        d->widthSpinBox(1)->setValue(3);
+        if (d->channelCount() != 16 || d->checkBox(8)->x() <= d->checkBox(0)->x()) {
+            std::fprintf(stderr, "filter dialog without two blocks of eight\n");
+            ++faults;
+        }
+        saved = d->grab().save(base + QStringLiteral("_filter.png")) && saved;
+        d->reject();
+    });
+    mv->slotFilterClicked();
+    if (!dialogSeen) {
+        std::fprintf(stderr, "no filter dialog\n");
+        ++faults;
+    }
     return saved && faults == 0 ? 0 : 1;
 }

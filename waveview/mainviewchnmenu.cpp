@@ -252,6 +252,9 @@ bool MainView::applyFilter(const QVector<unsigned int>& widths)
             applied = false;
             break;
         }
+        // Nothing may have started a decode meanwhile: the edit frees lists.
+        if (analyzerManager)
+            analyzerManager->stopDecoding();
         bool same = false;
         editShownCapture([&](SmpData& s) {
             same = &s == &*shown;

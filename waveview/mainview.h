@@ -14,8 +14,6 @@
 #include <QVector>
 #include <QWidget>
 
-#include <functional>
-
 class QAction;
 class QFrame;
 class QGraphicsScene;
@@ -38,7 +36,6 @@ class ItemSmpProgress;
 class CursorBody;
 class DlgFilter;
 class GlitchFilterJob;
-class SmpData;
 // Oscilloscope work mode: panels and scene items.
 class ChnSetOsc;
 class TimeSetOsc;
@@ -241,8 +238,6 @@ private:
     void moveRowTo(int chn, int top);
     // Waits for the job with the window live; false when cancelled.
     bool runFilterJob(GlitchFilterJob& job);
-    // Changes the shown capture in place, with its other readers kept out.
-    bool editShownCapture(const std::function<bool(SmpData&)>& edit);
     void mouseMovedOsc(QMouseEvent* e);
     void mouseReleasedOsc(QMouseEvent* e);
     void mousePressedOsc(QMouseEvent* e);

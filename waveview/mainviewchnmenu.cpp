@@ -256,7 +256,9 @@ bool MainView::applyFilter(const QVector<unsigned int>& widths)
         if (analyzerManager)
             analyzerManager->stopDecoding();
         bool same = false;
-        editShownCapture([&](SmpData& s) {
+        // Under the store's edit lock: a frame being drawn on the generator's
+        // thread ends first, the next one sees the new lists.
+        dev->editDisplayedSmpData([&](SmpData& s) {
             same = &s == &*shown;
             return same && job.install(s);
         });
@@ -314,12 +316,6 @@ bool MainView::runFilterJob(GlitchFilterJob& job)
     // After a cancel the workers end within one block.
     job.wait();
     return !job.isCancelled();
-}
-
-bool MainView::editShownCapture(const std::function<bool(SmpData&)>& edit)
-{
-    SmpData* s = devUsing ? devUsing->displayedSmpData() : nullptr;
-    return s && edit(*s);
 }
 
 // ---------------------------------------------------------------- live levels

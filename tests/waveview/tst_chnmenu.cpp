@@ -407,8 +407,6 @@ void TstChnMenu::filterDuringRunRestartsIt()
 
 void TstChnMenu::filterWhileDecodingAndDrawing()
 {
-    if (std::is_pointer<decltype(std::declval<DevBase&>().displayedSmpData())>::value)
-        QSKIP("the displayed capture is still handed over as a plain pointer");
     host.reset(new DemoHost);
     if (!host->addUart())
         QSKIP("UART plug-in not built");

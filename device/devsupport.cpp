@@ -1,6 +1,7 @@
 #include "device/devsupport.h"
 
 #include "device/usbmonitor.h"
+#include "device/usbrequests.h"
 
 #include <QSemaphore>
 #include <QThread>
@@ -8,77 +9,49 @@
 #include <libusb.h>
 
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <limits>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace {
 
-// Process-wide state of the USB layer: one instrument, one handle.
-struct UsbState {
-    std::mutex m;
-    std::condition_variable idle;
-    bool usbReady = false;
-    libusb_device_handle* handle = nullptr;
-    int busAddress = -1;
-    bool closing = false;   // the handle is being closed: no new users
-    int users = 0;          // operations currently using the handle
-    std::vector<libusb_transfer*> active;  // submitted bulk IN transfers
-};
-
-UsbState& usb()
-{
-    static UsbState s;
-    return s;
-}
-
-// One permit per completed asynchronous transfer.
-QSemaphore& completionSem()
-{
-    static QSemaphore sem(0);
-    return sem;
-}
-
-// Holds the handle for one operation, so that closing it waits until the
-// operation has finished instead of pulling it away underneath.
-class HandleUse
-{
-public:
-    HandleUse()
+// One opened instrument. Operations hold it while they run; whoever lets go
+// of it last (closeDev, or an operation that was still running) closes it.
+struct OpenDev {
+    OpenDev(libusb_device_handle* h, uint8_t in, uint8_t out) : handle(h), epIn(in), epOut(out) {}
+    ~OpenDev()
     {
-        UsbState& s = usb();
-        std::lock_guard<std::mutex> lk(s.m);
-        if (s.handle && !s.closing) {
-            h = s.handle;
-            ++s.users;
-        }
+        // Nothing is left to report to: a release that fails (the device
+        // is gone) changes nothing, the handle is closed next either way.
+        if (claimed.load())
+            (void)libusb_release_interface(handle, 0);
+        libusb_close(handle);
     }
-    ~HandleUse()
-    {
-        if (!h)
-            return;
-        UsbState& s = usb();
-        std::lock_guard<std::mutex> lk(s.m);
-        if (--s.users == 0)
-            s.idle.notify_all();
-    }
-    HandleUse(const HandleUse&) = delete;
-    HandleUse& operator=(const HandleUse&) = delete;
+    OpenDev(const OpenDev&) = delete;
+    OpenDev& operator=(const OpenDev&) = delete;
 
-    libusb_device_handle* h = nullptr;
+    libusb_device_handle* const handle;
+    const uint8_t epIn;
+    const uint8_t epOut;
+    std::atomic<bool> claimed{false};
+    std::vector<libusb_transfer*> active;  // submitted bulk IN transfers; under State::m
 };
 
 struct XferState {
     std::atomic<bool> done{false};
+    QSemaphore* sem = nullptr;
 };
 
 void LIBUSB_CALL onTransferDone(libusb_transfer* t)
 {
-    static_cast<XferState*>(t->user_data)->done.store(true);
-    completionSem().release();
+    auto* st = static_cast<XferState*>(t->user_data);
+    // The read may return as soon as it sees done: st is not touched after.
+    QSemaphore* sem = st->sem;
+    st->done.store(true);
+    sem->release();
 }
 
 constexpr int ctrlTimeout = 2000;
@@ -89,14 +62,63 @@ constexpr int maxConfigDesc = 4096;
 
 }  // namespace
 
-DevSupport::DevSupport()
+// The USB layer's state: owned by the DevSupport object, guarded by m.
+struct DevSupport::State {
+    std::mutex m;
+    std::condition_variable idle;
+    std::atomic<bool> usbReady{false};
+    std::shared_ptr<OpenDev> dev;  // the open instrument, null when none
+    int busAddress = -1;
+    int users = 0;                 // operations running, on any device
+    std::atomic<int> openErr{0};
+    // One permit per completed asynchronous transfer. It outlives every read,
+    // as a completion may still be releasing it when its read has returned.
+    QSemaphore completion{0};
+    // One bulk read at a time: reads share the completion permits.
+    std::mutex readLock;
+};
+
+// Holds the open device for one operation.
+class DevSupport::HandleUse
+{
+public:
+    explicit HandleUse(State& st) : s(st)
+    {
+        std::lock_guard<std::mutex> lk(s.m);
+        dev = s.dev;
+        if (dev)
+            ++s.users;
+    }
+    ~HandleUse()
+    {
+        if (!dev)
+            return;
+        // Closes the device when this was its last holder; outside the lock,
+        // and counted as running until done, so the destructor waits for it.
+        dev.reset();
+        std::lock_guard<std::mutex> lk(s.m);
+        if (--s.users == 0)
+            s.idle.notify_all();
+    }
+    HandleUse(const HandleUse&) = delete;
+    HandleUse& operator=(const HandleUse&) = delete;
+
+    libusb_device_handle* h() const { return dev ? dev->handle : nullptr; }
+    // Still the open device (not closed since this operation began)? Under State::m.
+    bool current() const { return s.dev == dev; }
+
+    State& s;
+    std::shared_ptr<OpenDev> dev;
+};
+
+DevSupport::DevSupport() : d(new State)
 {
     monitor = new UsbMonitor;
     const int first = libusb_init(nullptr);
     const int second = libusb_init(nullptr);
     initCount = (first == 0) + (second == 0);
     if (second == 0) {
-        usb().usbReady = true;
+        d->usbReady = true;
         monitor->start();
     }
 }
@@ -104,11 +126,16 @@ DevSupport::DevSupport()
 DevSupport::~DevSupport()
 {
     // Close first: a running read still needs the monitor to complete its
-    // transfers.
+    // transfers. Every thread that uses the transport has been joined by its
+    // owner by now; an operation still running here ends with its time-out.
     closeDev();
+    {
+        std::unique_lock<std::mutex> lk(d->m);
+        d->idle.wait(lk, [this] { return d->users == 0; });
+    }
     delete monitor;
     monitor = nullptr;
-    usb().usbReady = false;
+    d->usbReady = false;
     for (; initCount > 0; --initCount)
         libusb_exit(nullptr);
 }
@@ -126,49 +153,49 @@ bool DevSupport::isDevChangeNotification(void*)
 
 bool DevSupport::isUsbAvailable() const
 {
-    return usb().usbReady;
+    return d->usbReady;
 }
 
 bool DevSupport::isDevOpen() const
 {
-    UsbState& s = usb();
-    std::lock_guard<std::mutex> lk(s.m);
-    return s.handle != nullptr && !s.closing;
+    std::lock_guard<std::mutex> lk(d->m);
+    return d->dev != nullptr;
+}
+
+int DevSupport::openError() const
+{
+    return d->openErr;
 }
 
 void DevSupport::closeDev()
 {
-    UsbState& s = usb();
-    libusb_device_handle* h = nullptr;
+    std::shared_ptr<OpenDev> old;
     {
-        std::unique_lock<std::mutex> lk(s.m);
-        if (!s.handle || s.closing)
+        std::lock_guard<std::mutex> lk(d->m);
+        old = std::move(d->dev);
+        d->busAddress = -1;
+        if (!old)
             return;
-        s.closing = true;
         // A read in progress ends with a cancelled transfer; every other
-        // operation is bounded by its time-out.
-        for (libusb_transfer* t : s.active)
-            libusb_cancel_transfer(t);
-        s.idle.wait(lk, [&] { return s.users == 0; });
-        h = s.handle;
-        s.handle = nullptr;
-        s.busAddress = -1;
-        s.closing = false;
+        // operation is bounded by its time-out. A cancel that finds the
+        // transfer already completed fails harmlessly.
+        for (libusb_transfer* t : old->active)
+            (void)libusb_cancel_transfer(t);
     }
-    libusb_release_interface(h, 0);
-    libusb_close(h);
+    // Closed here, or by the last operation still holding it.
 }
 
 int DevSupport::devRetrieve()
 {
-    UsbState& s = usb();
+    State& s = *d;
+    s.openErr = 0;
     if (!s.usbReady)
         return 0;
     bool opened;
     int address;
     {
         std::lock_guard<std::mutex> lk(s.m);
-        opened = s.handle != nullptr;
+        opened = s.dev != nullptr;
         address = s.busAddress;
     }
     libusb_device** list = nullptr;
@@ -186,16 +213,13 @@ int DevSupport::devRetrieve()
             libusb_device_descriptor desc;
             if (libusb_get_device_descriptor(list[i], &desc) != 0 || desc.idVendor != makerVendorId)
                 continue;
+            const uint8_t out = desc.idProduct == 0x01A3 ? 0x00 : 0x02;
+            const uint8_t in = desc.idProduct == 0x01A3 ? 0x82 : 0x86;
             vendorId = desc.idVendor;
             productId = desc.idProduct;
             usbVersion = desc.bcdUSB;
-            if (productId == 0x01A3) {
-                epOut = 0x00;
-                epIn = 0x82;
-            } else {
-                epOut = 0x02;
-                epIn = 0x86;
-            }
+            epOut = out;
+            epIn = in;
             libusb_device_handle* h = nullptr;
             for (int attempt = 0; attempt < 20 && !h; ++attempt) {
                 QThread::msleep(50);
@@ -205,8 +229,9 @@ int DevSupport::devRetrieve()
             if (!h)
                 continue;
             {
+                auto dev = std::make_shared<OpenDev>(h, in, out);
                 std::lock_guard<std::mutex> lk(s.m);
-                s.handle = h;
+                s.dev = std::move(dev);
                 s.busAddress = libusb_get_device_address(list[i]);
             }
             bool ok = true;
@@ -235,8 +260,8 @@ bool DevSupport::devInitCheck()
     const int total = head[2] | head[3] << 8;
     if (total < 9 || total > maxConfigDesc)
         return false;
-    std::vector<unsigned char> d(size_t(total), 0);
-    if (ctrlTransfer(LIBUSB_ENDPOINT_IN, LIBUSB_REQUEST_GET_DESCRIPTOR, LIBUSB_DT_CONFIG << 8, 0, d.data(), total,
+    std::vector<unsigned char> desc(size_t(total), 0);
+    if (ctrlTransfer(LIBUSB_ENDPOINT_IN, LIBUSB_REQUEST_GET_DESCRIPTOR, LIBUSB_DT_CONFIG << 8, 0, desc.data(), total,
                      descTimeout, &done) != 0 || done != total)
         return false;
 
@@ -245,10 +270,10 @@ bool DevSupport::devInitCheck()
     int pos = 0;
     int iface = -1;
     while (pos + 2 <= total) {
-        const int len = d[pos];
+        const int len = desc[pos];
         if (len < 2 || pos + len > total)
             return false;
-        if (d[pos + 1] == LIBUSB_DT_INTERFACE && len >= 9) {
+        if (desc[pos + 1] == LIBUSB_DT_INTERFACE && len >= 9) {
             iface = pos;
             break;
         }
@@ -256,20 +281,21 @@ bool DevSupport::devInitCheck()
     }
     if (iface < 0)
         return false;
-    const int numEp = d[iface + 4];
+    const int numEp = desc[iface + 4];
+    const uint8_t in = epIn;
     int maxPacket = -1;
-    pos = iface + d[iface];
+    pos = iface + desc[iface];
     for (int seen = 0; seen < numEp && pos + 2 <= total;) {
-        const int len = d[pos];
+        const int len = desc[pos];
         if (len < 2 || pos + len > total)
             return false;
-        const int type = d[pos + 1];
+        const int type = desc[pos + 1];
         if (type == LIBUSB_DT_INTERFACE)
             break;
         if (type == LIBUSB_DT_ENDPOINT && len >= 7) {
             ++seen;
-            if (d[pos + 2] == epIn) {
-                maxPacket = d[pos + 4] | d[pos + 5] << 8;
+            if (desc[pos + 2] == in) {
+                maxPacket = desc[pos + 4] | desc[pos + 5] << 8;
                 break;
             }
         }
@@ -280,12 +306,20 @@ bool DevSupport::devInitCheck()
         return true;
     }
     {
-        HandleUse use;
-        if (!use.h)
+        HandleUse use(*d);
+        if (!use.h())
             return false;
-        libusb_claim_interface(use.h, 0);
-        if (libusb_set_interface_alt_setting(use.h, 0, 0) != 0)
+        // Another program holding the interface would make every transfer
+        // fail later: refuse the device now and say why.
+        if (libusb_claim_interface(use.h(), 0) != 0) {
+            d->openErr = UsbErrTransfer;
             return false;
+        }
+        use.dev->claimed = true;
+        if (libusb_set_interface_alt_setting(use.h(), 0, 0) != 0) {
+            d->openErr = UsbErrTransfer;
+            return false;
+        }
     }
     if (maxPacket < 512) {
         bulkSize = 102400;
@@ -301,13 +335,13 @@ bool DevSupport::devInitCheck()
 int DevSupport::ctrlTransfer(uint8_t type, unsigned char req, unsigned short value, unsigned short index,
                              unsigned char* buf, int len, unsigned timeout, int* done)
 {
-    HandleUse use;
-    if (!use.h)
-        return 1;
-    const int r = libusb_control_transfer(use.h, type, req, value, index, buf, uint16_t(len), timeout);
+    HandleUse use(*d);
+    if (!use.h())
+        return UsbErrNoDevice;
+    const int r = libusb_control_transfer(use.h(), type, req, value, index, buf, uint16_t(len), timeout);
     if (done)
         *done = r;
-    return r < 0 ? 2 : 0;
+    return r < 0 ? UsbErrTransfer : UsbOk;
 }
 
 int DevSupport::ctrlRead(unsigned char req, unsigned short value, unsigned char* buf, int len, int* done)
@@ -325,33 +359,34 @@ int DevSupport::ctrlWrite(unsigned char req, unsigned short value, unsigned char
 int DevSupport::ctrlWriteRAM(unsigned int addr, unsigned char* buf, int len)
 {
     int done = 0;
-    const int r = ctrlTransfer(LIBUSB_ENDPOINT_OUT | LIBUSB_REQUEST_TYPE_VENDOR | LIBUSB_RECIPIENT_DEVICE, 0xA0,
+    const int r = ctrlTransfer(LIBUSB_ENDPOINT_OUT | LIBUSB_REQUEST_TYPE_VENDOR | LIBUSB_RECIPIENT_DEVICE, UsbReq::Ram,
                                uint16_t(addr & 0xFFFF), uint16_t(addr >> 16), buf, len, ctrlTimeout, &done);
     if (r != 0)
         return r;
-    return done < len ? 2 : 0;
+    return done < len ? UsbErrTransfer : UsbOk;
 }
 
 int DevSupport::manuBulkWrite(unsigned char* buf, int len, int* done)
 {
-    HandleUse use;
-    if (!use.h)
-        return 1;
+    HandleUse use(*d);
+    if (!use.h())
+        return UsbErrNoDevice;
     int moved = 0;
-    const int r = libusb_bulk_transfer(use.h, epOut, buf, len, &moved, bulkOutTimeout);
+    const int r = libusb_bulk_transfer(use.h(), use.dev->epOut, buf, len, &moved, bulkOutTimeout);
     if (done)
         *done = moved;
-    return r < 0 ? 2 : 0;
+    return r < 0 ? UsbErrTransfer : UsbOk;
 }
 
 int DevSupport::autoBulkRead(int total)
 {
-    HandleUse use;
+    HandleUse use(*d);
     InterfaceDevCallback* cb = devCallback;
-    if (!use.h || !cb)
-        return 1;
-    UsbState& s = usb();
-    QSemaphore& sem = completionSem();
+    if (!use.h() || !cb)
+        return UsbErrNoDevice;
+    State& s = *d;
+    std::lock_guard<std::mutex> one(s.readLock);
+    QSemaphore& sem = s.completion;
     sem.tryAcquire(sem.available());
 
     struct Slot {
@@ -362,7 +397,8 @@ int DevSupport::autoBulkRead(int total)
     };
     Slot slot[2];
     const int size = bulkSize;
-    const unsigned char ep = epIn;
+    const unsigned char ep = use.dev->epIn;
+    OpenDev& od = *use.dev;
 
     auto release = [&] {
         for (Slot& x : slot) {
@@ -371,13 +407,15 @@ int DevSupport::autoBulkRead(int total)
         }
     };
     auto submit = [&](Slot& x) {
-        libusb_fill_bulk_transfer(x.t, use.h, ep, x.buf, size, onTransferDone, &x.st, bulkInTimeout);
+        x.st.sem = &sem;
+        libusb_fill_bulk_transfer(x.t, use.h(), ep, x.buf, size, onTransferDone, &x.st, bulkInTimeout);
         x.st.done.store(false);
         std::lock_guard<std::mutex> lk(s.m);
-        if (s.closing || libusb_submit_transfer(x.t) != 0)
+        // A closed device takes no new transfers.
+        if (!use.current() || libusb_submit_transfer(x.t) != 0)
             return false;
         x.submitted = true;
-        s.active.push_back(x.t);
+        od.active.push_back(x.t);
         return true;
     };
     // Waits for the completion of x; permits taken for the other transfer
@@ -387,7 +425,7 @@ int DevSupport::autoBulkRead(int total)
             sem.acquire();
         x.submitted = false;
         std::lock_guard<std::mutex> lk(s.m);
-        s.active.erase(std::remove(s.active.begin(), s.active.end(), x.t), s.active.end());
+        od.active.erase(std::remove(od.active.begin(), od.active.end(), x.t), od.active.end());
     };
 
     for (Slot& x : slot) {
@@ -395,28 +433,31 @@ int DevSupport::autoBulkRead(int total)
         x.buf = static_cast<unsigned char*>(malloc(size_t(size)));
         if (!x.t || !x.buf) {
             release();
-            return 4;
+            return UsbErrNoMemory;
         }
     }
     long long requested = 0;
     long long received = 0;
     if (!submit(slot[0])) {
         release();
-        return 3;
+        return UsbErrAsync;
     }
     requested += size;
     if (total == 0 || total > size) {
         if (!submit(slot[1])) {
-            libusb_cancel_transfer(slot[0].t);
+            {
+                std::lock_guard<std::mutex> lk(s.m);
+                (void)libusb_cancel_transfer(slot[0].t);
+            }
             await(slot[0]);
             release();
-            return 3;
+            return UsbErrAsync;
         }
         requested += size;
     }
     cb->devCbPostSmpStart();
 
-    int result = 0;
+    int result = UsbOk;
     int cur = 0;
     for (;;) {
         Slot& x = slot[cur];
@@ -424,7 +465,7 @@ int DevSupport::autoBulkRead(int total)
             // With no transfer left the data is short: return and let the
             // caller report it, instead of waiting for nothing.
             if (!slot[1 - cur].submitted) {
-                result = 0;
+                result = UsbOk;
                 break;
             }
             cur = 1 - cur;
@@ -440,7 +481,7 @@ int DevSupport::autoBulkRead(int total)
                 x.buf = nullptr;
                 cb->devCbAutoBulkRead(b, n);
             }
-            result = 3;
+            result = UsbErrAsync;
             break;
         }
         unsigned char* b = x.buf;
@@ -449,7 +490,7 @@ int DevSupport::autoBulkRead(int total)
         if (total > 0) {
             received += n;
             if (received >= total) {
-                result = 0;
+                result = UsbOk;
                 break;
             }
             if (requested >= total) {
@@ -457,16 +498,16 @@ int DevSupport::autoBulkRead(int total)
                 continue;
             }
         } else if (n < size) {
-            result = 0;
+            result = UsbOk;
             break;
         }
         x.buf = static_cast<unsigned char*>(malloc(size_t(size)));
         if (!x.buf) {
-            result = 4;
+            result = UsbErrNoMemory;
             break;
         }
         if (!submit(x)) {
-            result = 3;
+            result = UsbErrAsync;
             break;
         }
         requested += size;
@@ -477,8 +518,9 @@ int DevSupport::autoBulkRead(int total)
         if (!x.submitted)
             continue;
         {
+            // Fails harmlessly when the transfer has completed meanwhile.
             std::lock_guard<std::mutex> lk(s.m);
-            libusb_cancel_transfer(x.t);
+            (void)libusb_cancel_transfer(x.t);
         }
         await(x);
     }

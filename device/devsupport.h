@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 
 // The maker's USB vendor ID: every model of the family shares it.
 #ifndef TAV_VENDOR_ID
@@ -8,6 +10,15 @@
 #endif
 
 class UsbMonitor;
+
+// Result codes of every transfer operation of DevSupport.
+enum UsbResult {
+    UsbOk = 0,
+    UsbErrNoDevice = 1,   // no device open (or no callback for a bulk read)
+    UsbErrTransfer = 2,   // a control or bulk transfer (or claiming the interface) failed
+    UsbErrAsync = 3,      // an asynchronous transfer failed or delivered nothing
+    UsbErrNoMemory = 4
+};
 
 // Receiver of the bulk IN data of one capture run.
 class InterfaceDevCallback
@@ -22,6 +33,14 @@ public:
 
 // The program's only access to the instrument: finds and opens it, and
 // carries control requests and bulk transfers over libusb.
+//
+// Threads: devRetrieve runs in the GUI thread; the transfer operations run in
+// any thread (start-up, sampling, GUI). The object owns the open device: an
+// operation holds it while it runs, so closing never pulls it away underneath
+// and never waits for an operation; the last holder closes the handle. The
+// public fields are atomic: devRetrieve writes the device's fields before it
+// publishes the device, and an operation always uses the endpoints of the
+// device it holds.
 class DevSupport
 {
 public:
@@ -29,6 +48,8 @@ public:
 
     DevSupport();
     ~DevSupport();
+    DevSupport(const DevSupport&) = delete;
+    DevSupport& operator=(const DevSupport&) = delete;
 
     bool registerNotification(void* fn);
     bool isDevChangeNotification(void* msg);
@@ -47,21 +68,29 @@ public:
     // an instrument (demo mode).
     bool isUsbAvailable() const;
     bool isDevOpen() const;
+    // Why the last devRetrieve gave up a device of the maker that it had
+    // opened: UsbErrTransfer when its interface could not be claimed or set
+    // up; 0 when it refused none for that reason.
+    int openError() const;
 
-    bool isOpenReady = false;
-    uint16_t vendorId = 0;
-    uint16_t productId = 0;
-    uint16_t usbVersion = 0;
-    uint8_t epOut = 0x02;
-    uint8_t epIn = 0x86;
-    int bulkSize = 1048576;
-    InterfaceDevCallback* devCallback = nullptr;
+    std::atomic<bool> isOpenReady{false};
+    std::atomic<uint16_t> vendorId{0};
+    std::atomic<uint16_t> productId{0};
+    std::atomic<uint16_t> usbVersion{0};
+    std::atomic<uint8_t> epOut{0x02};
+    std::atomic<uint8_t> epIn{0x86};
+    std::atomic<int> bulkSize{1048576};
+    std::atomic<InterfaceDevCallback*> devCallback{nullptr};
 
 private:
+    struct State;
+    class HandleUse;
+
     int ctrlTransfer(uint8_t type, unsigned char req, unsigned short value, unsigned short index,
                      unsigned char* buf, int len, unsigned timeout, int* done);
     void closeDev();
 
+    std::unique_ptr<State> d;
     UsbMonitor* monitor = nullptr;
     int initCount = 0;
 };

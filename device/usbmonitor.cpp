@@ -27,6 +27,7 @@ void UsbMonitor::stop()
     quit.store(true);
     libusb_interrupt_event_handler(nullptr);
     wait();
+    std::lock_guard<std::mutex> joined(endMutex);
 }
 
 void UsbMonitor::slotDevListChanged()
@@ -46,11 +47,15 @@ int UsbMonitor::countDevices()
 
 void UsbMonitor::run()
 {
+    std::lock_guard<std::mutex> running(endMutex);
     int last = countDevices();
     while (!quit.load()) {
-        libusb_handle_events(nullptr);
+        const int r = libusb_handle_events(nullptr);
         if (quit.load())
             break;
+        // An event loop that fails at once would spin: pause before the next try.
+        if (r != 0 && r != LIBUSB_ERROR_INTERRUPTED && r != LIBUSB_ERROR_TIMEOUT)
+            QThread::msleep(50);
         const int n = countDevices();
         if (n != last) {
             last = n;

@@ -3,6 +3,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <mutex>
 
 // Runs libusb's event loop (which also completes the asynchronous bulk
 // transfers) and reports changes of the number of USB devices to the GUI
@@ -34,4 +35,7 @@ private:
 
     std::atomic<NotifyFn> notifyFn{nullptr};
     std::atomic<bool> quit{false};
+    // Held by run() while it runs and taken by stop() after the join, so
+    // thread checkers that do not see Qt's join still see the order.
+    std::mutex endMutex;
 };

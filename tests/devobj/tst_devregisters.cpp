@@ -639,12 +639,12 @@ void TstDevRegisters::bulkCallback()
 {
     auto dev = make(3);
     QVERIFY(ds->devCallback);
-    QCOMPARE(ds->devCallback, dynamic_cast<InterfaceDevCallback*>(dev->smpWorker(SmpWorkerNormal)));
+    QCOMPARE(ds->devCallback.load(), dynamic_cast<InterfaceDevCallback*>(dev->smpWorker(SmpWorkerNormal)));
     dev->setSmpMode(SmpModeStream);
-    QCOMPARE(ds->devCallback, dynamic_cast<InterfaceDevCallback*>(dev->smpWorker(SmpWorkerStream)));
+    QCOMPARE(ds->devCallback.load(), dynamic_cast<InterfaceDevCallback*>(dev->smpWorker(SmpWorkerStream)));
     // The transport must not keep a callback into a deleted device object.
     dev.reset();
-    QCOMPARE(ds->devCallback, static_cast<InterfaceDevCallback*>(nullptr));
+    QCOMPARE(ds->devCallback.load(), static_cast<InterfaceDevCallback*>(nullptr));
 }
 
 void TstDevRegisters::autoReadBuf()
@@ -653,7 +653,7 @@ void TstDevRegisters::autoReadBuf()
     auto expected = [](long long bits) {
         DevSupport ref;
         ref.setAutoReadBufSize(bits);
-        return ref.bulkSize;
+        return ref.bulkSize.load();
     };
     Config::saveDeviceParam(QStringLiteral("Demo"), QStringLiteral("smpMode"), QStringLiteral("1"));
     auto dev = make(0);
@@ -661,9 +661,9 @@ void TstDevRegisters::autoReadBuf()
     QVector<bool> ena(16, false);
     ena[0] = ena[1] = ena[2] = true;
     dev->setDChnEna(ena);
-    QCOMPARE(ds->bulkSize, expected(10000000LL * 3));
+    QCOMPARE(ds->bulkSize.load(), expected(10000000LL * 3));
     QVERIFY(dev->setSmpFrequ(0));
-    QCOMPARE(ds->bulkSize, expected(100000000LL * 3));
+    QCOMPARE(ds->bulkSize.load(), expected(100000000LL * 3));
 
     // The 8-channel model streams bytes: eight bits a sample, whatever is enabled.
     auto small = connected(1, 48, 0);
@@ -672,14 +672,14 @@ void TstDevRegisters::autoReadBuf()
     one[0] = true;
     small->setDChnEna(one);
     QCOMPARE(small->getSmpFrequ(), 12000000LL);
-    QCOMPARE(ds->bulkSize, expected(12000000LL * 8));
+    QCOMPARE(ds->bulkSize.load(), expected(12000000LL * 8));
     QVERIFY(expected(12000000LL * 8) != expected(12000000LL));
 
     // Buffer mode leaves the transport alone.
     auto buf = make(3);
     const int before = ds->bulkSize;
     QVERIFY(buf->setSmpFrequ(5));
-    QCOMPARE(ds->bulkSize, before);
+    QCOMPARE(ds->bulkSize.load(), before);
 }
 
 QTEST_GUILESS_MAIN(TstDevRegisters)

@@ -10,8 +10,10 @@
 
 #include <libusb.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
+#include <initializer_list>
 
 using namespace usbtest;
 
@@ -107,6 +109,9 @@ private slots:
     void unplugDuringControlRequests();
     void destructorClosesDevice();
     void shutdownWakesMonitor();
+    void interfaceNotTaken_data();
+    void interfaceNotTaken();
+    void stressFromThreads();
 };
 
 void TstDevSupport::init()
@@ -159,8 +164,8 @@ void TstDevSupport::descriptorForms()
     DevSupport ds;
     QCOMPARE(ds.devRetrieve(), 1);
     QVERIFY(ds.isDevOpen());
-    QTEST(ds.isOpenReady, "ready");
-    QTEST(ds.bulkSize, "bulkSize");
+    QTEST(ds.isOpenReady.load(), "ready");
+    QTEST(ds.bulkSize.load(), "bulkSize");
     QTEST(int(ds.usbVersion), "usbVersion");
     QCOMPARE(int(ds.vendorId), TAV_VENDOR_ID);
     QCOMPARE(int(ds.productId), 0x01A2);
@@ -324,7 +329,7 @@ void TstDevSupport::malformedDescriptors()
     emu_plug();
     DevSupport ds;
     QTEST(ds.devRetrieve(), "result");
-    QTEST(ds.isOpenReady, "ready");
+    QTEST(ds.isOpenReady.load(), "ready");
 }
 
 void TstDevSupport::controlRequests()
@@ -417,7 +422,7 @@ void TstDevSupport::autoReadBufSize()
     DevSupport ds;
     ds.bulkSize = 777;
     ds.setAutoReadBufSize(rate);
-    QTEST(ds.bulkSize, "expected");
+    QTEST(ds.bulkSize.load(), "expected");
     // Brute-force property: the chosen buffer lasts 0.05..0.2 s where possible.
     if (rate >= 8 * 2048 * 5 && rate < (1LL << 40)) {
         const double t = ds.bulkSize / double(rate >> 3);
@@ -431,7 +436,7 @@ void TstDevSupport::autoBulkReadQueuesOneWhenItFits()
     DevSupport ds;
     QCOMPARE(ds.devRetrieve(), 1);
     ds.setAutoReadBufSize(1);  // 2048-byte buffers
-    QCOMPARE(ds.bulkSize, 2048);
+    QCOMPARE(ds.bulkSize.load(), 2048);
     Collector c;
     c.onStart = [&] { startStream(ds); };
     ds.devCallback = &c;
@@ -575,7 +580,7 @@ void TstDevSupport::firmwareStartReenumerates()
     QCOMPARE(ds.ctrlWriteRAM(0xE600, &run, 1), 0);
     QTRY_COMPARE_WITH_TIMEOUT(retrieveResults, QVector<int>({-1, 1}), 10000);
     QVERIFY(ds.isOpenReady);
-    QCOMPARE(ds.bulkSize, 1048576);
+    QCOMPARE(ds.bulkSize.load(), 1048576);
     QVERIFY(emu_bus_address() != oldAddress);
     unsigned char back[4];
     QCOMPARE(emu_ram_read(0x0000, back, 4), 4);
@@ -661,6 +666,142 @@ void TstDevSupport::shutdownWakesMonitor()
     }
     QCOMPARE(emu_interrupts(), 1);
     QCOMPARE(emu_init_refs(), 0);
+}
+
+void TstDevSupport::interfaceNotTaken_data()
+{
+    QTest::addColumn<int>("claimErr");
+    QTest::addColumn<int>("altErr");
+    QTest::addColumn<int>("releases");
+    QTest::newRow("claimed by another program") << int(LIBUSB_ERROR_BUSY) << 0 << 0;
+    QTest::newRow("alternate setting refused") << 0 << int(LIBUSB_ERROR_IO) << 1;
+}
+
+void TstDevSupport::interfaceNotTaken()
+{
+    // The device is given up and the reason kept, where the claim result
+    // used to be ignored and the device taken anyway.
+    QFETCH(int, claimErr);
+    QFETCH(int, altErr);
+    emu_fail_claim(claimErr);
+    emu_fail_alt_setting(altErr);
+    emu_plug();
+    DevSupport ds;
+    QCOMPARE(ds.devRetrieve(), 0);
+    QCOMPARE(ds.openError(), int(UsbErrTransfer));
+    QVERIFY(!ds.isDevOpen());
+    QCOMPARE(countKind(EMU_LOG_CLOSE), 1);
+    // Only a claimed interface is released.
+    QTEST(countKind(EMU_LOG_RELEASE), "releases");
+    unsigned char b[2];
+    QCOMPARE(ds.ctrlRead(0x20, 0, b, 2), int(UsbErrNoDevice));
+
+    emu_fail_claim(0);
+    emu_fail_alt_setting(0);
+    QCOMPARE(ds.devRetrieve(), 1);
+    QCOMPARE(ds.openError(), 0);
+    QVERIFY(ds.isOpenReady);
+}
+
+void TstDevSupport::stressFromThreads()
+{
+    // The hot-plug path swaps the device (and its endpoints) in the GUI
+    // thread while other threads send requests, read in bulk and read and
+    // write the public fields, as start-up, sampling and the GUI do. Meant
+    // for the sanitizer builds as much as for its own checks.
+    emu_set_stream_rate(0);
+    DevSupport ds;
+    QVERIFY(ds.isUsbAvailable());
+    std::atomic<bool> stop{false};
+    std::atomic<int> badResults{0};
+    std::atomic<int> badFields{0};
+    std::atomic<int> requests{0};
+    auto expect = [&badResults](int r, std::initializer_list<int> allowed) {
+        if (std::find(allowed.begin(), allowed.end(), r) == allowed.end())
+            ++badResults;
+    };
+
+    QScopedPointer<QThread> control(QThread::create([&] {
+        for (int i = 0; !stop; ++i) {
+            unsigned char pwm[8] = {uchar(i), uchar(i >> 8), 0, 0, 1, 0, 0, 0};
+            expect(ds.ctrlWrite(0x20, 0x70, pwm, 8), {0, 1, 2});
+            unsigned char st[2];
+            int done = 0;
+            expect(ds.ctrlRead(0x20, 0, st, 2, &done), {0, 1, 2});
+            ++requests;
+        }
+    }));
+    // Counts what arrives; the stream is started as the stream thread does.
+    struct Sink : InterfaceDevCallback {
+        DevSupport* ds = nullptr;
+        std::atomic<long long> bytes{0};
+        void devCbPostSmpStart() override { startStream(*ds); }
+        void devCbAutoBulkRead(unsigned char* buf, int len) override
+        {
+            bytes += len;
+            free(buf);
+        }
+    } sink;
+    sink.ds = &ds;
+    QScopedPointer<QThread> reader(QThread::create([&] {
+        while (!stop) {
+            expect(ds.autoBulkRead(65536), {0, 1, 3});
+            unsigned char halt = 0;
+            ds.ctrlWrite(0x20, 0x00, &halt, 1);
+        }
+    }));
+    QScopedPointer<QThread> fields(QThread::create([&] {
+        const long long rates[3] = {1, 400000, 800000};
+        for (int i = 0; !stop; ++i) {
+            const int pid = ds.productId;
+            const int in = ds.epIn;
+            const int out = ds.epOut;
+            const int size = ds.bulkSize;
+            if ((pid != 0 && pid != 0x01A2 && pid != 0x01A3) || (in != 0x82 && in != 0x86) ||
+                (out != 0x00 && out != 0x02) ||
+                (size != 2048 && size != 8192 && size != 16384 && size != 1048576))
+                ++badFields;
+            ds.setAutoReadBufSize(rates[i % 3]);
+            ds.devCallback = (i % 5 == 0) ? nullptr : static_cast<InterfaceDevCallback*>(&sink);
+        }
+    }));
+    control->start();
+    reader->start();
+    fields->start();
+
+    for (int cycle = 0; cycle < 30; ++cycle) {
+        emu_set_ids(TAV_VENDOR_ID, cycle % 2 ? 0x01A3 : 0x01A2);
+        emu_plug();
+        QCOMPARE(ds.devRetrieve(), 1);
+        QCOMPARE(int(ds.epIn), cycle % 2 ? 0x82 : 0x86);
+        // The others get to use this device, reads included.
+        const int seen = requests;
+        const long long got = sink.bytes;
+        QTRY_VERIFY(requests > seen + 5 && sink.bytes > got);
+        emu_unplug();
+        QCOMPARE(ds.devRetrieve(), -1);
+    }
+    stop = true;
+    QVERIFY(control->wait(60000));
+    QVERIFY(reader->wait(60000));
+    QVERIFY(fields->wait(60000));
+    QCOMPARE(badResults.load(), 0);
+    QCOMPARE(badFields.load(), 0);
+
+    // Afterwards the transport works as before, on the endpoints of the
+    // device now open.
+    emu_set_ids(TAV_VENDOR_ID, 0x01A3);
+    emu_plug();
+    QCOMPARE(ds.devRetrieve(), 1);
+    ds.setAutoReadBufSize(1);
+    Collector after;
+    after.onStart = [&] { startStream(ds); };
+    ds.devCallback = &after;
+    emu_log_clear();
+    QCOMPARE(ds.autoBulkRead(4096), 0);
+    QCOMPARE(after.data.size(), 4096);
+    for (const emu_log_entry& e : logEntries(EMU_LOG_BULK_IN))
+        QCOMPARE(int(e.endpoint), 0x82);
 }
 
 QTEST_GUILESS_MAIN(TstDevSupport)

@@ -16,8 +16,8 @@ int main(int argc, char** argv)
         return 0;
     }
     const int r = ds.devRetrieve();
-    printf("retrieve %d vendor %04x product %04x ready %d bulk %d\n", r, ds.vendorId, ds.productId,
-           ds.isOpenReady ? 1 : 0, ds.bulkSize);
+    printf("retrieve %d vendor %04x product %04x ready %d bulk %d\n", r, unsigned(ds.vendorId), unsigned(ds.productId),
+           ds.isOpenReady ? 1 : 0, int(ds.bulkSize));
     if (r == 1) {
         unsigned char rec[8] = {};
         int done = 0;

@@ -4,6 +4,8 @@
 
 #include "usbemu.h"
 
+#include "device/usbrequests.h"
+
 #include <libusb.h>
 
 #include <algorithm>
@@ -195,6 +197,8 @@ struct Emu {
     bool kdActive = false;
     int kdDetachErr = 0, claimErr = 0, altErr = 0;
     std::vector<ControlFault> ctrlFaults;
+    ControlFault ctrlHold = {-2, 0, 0, 0, 0, 0};  // direction -2: nothing held
+    int ctrlHeld = 0;
     int64_t bulkOutFailAfter = -1, bulkOutTotal = 0;
     int bulkOutErr = 0;
     int inFault = EMU_IN_NONE;
@@ -254,6 +258,7 @@ struct Emu {
         kdActive = false;
         kdDetachErr = claimErr = altErr = 0;
         ctrlFaults.clear();
+        ctrlHold.direction = -2;
         bulkOutFailAfter = -1;
         bulkOutErr = 0;
         inFault = EMU_IN_NONE;
@@ -410,12 +415,12 @@ struct Emu {
     {
         const uint8_t rec[8] = {uint8_t(code), uint8_t(~code), uint8_t(sub), uint8_t(~sub),
                                 uint8_t(code), uint8_t(~code), uint8_t(sub), uint8_t(~sub)};
-        memcpy(eeprom + 0x08, rec, 8);
+        memcpy(eeprom + UsbAddr::EepromModel, rec, 8);
     }
     void setBatch(uint16_t b)
     {
         const uint8_t rec[4] = {uint8_t(b), uint8_t(b >> 8), uint8_t(~b), uint8_t(~b >> 8)};
-        memcpy(eeprom + 0x20, rec, 4);
+        memcpy(eeprom + UsbAddr::EepromBatch, rec, 4);
     }
 
     // Power-on state of the instrument: what a plug or re-enumeration resets.
@@ -1023,7 +1028,7 @@ struct Emu {
     void checkVendor(bool in, uint8_t req, uint16_t val, const uint8_t* data, int len)
     {
         switch (req) {
-        case 0x20:
+        case UsbReq::Register:
             if (in) {
                 if (val == 0 && len != 2)
                     violation("status read of %d bytes", len);
@@ -1043,26 +1048,26 @@ struct Emu {
                     violation("sample mode byte 0x%02x", data[0]);
             }
             break;
-        case 0x10:
+        case UsbReq::FpgaRun:
             if (in || len != 0 || val > 1)
                 violation("FPGA run control %s value %d length %d", in ? "IN" : "OUT", val, len);
             break;
-        case 0x30:
-        case 0x38:
+        case UsbReq::BulkStart:
+        case UsbReq::BulkPrepare:
             if (in || len != 0)
                 violation("request 0x%02x %s with %d bytes", req, in ? "IN" : "OUT", len);
             break;
-        case 0x50:
+        case UsbReq::FpgaLoad:
             if ((in && len != 1) || (!in && len != 4))
                 violation("FPGA load request %s with %d bytes", in ? "IN" : "OUT", len);
             break;
-        case 0x60:
+        case UsbReq::DeviceId:
             if (!in && !(len == 3 && data[0] == 0xA3 && data[1] == 0x01 && data[2] == 0xCA))
                 violation("device ID key of %d bytes", len);
             else if (in && len != 12)
                 violation("device ID read of %d bytes", len);
             break;
-        case 0xA2:
+        case UsbReq::Eeprom:
             if (val + len > 256)
                 violation("EEPROM access 0x%02x + %d beyond 256 bytes", val, len);
             break;
@@ -1074,9 +1079,9 @@ struct Emu {
 
     int vendor(bool in, uint8_t req, uint16_t val, uint16_t idx, uint8_t* data, int len)
     {
-        if (req != 0xA0 && fwRunning)
+        if (req != UsbReq::Ram && fwRunning)
             checkVendor(in, req, val, data, len);
-        if (req == 0xA0) {
+        if (req == UsbReq::Ram) {
             const uint32_t addr = uint32_t(val) | (uint32_t(idx) << 16);
             if (in) {
                 for (int i = 0; i < len; ++i) {
@@ -1091,7 +1096,7 @@ struct Emu {
             }
             for (int i = 0; i < len; ++i)
                 ram[addr + uint32_t(i)] = data[i];
-            if (addr == 0xE600 && len == 1) {
+            if (addr == UsbAddr::CpuCtrl && len == 1) {
                 if (data[0] & 1)
                     cpuHeld = true;
                 else if (cpuHeld)
@@ -1104,12 +1109,12 @@ struct Emu {
         if (!fwRunning)
             return LIBUSB_ERROR_PIPE;
         switch (req) {
-        case 0x20:
+        case UsbReq::Register:
             if (in)
                 return regRead(val, data, len);
             regWrite(val, data, len);
             return len;
-        case 0x10:
+        case UsbReq::FpgaRun:
             if (in)
                 return LIBUSB_ERROR_PIPE;
             if (val == 1)
@@ -1120,7 +1125,7 @@ struct Emu {
                 streamArmed = false;
             }
             return len;
-        case 0x30:
+        case UsbReq::BulkStart:
             if (in)
                 return LIBUSB_ERROR_PIPE;
             if (streamArmed) {
@@ -1143,7 +1148,7 @@ struct Emu {
             }
             cv.notify_all();
             return len;
-        case 0x38:
+        case UsbReq::BulkPrepare:
             if (in)
                 return LIBUSB_ERROR_PIPE;
             src = Src::None;
@@ -1151,7 +1156,7 @@ struct Emu {
             staging.clear();
             stagingPos = 0;
             return len;
-        case 0x50:
+        case UsbReq::FpgaLoad:
             if (in) {
                 if (len >= 1) {
                     const int r = fpgaResult >= 0 ? fpgaResult
@@ -1166,7 +1171,7 @@ struct Emu {
             fpgaImage.clear();
             fpgaLoaded = fpgaRunning = false;
             return len;
-        case 0x60:
+        case UsbReq::DeviceId:
             if (in) {
                 // The identifier is given out only after the request key.
                 uint8_t ans[12] = {0x01, 0x60};
@@ -1179,7 +1184,7 @@ struct Emu {
             }
             regs[0x1060].assign(data, data + len);
             return len;
-        case 0xA2:
+        case UsbReq::Eeprom:
             for (int i = 0; i < len; ++i) {
                 const int a = val + i;
                 if (in)
@@ -1191,6 +1196,13 @@ struct Emu {
         default:
             return LIBUSB_ERROR_PIPE;
         }
+    }
+
+    bool held(uint8_t rt, uint8_t req, uint16_t val) const
+    {
+        const ControlFault& f = ctrlHold;
+        return f.direction != -2 && (f.direction < 0 || f.direction == ((rt & 0x80) ? 1 : 0)) &&
+               f.request == req && (f.value < 0 || f.value == val);
     }
 
     int control(libusb_device_handle* h, uint8_t rt, uint8_t req, uint16_t val, uint16_t idx, uint8_t* data,
@@ -1551,7 +1563,12 @@ int LIBUSB_CALL libusb_control_transfer(libusb_device_handle* h, uint8_t rt, uin
                                         uint16_t idx, unsigned char* data, uint16_t len, unsigned int)
 {
     Emu& e = E();
-    std::lock_guard<std::mutex> lk(e.m);
+    std::unique_lock<std::mutex> lk(e.m);
+    if (e.held(rt, req, val)) {
+        ++e.ctrlHeld;
+        e.cv.wait(lk, [&] { return !e.held(rt, req, val); });
+        --e.ctrlHeld;
+    }
     return e.control(h, rt, req, val, idx, data, len);
 }
 
@@ -1783,6 +1800,8 @@ void emu_reset(void)
 {
     EMU_LOCK;
     e.unplug();
+    e.ctrlHold.direction = -2;
+    e.cv.notify_all();
     while (!e.bus.empty()) {
         e.bus.back()->gone = true;
         e.unref(e.bus.back());
@@ -2135,6 +2154,25 @@ void emu_fail_claim(int err)
 {
     EMU_LOCK;
     e.claimErr = err;
+}
+
+void emu_hold_control(int direction, int request, int value)
+{
+    EMU_LOCK;
+    e.ctrlHold = {direction, request, value, 0, 0, 0};
+}
+
+void emu_release_control(void)
+{
+    EMU_LOCK;
+    e.ctrlHold.direction = -2;
+    e.cv.notify_all();
+}
+
+int emu_held_controls(void)
+{
+    EMU_LOCK;
+    return e.ctrlHeld;
 }
 
 void emu_fail_alt_setting(int err)

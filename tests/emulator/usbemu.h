@@ -144,6 +144,13 @@ void emu_fail_alt_setting(int err);
  * the error returned at once; result >= 0 truncates the transfer to that many
  * bytes. */
 void emu_fail_control(int direction, int request, int value, int skip, int count, int result);
+/* Control requests matching (direction 0 out / 1 in / -1 any, request, value
+ * or -1) get no answer until emu_release_control() or emu_reset(), even when
+ * the device leaves the bus meanwhile: a transfer that never completes. They
+ * then run as usual. emu_held_controls() counts those waiting now. */
+void emu_hold_control(int direction, int request, int value);
+void emu_release_control(void);
+int emu_held_controls(void);
 /* Synchronous bulk OUT fails with err once `after_bytes` were accepted. */
 void emu_fail_bulk_out(long long after_bytes, int err);
 

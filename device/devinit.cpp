@@ -3,30 +3,24 @@
 #include "app/core/percent.h"
 #include "device/devsupport.h"
 #include "device/firmware.h"
+#include "device/usbrequests.h"
 
 #include <QFile>
 #include <QMetaObject>
 #include <QSemaphore>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <memory>
 
 DevInit* devInit = nullptr;
 unsigned char DevInit::devIdent[DevIdentSize] = {};
 std::atomic<int> ThrDevAttach::waitStepMs{200};
+std::atomic<int> DevInit::threadEndTimeoutMs{5000};
 
 namespace {
 
-constexpr unsigned char ReqRam = 0xA0;
-constexpr unsigned char ReqEeprom = 0xA2;
-constexpr unsigned char ReqFpgaRun = 0x10;
-constexpr unsigned char ReqRegister = 0x20;
-constexpr unsigned char ReqBulkPrepare = 0x38;
-constexpr unsigned char ReqFpgaLoad = 0x50;
-constexpr unsigned CpuCtrl = 0xE600;
-constexpr int EepromBatch = 0x20;
-constexpr int EepromModel = 0x08;
 constexpr int RamChunk = 1024;
 constexpr int FpgaBlock = 4096;
 
@@ -91,15 +85,15 @@ int ctrlReadAll(unsigned char req, unsigned short value, unsigned char* buf, int
     return done < len ? 2 : 0;
 }
 
-void joinThread(QThread* t)
+void joinThread(StartupThread* t)
 {
     if (!t)
         return;
-    if (!t->wait(DevInit::joinTimeoutMs)) {
+    if (!t->join(unsigned(DevInit::threadEndTimeoutMs.load()))) {
         // Every wait of the start-up threads checks abort and every transfer
         // has its own time-out, so this ends; never delete a running thread.
         qWarning("VormelTAV: a device start-up thread is slow to end");
-        t->wait();
+        t->join(ULONG_MAX);
     }
 }
 
@@ -205,9 +199,23 @@ uint16_t DevInit::decodeBatch(const unsigned char b[4])
     return uint16_t(w ^ c) == 0xFFFF ? w : 0;
 }
 
-void DevInit::stopThread(QThread* t)
+bool StartupThread::join(unsigned long ms)
 {
-    joinThread(t);
+    if (!wait(ms))
+        return false;
+    std::lock_guard<std::mutex> joined(endMutex);
+    return true;
+}
+
+bool DevInit::endThread(StartupThread* t, int stage)
+{
+    t->abort = true;
+    // Every wait of the start-up threads checks abort and every transfer has
+    // its own time-out; a thread that still runs after the bound is stuck.
+    if (t->join(unsigned(threadEndTimeoutMs.load())))
+        return true;
+    emit sigInitSta(stage, InitErrStillRunning, 0);
+    return false;
 }
 
 void DevInit::init()
@@ -215,8 +223,13 @@ void DevInit::init()
     if (!devSupport)
         return;
     const int r = devSupport->devRetrieve();
-    if (r == 0)
+    if (r == 0) {
+        // A device of the maker that could not be taken (its interface is
+        // held elsewhere) stays unconnected: say so instead of nothing.
+        if (const int err = devSupport->openError())
+            emit sigInitSta(2, err, 0);
         return;
+    }
     if (r < 0) {
         if (devUsing && devUsing->isConnected) {
             // The run must not go on against a handle that is gone.
@@ -233,41 +246,64 @@ void DevInit::init()
     if (devSupport->isOpenReady) {
         emit sigInitSta(2, 0, 0);
         thrDevAttach->abort = true;
-        if (thrRenumDone->isRunning()) {
-            // A start-up of the device that just went away: its requests fail.
-            thrRenumDone->abort = true;
-            stopThread(thrRenumDone);
-        }
+        // A start-up of the device that just went away: its requests fail.
+        if (thrRenumDone->isRunning() && !endThread(thrRenumDone, 2))
+            return;
         thrRenumDone->abort = false;
         thrRenumDone->start(QThread::InheritPriority);
     } else {
         emit sigInitSta(0, 0, 0);
-        while (thrDevAttach->isRunning()) {
-            thrDevAttach->abort = true;
-            QThread::msleep(70);
-        }
+        if (!endThread(thrDevAttach, 0))
+            return;
         thrDevAttach->abort = false;
         thrDevAttach->start(QThread::InheritPriority);
     }
 }
 
-bool DevInit::preConnect(int model)
+int DevInit::connectDevice(int model, const unsigned char* ident, double vref)
 {
-    auto handled = std::make_shared<QSemaphore>(0);
+    // Who takes the hand-over first: the GUI thread (it connects) or the
+    // start-up thread giving up (the queued request then does nothing).
+    enum { Pending, Taken, Abandoned };
+    struct Handover {
+        std::atomic<int> state{Pending};
+        QSemaphore done;
+        std::atomic<int> result{-1};
+        unsigned char ident[DevIdentSize];
+    };
+    auto h = std::make_shared<Handover>();
+    std::memcpy(h->ident, ident, DevIdentSize);
     // Queued to this object: dropped, not run, should it be deleted first.
     QMetaObject::invokeMethod(
         this,
-        [this, model, handled]() {
-            emit sigDevPreConnect(model);
-            handled->release();
+        [this, model, vref, h]() {
+            int expected = Pending;
+            if (!h->state.compare_exchange_strong(expected, Taken))
+                return;
+            if (!thrRenumDone->abort) {
+                emit sigDevPreConnect(model);
+                std::memcpy(devIdent, h->ident, DevIdentSize);
+                int r = devUsing ? devUsing->devConnect(devIdent, vref) : 1;
+                // Reset the bulk path before anyone hears of the connection,
+                // so no capture started meanwhile can meet this request.
+                if (r == 0 && devSupport) {
+                    r = devSupport->ctrlWrite(UsbReq::BulkPrepare, 0, nullptr, 0);
+                    if (r != 0)
+                        devUsing->devDisconnect();
+                }
+                h->result = r;
+            }
+            h->done.release();
         },
         Qt::QueuedConnection);
     // Waits in slices, so shutdown can end the wait even when the event
     // loop that would run the request has already ended.
-    while (!handled->tryAcquire(1, 20))
-        if (thrRenumDone->abort)
-            return false;
-    return true;
+    while (!h->done.tryAcquire(1, 20)) {
+        int expected = Pending;
+        if (thrRenumDone->abort && h->state.compare_exchange_strong(expected, Abandoned))
+            return -1;
+    }
+    return h->result;
 }
 
 // ---------------------------------------------------------------- ThrDevAttach
@@ -285,6 +321,7 @@ ThrDevAttach::~ThrDevAttach()
 
 void ThrDevAttach::run()
 {
+    std::lock_guard<std::mutex> running(endMutex);
     QByteArray image;
     if (!devSupport || !readResource(DevInit::usbFirmwareResource(devSupport->productId), &image)) {
         emit owner->sigInitSta(0, InitErrNoImage, 0);
@@ -296,6 +333,9 @@ void ThrDevAttach::run()
     case FirmwareImage::FormatHex: r = load68013fw(image); break;
     default: r = InitErrBadImage; break;
     }
+    // Given up by the GUI thread (another device came): say nothing more.
+    if (abort)
+        return;
     emit owner->sigInitSta(1, r, 0);
     if (r != 0)
         return;
@@ -317,16 +357,18 @@ int ThrDevAttach::load68013fw(QByteArray& hex)
         return InitErrBadImage;
     }
     unsigned char hold = 1;
-    int r = devSupport->ctrlWriteRAM(CpuCtrl, &hold, 1);
+    int r = devSupport->ctrlWriteRAM(UsbAddr::CpuCtrl, &hold, 1);
     if (r != 0)
         return r;
     for (FwChunk& c : records) {
+        if (abort)
+            return UsbErrNoDevice;
         r = devSupport->ctrlWriteRAM(c.addr, reinterpret_cast<unsigned char*>(c.data.data()), c.data.size());
         if (r != 0)
             return r;
     }
     unsigned char run = 0;
-    return devSupport->ctrlWriteRAM(CpuCtrl, &run, 1);
+    return devSupport->ctrlWriteRAM(UsbAddr::CpuCtrl, &run, 1);
 }
 
 int ThrDevAttach::load3014fw(QByteArray& image)
@@ -339,12 +381,14 @@ int ThrDevAttach::load3014fw(QByteArray& image)
         return InitErrBadImage;
     }
     unsigned char probe = 0;
-    int r = devSupport->ctrlRead(ReqRam, 0, &probe, 1);
+    int r = devSupport->ctrlRead(UsbReq::Ram, 0, &probe, 1);
     if (r != 0)
         return r;
     for (FwChunk& s : sections) {
         auto* p = reinterpret_cast<unsigned char*>(s.data.data());
         for (int off = 0; off < s.data.size(); off += RamChunk) {
+            if (abort)
+                return UsbErrNoDevice;
             const int n = std::min(RamChunk, s.data.size() - off);
             r = devSupport->ctrlWriteRAM(s.addr + uint32_t(off), p + off, n);
             if (r != 0)
@@ -384,7 +428,7 @@ int ThrRenumDone::loadFpgaFw(int model, int rev)
     std::memcpy(buf.data(), image.constData(), size_t(size));
     unsigned char announce[4];
     DevBase::S64ToBytes(size, announce, 4);
-    int r = devSupport->ctrlWrite(ReqFpgaLoad, 0, announce, 4);
+    int r = devSupport->ctrlWrite(UsbReq::FpgaLoad, 0, announce, 4);
     if (r != 0)
         return r;
     auto* p = reinterpret_cast<unsigned char*>(buf.data());
@@ -409,7 +453,7 @@ int ThrRenumDone::loadFpgaFw(int model, int rev)
         }
     }
     unsigned char result = 255;
-    r = devSupport->ctrlRead(ReqFpgaLoad, 0, &result, 1);
+    r = devSupport->ctrlRead(UsbReq::FpgaLoad, 0, &result, 1);
     if (r != 0)
         return r;
     return result;
@@ -417,19 +461,24 @@ int ThrRenumDone::loadFpgaFw(int model, int rev)
 
 void ThrRenumDone::run()
 {
+    std::lock_guard<std::mutex> running(endMutex);
     if (!devSupport)
         return;
     const uint16_t pid = devSupport->productId;
     unsigned char batch[4] = {0, 0, 0, 0};
-    int r = ctrlReadAll(ReqEeprom, EepromBatch, batch, 4);
-    if (r != 0) {
+    int r = ctrlReadAll(UsbReq::Eeprom, UsbAddr::EepromBatch, batch, 4);
+    // Given up by the GUI thread (another device came): say nothing more.
+    if (abort)
+        return;
+    const quint16 batchWord = r == 0 ? DevInit::decodeBatch(batch) : 0;
+    // The device object's members belong to the GUI thread.
+    QMetaObject::invokeMethod(owner, [batchWord]() { DevBase::devBatch = batchWord; }, Qt::QueuedConnection);
+    if (r != 0)
         emit owner->sigInitSta(3, r, 0);
-        DevBase::devBatch = 0;
-    } else {
-        DevBase::devBatch = DevInit::decodeBatch(batch);
-    }
     unsigned char rec[8] = {};
-    r = ctrlReadAll(ReqEeprom, EepromModel, rec, 8);
+    r = ctrlReadAll(UsbReq::Eeprom, UsbAddr::EepromModel, rec, 8);
+    if (abort)
+        return;
     if (r != 0) {
         emit owner->sigInitSta(3, r, 0);
         return;
@@ -448,14 +497,14 @@ void ThrRenumDone::run()
         return;
     }
     QThread::msleep(30);
-    r = devSupport->ctrlWrite(ReqFpgaRun, 1, nullptr, 0);
+    r = devSupport->ctrlWrite(UsbReq::FpgaRun, 1, nullptr, 0);
     if (r != 0) {
         emit owner->sigInitSta(4, r, 0);
         return;
     }
     QThread::msleep(40);
     unsigned char st[2] = {0, 0};
-    r = ctrlReadAll(ReqRegister, 0, st, 2);
+    r = ctrlReadAll(UsbReq::Register, 0, st, 2);
     if (r != 0) {
         emit owner->sigInitSta(4, r, 0);
         return;
@@ -468,16 +517,10 @@ void ThrRenumDone::run()
         return;
     }
     emit owner->sigInitSta(5, 0, 0);
-    identForModel(model, DevInit::devIdent);
-    if (!owner->preConnect(model))
+    unsigned char ident[DevIdentSize] = {};
+    identForModel(model, ident);
+    r = owner->connectDevice(model, ident, vref);
+    if (r < 0)
         return;
-    r = devUsing ? devUsing->devConnect(DevInit::devIdent, vref) : 1;
-    if (r != 0) {
-        emit owner->sigInitSta(5, r, 0);
-        return;
-    }
-    // Reset the bulk path before the GUI hears of the connection, so no
-    // capture it starts can meet this request.
-    devSupport->ctrlWrite(ReqBulkPrepare, 0, nullptr, 0);
-    emit owner->sigInitSta(6, 0, 0);
+    emit owner->sigInitSta(r == 0 ? 6 : 5, r, 0);
 }

@@ -12,6 +12,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <mutex>
 #include <cstdint>
 
 class DevInit;
@@ -23,17 +24,35 @@ enum DevInitError {
     InitErrBadImage = 6,       // the image is damaged and was not uploaded
     InitErrFpgaFfff = 7,
     InitErrFpgaZero = 8,
-    InitErrFpgaOther = 9
+    InitErrFpgaOther = 9,
+    // The start-up thread of an earlier device did not end in time: this
+    // device is not started (the next USB change tries again).
+    InitErrStillRunning = 11
 };
 
-class ThrDevAttach : public QThread
+// What both start-up threads share: the abort flag and a bounded join.
+class StartupThread : public QThread
+{
+public:
+    // Set by the GUI thread when it gives the thread up (another device,
+    // shutdown): every wait of the thread ends on it, and the thread then
+    // touches nothing more.
+    std::atomic<bool> abort{false};
+
+    // Waits up to ms for run() to end; true when it has (or never ran).
+    bool join(unsigned long ms);
+
+protected:
+    // Held by run() while it runs and taken after the join, so thread
+    // checkers that do not see Qt's join still see the order.
+    std::mutex endMutex;
+};
+
+class ThrDevAttach : public StartupThread
 {
 public:
     explicit ThrDevAttach(DevInit* owner);
     ~ThrDevAttach() override;
-
-    // Ends a waiting attach thread; written by the GUI thread.
-    std::atomic<bool> abort{false};
 
     // Both refuse a damaged image with InitErrBadImage before sending anything.
     int load68013fw(QByteArray& hex);
@@ -49,14 +68,11 @@ private:
     DevInit* owner;
 };
 
-class ThrRenumDone : public QThread
+class ThrRenumDone : public StartupThread
 {
 public:
     explicit ThrRenumDone(DevInit* owner);
     ~ThrRenumDone() override;
-
-    // Set when the start-up controller goes away: ends the pre-connect wait.
-    std::atomic<bool> abort{false};
 
     int loadFpgaFw(int model, int rev);
 
@@ -93,13 +109,16 @@ public:
     // Batch word from the 4 bytes at EEPROM 0x20; 0 when not valid.
     static uint16_t decodeBatch(const unsigned char b[4]);
 
-    // Called by ThrRenumDone: has the GUI thread emit sigDevPreConnect and
-    // waits until it has been handled. False when start-up was aborted
-    // (shutdown) before that happened.
-    bool preConnect(int model);
+    // Called by ThrRenumDone: hands the connection to the GUI thread, which
+    // emits sigDevPreConnect, takes ident as devIdent and connects devUsing
+    // (so only the GUI thread writes the device object), and waits for it.
+    // Returns the connection's result, or -1 when start-up was aborted
+    // (another device, shutdown) before the GUI thread took it.
+    int connectDevice(int model, const unsigned char* ident, double vref);
 
-    // How long the destructor waits for a start-up thread.
-    static constexpr int joinTimeoutMs = 5000;
+    // How long the GUI thread waits for a start-up thread to end before it
+    // reports InitErrStillRunning (tests shorten it).
+    static std::atomic<int> threadEndTimeoutMs;
 
 signals:
     void sigInitSta(int stage, int error, int value);
@@ -108,7 +127,9 @@ signals:
     void sigDevPreConnect(int model);
 
 private:
-    void stopThread(QThread* t);
+    // Sets abort and waits, bounded, for t to end; false (reported as
+    // InitErrStillRunning at this stage) when it did not.
+    bool endThread(StartupThread* t, int stage);
 };
 
 extern DevInit* devInit;

@@ -126,6 +126,9 @@ private slots:
     void removal();
     void shutdownDuringPreConnect();
     void shutdownDuringWait();
+    void claimRefusedReported();
+    void stuckThreadReported_data();
+    void stuckThreadReported();
 };
 
 void TstDevInit::init()
@@ -133,11 +136,13 @@ void TstDevInit::init()
     emu_reset();
     emu_log_clear();
     ThrDevAttach::waitStepMs = 200;
+    DevInit::threadEndTimeoutMs = 5000;
 }
 
 void TstDevInit::cleanup()
 {
     ThrDevAttach::waitStepMs = 200;
+    DevInit::threadEndTimeoutMs = 5000;
 }
 
 void TstDevInit::hexUpload_data()
@@ -262,7 +267,8 @@ void TstDevInit::errorStages_data()
     QTest::addColumn<int>("error");
     // fault: 0 none, 1 RAM write fails, 2 model read fails, 3 unknown code,
     // 4 load result 3, 5/6/7 status FFFF/0000/0003, 8 run request fails,
-    // 9 bulk OUT fails, 10 high status byte wrong (devConnect), 11 load result 255
+    // 9 bulk OUT fails, 10 high status byte wrong (devConnect), 11 load result 255,
+    // 12 device ID request fails, 13 bulk path reset fails
     QTest::newRow("no firmware resource") << 0x02A1 << false << 0 << 0 << 1;
     QTest::newRow("firmware upload fails") << 0x01A2 << false << 1 << 1 << 2;
     QTest::newRow("EEPROM model read fails") << 0x01A2 << true << 2 << 3 << 2;
@@ -275,6 +281,8 @@ void TstDevInit::errorStages_data()
     QTest::newRow("FPGA run request fails") << 0x01A2 << true << 8 << 4 << 2;
     QTest::newRow("FPGA bulk transfer fails") << 0x01A2 << true << 9 << 4 << 2;
     QTest::newRow("connect refused") << 0x01A2 << true << 10 << 5 << 12;
+    QTest::newRow("device ID request fails") << 0x01A2 << true << 12 << 5 << 2;
+    QTest::newRow("bulk path reset fails") << 0x01A2 << true << 13 << 5 << 2;
 }
 
 void TstDevInit::errorStages()
@@ -297,6 +305,8 @@ void TstDevInit::errorStages()
     case 9: emu_fail_bulk_out(5000, LIBUSB_ERROR_IO); break;
     case 10: emu_set_status_override(0x05C1); break;
     case 11: emu_set_fpga_load_result(255); break;
+    case 12: emu_fail_control(1, 0x60, -1, 0, -1, LIBUSB_ERROR_PIPE); break;
+    case 13: emu_fail_control(0, 0x38, -1, 0, -1, LIBUSB_ERROR_PIPE); break;
     default: break;
     }
     if (firmware)
@@ -618,6 +628,77 @@ void TstDevInit::shutdownDuringWait()
     QVERIFY(devInit->thrDevAttach->isRunning());
     delete rig;   // deletes the controller: the attach thread is ended and joined
     QVERIFY(devInit == nullptr);
+}
+
+void TstDevInit::claimRefusedReported()
+{
+    // Another program holds the interface: the device is given up and the
+    // failure shown, where it used to pass silently.
+    Rig rig;
+    emu_fail_claim(LIBUSB_ERROR_BUSY);
+    plugRunning();
+    devInit->init();
+    QTRY_COMPARE(rig.count(), 1);
+    QCOMPARE(rig.stages()[0], (Sta{2, 2, 0}));
+    QVERIFY(!devSupport->isDevOpen());
+    QVERIFY(!devInit->thrRenumDone->isRunning());
+    QVERIFY(!devUsing->isConnected);
+    QCOMPARE(controlCount(0xA2, true), 0);
+    // Free again: the next USB change connects.
+    emu_fail_claim(0);
+    devInit->init();
+    QVERIFY(rig.waitFor(6, 0));
+    rig.settle();
+    QVERIFY(devUsing->isConnected);
+}
+
+void TstDevInit::stuckThreadReported_data()
+{
+    QTest::addColumn<bool>("firmware");
+    QTest::addColumn<int>("direction");
+    QTest::addColumn<int>("request");
+    QTest::addColumn<int>("stage");
+    QTest::newRow("firmware upload") << false << 0 << 0xA0 << 0;
+    QTest::newRow("model record") << true << 1 << 0xA2 << 2;
+}
+
+void TstDevInit::stuckThreadReported()
+{
+    // A start-up thread whose request never completes, while the device is
+    // unplugged and plugged again: the GUI thread gives up waiting for it
+    // and reports that instead of freezing.
+    QFETCH(bool, firmware);
+    QFETCH(int, direction);
+    QFETCH(int, request);
+    QFETCH(int, stage);
+    DevInit::threadEndTimeoutMs = 300;
+    Rig rig;
+    emu_hold_control(direction, request, -1);
+    if (firmware)
+        plugRunning();
+    else
+        plugWaitingForFirmware(0x01A2);
+    devInit->init();
+    QTRY_COMPARE_WITH_TIMEOUT(emu_held_controls(), 1, 10000);
+    emu_unplug();
+    QTRY_VERIFY_WITH_TIMEOUT(!devSupport->isDevOpen(), 10000);
+    emu_plug();
+    QVERIFY(rig.waitFor(stage, InitErrStillRunning));
+    QVERIFY(devSupport->isDevOpen());
+    QCOMPARE(emu_held_controls(), 1);   // still stuck, and nothing started beside it
+
+    // Once the request completes (on the device that left), the thread ends
+    // and the next USB change starts over.
+    DevInit::threadEndTimeoutMs = 5000;
+    emu_release_control();
+    rig.settle();
+    QVERIFY(!rig.seen(6, 0));
+    emu_unplug();
+    QTRY_VERIFY_WITH_TIMEOUT(!devSupport->isDevOpen(), 10000);
+    emu_plug();
+    QVERIFY(rig.waitFor(6, 0));
+    rig.settle();
+    QVERIFY(devUsing->isConnected);
 }
 
 QTEST_GUILESS_MAIN(TstDevInit)

@@ -14,7 +14,9 @@ int Dev2113::devConnect(unsigned char* ident, double)
     const qint64 m = ident ? ident[DevIdentSmpClock] : 0;
     smpClock = m * 1000000;
     pwmClock = 5 * m * 1000000;
-    getDeviceID();
+    const int r = getDeviceID();
+    if (r != 0)
+        return r;
     setAutoReadBuf();
     isConnected = true;
     return 0;

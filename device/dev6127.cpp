@@ -15,10 +15,12 @@ int Dev6127::devConnect(unsigned char* ident, double vrefIn)
         vref = vrefIn;
     smpClock = qint64(identWord(ident, DevIdentSmpClock)) * 1000000;
     pwmClock = 250000000LL;
-    const int r = checkMemorySta();
+    int r = checkMemorySta();
     if (r != 0)
         return r;
-    getDeviceID();
+    r = getDeviceID();
+    if (r != 0)
+        return r;
     isConnected = true;
     return 0;
 }

@@ -11,8 +11,6 @@ namespace {
 constexpr qint64 MaxRate = 100000000LL;
 constexpr int LogicChnNum = 16;
 
-constexpr unsigned char ReqEeprom = 0xA2;
-
 // Gain word of each volts/div step, 20 mV/div first.
 const int DefaultGain[7] = {586, 448, 261, 75, -173, -359, -546};
 
@@ -120,7 +118,7 @@ int Dev7329::readCalib(int addr, unsigned char* rec)
     if (!devSupport)
         return 1;
     int done = 0;
-    const int r = devSupport->ctrlRead(ReqEeprom, static_cast<unsigned short>(addr), rec, CalibRecordSize, &done);
+    const int r = devSupport->ctrlRead(UsbReq::Eeprom, static_cast<unsigned short>(addr), rec, CalibRecordSize, &done);
     if (r != 0)
         return r;
     return done < CalibRecordSize ? 2 : 0;
@@ -210,16 +208,26 @@ bool Dev7329::loadCalibRecord(const unsigned char* rec, int len)
     return true;
 }
 
-void Dev7329::saveCalibParam()
+int Dev7329::saveCalibParam()
 {
     // The trigger level is divided by the slopes: never store one of 0 or less.
     for (int i = 0; i < 2; ++i)
         if (calibData.slope[i] <= 0)
             calibData.slope[i] = 1000;
     if (!devSupport)
-        return;
+        return UsbErrNoDevice;
     QByteArray rec = calibRecord();
     auto* p = reinterpret_cast<unsigned char*>(rec.data());
-    devSupport->ctrlWrite(ReqEeprom, CalibAddr0, p, CalibRecordSize);
-    devSupport->ctrlWrite(ReqEeprom, CalibAddr1, p, CalibRecordSize);
+    // A failed first copy leaves the second one as it was, so the instrument
+    // still holds one valid record.
+    for (int addr : {CalibAddr0, CalibAddr1}) {
+        int done = 0;
+        const int r = devSupport->ctrlWrite(UsbReq::Eeprom, static_cast<unsigned short>(addr), p, CalibRecordSize,
+                                            &done);
+        if (r != 0)
+            return r;
+        if (done < CalibRecordSize)
+            return UsbErrTransfer;
+    }
+    return UsbOk;
 }

@@ -8,6 +8,7 @@
 // them through devUsing; this class adds the calibration and the connection.
 
 #include "device/devbase.h"
+#include "device/usbrequests.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -20,8 +21,8 @@ class Dev7329 : public DevBase
 public:
     static constexpr int AChnNum = 2;
     static constexpr int CalibRecordSize = 48;   // 18 + 4 x 7 data bytes and a check word
-    static constexpr int CalibAddr0 = 0x40;
-    static constexpr int CalibAddr1 = 0xA0;
+    static constexpr int CalibAddr0 = UsbAddr::EepromCalib0;
+    static constexpr int CalibAddr1 = UsbAddr::EepromCalib1;
 
     Dev7329();
 
@@ -29,7 +30,9 @@ public:
     bool isSmpModeSelectable() override { return false; }
     void setSmpMode(DevSmpMode mode) override;
     void setWorkMode(DevWorkMode mode) override;
-    void saveCalibParam() override;
+    // Both EEPROM copies, the first first; stops at the first failure and
+    // returns its transport code (1 no device, 2 transfer failed or short).
+    int saveCalibParam() override;
 
     // --- calibration
     void resetCalibParam();

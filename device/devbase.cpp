@@ -15,6 +15,7 @@
 #include "device/devsupport.h"
 #include "device/smpdata.h"
 #include "device/smpdataosc.h"
+#include "device/usbrequests.h"
 #include "libanalyzer/analyzerdata.h"
 
 #include <QThread>
@@ -30,12 +31,6 @@ quint16 DevBase::devBatch = 0;
 DevBase::SmpWorkerFactory DevBase::smpWorkerFactory = nullptr;
 
 namespace {
-
-constexpr unsigned char ReqRegister = 0x20;
-constexpr unsigned char ReqFpgaRun = 0x10;
-constexpr unsigned char ReqBulkStart = 0x30;
-constexpr unsigned char ReqBulkPrepare = 0x38;
-constexpr unsigned char ReqDeviceId = 0x60;
 
 constexpr int RegRunControl = 0x00;
 constexpr int RegPwmEnable = 0x02;
@@ -213,7 +208,7 @@ void DevBase::bindBulkCallback(DevSmpMode mode)
 
 int DevBase::regWrite(int reg, const unsigned char* data, int len)
 {
-    return vendorWrite(ReqRegister, static_cast<unsigned short>(reg), data, len);
+    return vendorWrite(UsbReq::Register, static_cast<unsigned short>(reg), data, len);
 }
 
 int DevBase::regRead(int reg, unsigned char* data, int len)
@@ -221,7 +216,7 @@ int DevBase::regRead(int reg, unsigned char* data, int len)
     if (!devSupport)
         return 1;
     int done = 0;
-    const int r = devSupport->ctrlRead(ReqRegister, static_cast<unsigned short>(reg), data, len, &done);
+    const int r = devSupport->ctrlRead(UsbReq::Register, static_cast<unsigned short>(reg), data, len, &done);
     if (r != 0)
         return r;
     // A short answer would leave stale bytes behind: count it as a failed transfer.
@@ -267,7 +262,10 @@ int DevBase::devConnect(unsigned char* ident, double vrefIn)
         if (r != 0)
             return r;
     }
-    getDeviceID();
+    // A device that does not answer its ID request is not connected.
+    const int r = getDeviceID();
+    if (r != 0)
+        return r;
     setAutoReadBuf();
     isConnected = true;
     return 0;
@@ -293,7 +291,7 @@ void DevBase::devDisconnect()
 void DevBase::devStandby()
 {
     if (isConnected)
-        vendorWrite(ReqFpgaRun, 0, nullptr, 0);
+        vendorWrite(UsbReq::FpgaRun, 0, nullptr, 0);
 }
 
 int DevBase::checkMemorySta()
@@ -323,13 +321,13 @@ int DevBase::getRunSta(unsigned* word)
 int DevBase::getDeviceID()
 {
     static const unsigned char ask[3] = {0xA3, 0x01, 0xCA};
-    int r = vendorWrite(ReqDeviceId, 0, ask, 3);
+    int r = vendorWrite(UsbReq::DeviceId, 0, ask, 3);
     if (r != 0)
         return r;
     QThread::msleep(50);
     unsigned char ans[12] = {};
     int done = 0;
-    r = devSupport->ctrlRead(ReqDeviceId, 0, ans, 12, &done);
+    r = devSupport->ctrlRead(UsbReq::DeviceId, 0, ans, 12, &done);
     if (r != 0)
         return r;
     if (done < 12)
@@ -379,12 +377,12 @@ int DevBase::reqSmpStop()
 
 int DevBase::reqAutoBulkRead()
 {
-    return vendorWrite(ReqBulkStart, 0, nullptr, 0);
+    return vendorWrite(UsbReq::BulkStart, 0, nullptr, 0);
 }
 
 int DevBase::reqAutoBulkReadPrepare()
 {
-    return vendorWrite(ReqBulkPrepare, 0, nullptr, 0);
+    return vendorWrite(UsbReq::BulkPrepare, 0, nullptr, 0);
 }
 
 int DevBase::reqMemReadStart(int start, int length)

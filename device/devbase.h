@@ -212,7 +212,8 @@ public:
     virtual bool isSmpModeSelectable() = 0;
     virtual void setSmpMode(DevSmpMode mode) = 0;
     virtual void setWorkMode(DevWorkMode mode);
-    virtual void saveCalibParam() {}
+    // Writes the calibration block to the instrument: 0, or the transport's code.
+    virtual int saveCalibParam() { return 0; }
 
     // --- analog settings (oscilloscope work mode; GUI thread)
     // The offset register word of a channel at its current settings.

@@ -151,12 +151,16 @@ void SmpCtrlNormal::run()
         if (dev->smpStopReq || dev->smpStartMode == SmpStartSingle || err != 0)
             break;
     }
+    // The instrument must not sample on: a stop it never got is an error too.
+    if (!dev->smpStopReq) {
+        const int r = dev->reqSmpStop();
+        if (err == 0)
+            err = r;
+    }
     if (err != 0) {
         dev->smpError = err;
         emit dev->sigSmpSta(dev->runSta, err, 0);
     }
-    if (!dev->smpStopReq)
-        dev->reqSmpStop();
     dev->runSta = SmpStaDone;
     emit dev->sigSmpSta(SmpStaDone, 0, 0);
     emit dev->sigSmpDataReady(1);

@@ -124,6 +124,7 @@ void SmpCtrlStream::resetRun()
     forceTrigger = false;
     firstBuffer = true;
     headStart = 0;
+    startError = 0;
     discardPass = false;
     std::fill(std::begin(prevSample), std::end(prevSample), uint16_t(0));
     cycleMask = 0xFFFF;
@@ -411,8 +412,9 @@ int SmpCtrlStream::getTrgIndex(const unsigned char* buf, int len)
 void SmpCtrlStream::devCbPostSmpStart()
 {
     // The instrument starts streaming only once the transfers are posted.
-    dev->reqSmpStart();
-    dev->reqAutoBulkRead();
+    startError = dev->reqSmpStart();
+    if (startError == 0)
+        startError = dev->reqAutoBulkRead();
 }
 
 void SmpCtrlStream::devCbAutoBulkRead(unsigned char* buf, int len)
@@ -523,7 +525,9 @@ void SmpCtrlStream::run()
         cnvt->start(QThread::InheritPriority);
         for (;;) {
             resetRun();
-            dev->reqAutoBulkReadPrepare();
+            err = dev->reqAutoBulkReadPrepare();
+            if (err != 0)
+                break;
             {
                 std::lock_guard<std::mutex> lock(dev->blockMutex);
                 for (unsigned char* b : dev->blockQueue)
@@ -537,7 +541,10 @@ void SmpCtrlStream::run()
             const bool started = dev->dataConvertStart(0);
             dev->semCnvtStart.release();
             err = devSupport->autoBulkRead(0);
-            if (getSampledDepth() >= expectDepth)
+            if (startError != 0) {
+                err = startError;
+                dev->reqSmpStop();
+            } else if (getSampledDepth() >= expectDepth)
                 err = 0;   // the stop at the depth ends the transfer
             else if (dev->smpStopReq)
                 err = 0;

@@ -71,6 +71,9 @@ private:
 
     DevBase* dev;
     long long headStart = 0;   // stream byte position of the queue head
+    // Error of the start requests sent once the transfers are queued: the
+    // instrument then never streams, and this, not the time-out, is reported.
+    int startError = 0;
 
     // Word-search state carried across buffers: the previous sample of each
     // ordinal, the AND of the hit masks of the cycle in progress, and the

@@ -147,6 +147,8 @@ private slots:
     void calibrationFromEeprom_data();
     void calibrationFromEeprom();
     void saveCalibrationToBothCopies();
+    void saveCalibrationFailure_data();
+    void saveCalibrationFailure();
     void settingChangesWhileConnected();
     void triggerLevelPair_data();
     void triggerLevelPair();
@@ -520,6 +522,52 @@ void TstDev7329::calibrationFromEeprom()
     QVERIFY(dev->calibData.slope[1] > 0);
 }
 
+void TstDev7329::saveCalibrationFailure_data()
+{
+    QTest::addColumn<int>("address");   // EEPROM copy whose write fails; -1: the device is gone
+    QTest::addColumn<int>("result");    // < 0 a libusb error, else bytes accepted
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("firstNew");
+    QTest::addColumn<bool>("secondNew");
+    QTest::newRow("first copy refused") << 0x40 << int(LIBUSB_ERROR_PIPE) << 2 << false << false;
+    QTest::newRow("first copy short") << 0x40 << 20 << 2 << false << false;
+    QTest::newRow("second copy refused") << 0xA0 << int(LIBUSB_ERROR_IO) << 2 << true << false;
+    QTest::newRow("device gone") << -1 << 0 << 1 << false << false;
+}
+
+void TstDev7329::saveCalibrationFailure()
+{
+    QFETCH(int, address);
+    QFETCH(int, result);
+    QFETCH(int, code);
+    QFETCH(bool, firstNew);
+    QFETCH(bool, secondNew);
+    auto dev = connectedDev();
+    QVERIFY(dev);
+    QCOMPARE(dev->saveCalibParam(), 0);
+    const QByteArray old = dev->calibRecord();
+    dev->gainTable[0][2] = 123;
+    dev->calibData.zeroDual[0] = -9;
+    const QByteArray now = dev->calibRecord();
+    QVERIFY(now != old);
+    if (address < 0) {
+        emu_unplug();
+        QCOMPARE(devSupport->devRetrieve(), -1);
+    } else {
+        emu_fail_control(0, 0xA2, address, 0, 1, result);
+    }
+    // A write that did not arrive is reported, never taken for success.
+    QCOMPARE(dev->saveCalibParam(), code);
+    QCOMPARE(eeprom(0xA0), secondNew ? now : old);
+    if (result >= 0 && address == 0x40)
+        QVERIFY(eeprom(0x40) != now);
+    else
+        QCOMPARE(eeprom(0x40), firstNew ? now : old);
+    // Whatever failed, one valid record stays for the next connection.
+    const QByteArray second = eeprom(0xA0);
+    QVERIFY(Dev7329::isCalibRecordValid(reinterpret_cast<const uchar*>(second.constData()), second.size()));
+}
+
 void TstDev7329::saveCalibrationToBothCopies()
 {
     auto dev = connectedDev();
@@ -529,7 +577,7 @@ void TstDev7329::saveCalibrationToBothCopies()
     dev->calibData.slope[1] = 1021;
     dev->gainTable[1][3] = 77;
     emu_log_clear();
-    dev->saveCalibParam();
+    QCOMPARE(dev->saveCalibParam(), 0);
     const QByteArray rec = dev->calibRecord();
     QCOMPARE(eeprom(0x40), rec);
     QCOMPARE(eeprom(0xA0), rec);

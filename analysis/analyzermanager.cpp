@@ -24,6 +24,7 @@ std::atomic<bool> AnalyzerManager::modifyBusy{false};
 std::atomic<bool> AnalyzerManager::interruptAnly{false};
 std::mutex AnalyzerManager::modifyMutex;
 std::condition_variable AnalyzerManager::modifyCond;
+std::atomic<int> AnalyzerManager::handshakeTimeoutMs{5000};
 
 namespace {
 
@@ -84,9 +85,18 @@ AnalyzerManager::~AnalyzerManager()
 {
     // Waits for a demo thread that is making copies right now.
     dropSimuAnalyzerProvider(this);
-    handshake();
+    const bool listLetGo = handshake();
     endExport(nullptr);
-    freeAllRecords();
+    if (listLetGo) {
+        freeAllRecords();
+    } else {
+        // The list thread may still read these results: end the workers but
+        // leave the analyzers alive rather than free them under it.
+        qWarning("VormelTAV: the decoded-results list did not let go of the analyzers");
+        for (AnalyzerUsing& rec : usingList)
+            if (rec.progMng)
+                rec.progMng->stopAndJoin();
+    }
     if (me == this)
         me = nullptr;
 }
@@ -196,44 +206,52 @@ void AnalyzerManager::freeAllRecords()
     usingList.clear();
 }
 
-void AnalyzerManager::addUsing(Analyzer* analyzer, bool startNow)
+bool AnalyzerManager::addUsing(Analyzer* analyzer, bool startNow)
 {
     if (!analyzer || newAnalyzerIndex < 0 || newAnalyzerIndex >= fileList.size())
-        return;
+        return false;
     // The list thread reads the list; it must hold nothing while it grows.
-    handshake();
+    if (!handshake())
+        return false;
     usingList.append(makeRecord(fileList[newAnalyzerIndex], analyzer));
     saveConfig();
     if (startNow) {
-        handshake();
+        if (!handshake())
+            return false;
         startDecode(usingList.size() - 1);
     }
+    return true;
 }
 
-void AnalyzerManager::removeUsing(int i)
+bool AnalyzerManager::removeUsing(int i)
 {
     if (i < 0 || i >= usingList.size())
-        return;
-    handshake();
+        return false;
+    if (!handshake())
+        return false;
     AnalyzerResults* results = nullptr;
     usingList[i].analyzer->GetAnalyzerResults(&results);
     endExport(results);
     freeRecord(usingList[i]);
     usingList.remove(i);
     saveConfig();
+    return true;
 }
 
-void AnalyzerManager::removeAllUsing()
+bool AnalyzerManager::removeAllUsing()
 {
-    handshake();
+    if (!handshake())
+        return false;
     endExport(nullptr);
     freeAllRecords();
     saveConfig();
+    return true;
 }
 
-void AnalyzerManager::restoreUsing()
+bool AnalyzerManager::restoreUsing()
 {
-    handshake();
+    if (!handshake())
+        return false;
     endExport(nullptr);
     freeAllRecords();
 
@@ -269,15 +287,18 @@ void AnalyzerManager::restoreUsing()
     }
     refreshSimuTemplates();
     emit analyzerItemChanged();
+    return true;
 }
 
-void AnalyzerManager::saveEditMessage(int i, bool restart)
+bool AnalyzerManager::saveEditMessage(int i, bool restart)
 {
     saveConfig();
     if (restart && i >= 0 && i < usingList.size()) {
-        handshake();
+        if (!handshake())
+            return false;
         startDecode(i);
     }
+    return true;
 }
 
 void AnalyzerManager::writeSettings()
@@ -333,17 +354,19 @@ int AnalyzerManager::getUsingDisplayFormat(int i) const
     return usingList[i].displayFormat.toInt();
 }
 
-void AnalyzerManager::setUsingDisplayFormat(int i, int format)
+bool AnalyzerManager::setUsingDisplayFormat(int i, int format)
 {
     if (i < 0 || i >= usingList.size())
-        return;
+        return false;
     // Only the five formats reach the library.
     if (format < DisplayBin || format > DisplayAsciiHex)
-        return;
+        return false;
     // The list thread reads the format of every shown analyzer.
-    handshake();
+    if (!handshake())
+        return false;
     usingList[i].displayFormat = QString::number(format);
     saveConfig();
+    return true;
 }
 
 int AnalyzerManager::getAnalyzerDisplayFormat(Analyzer* analyzer)
@@ -367,12 +390,14 @@ QVector<Analyzer*> AnalyzerManager::getEnaAnalyzers()
     return out;
 }
 
-void AnalyzerManager::setProtocolShow(int i)
+bool AnalyzerManager::setProtocolShow(int i)
 {
     if (!me || i < 0 || i >= me->usingList.size())
-        return;
-    me->handshake();
+        return false;
+    if (!me->handshake())
+        return false;
     me->usingList[i].show = !me->usingList[i].show;
+    return true;
 }
 
 QStringList AnalyzerManager::getTotalProtocol()
@@ -481,21 +506,24 @@ QStringList AnalyzerManager::getEnableChnInterfaceName(int except) const
 
 // ---------------------------------------------------------------- handshake
 
-void AnalyzerManager::handshake()
+bool AnalyzerManager::handshake()
 {
     static const QMetaMethod prepared = QMetaMethod::fromSignal(&AnalyzerManager::modifyPrepared);
     modifyBusy = true;
     // Without a list thread there is nobody who could hold results.
     if (!isSignalConnected(prepared)) {
         modifyBusy = false;
-        return;
+        return true;
     }
     emit modifyPrepared();
     std::unique_lock<std::mutex> lock(modifyMutex);
-    // Woken by clearModifyBusy; the timeout also catches a list thread that
-    // clears the flag directly.
-    while (modifyBusy.load())
-        modifyCond.wait_for(lock, std::chrono::milliseconds(1));
+    // Woken by clearModifyBusy. On time-out the request stays set: the list
+    // thread drops its pointers when it gets to it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(handshakeTimeoutMs.load());
+    if (modifyCond.wait_until(lock, deadline, [] { return !modifyBusy.load(); }))
+        return true;
+    qWarning("VormelTAV: the decoded-results list did not answer; the analyzers are left unchanged");
+    return false;
 }
 
 void AnalyzerManager::setInterruptAnly(bool on)
@@ -528,14 +556,16 @@ void AnalyzerManager::stopAll()
         stopAnlyThread(i);
 }
 
-void AnalyzerManager::startDecode()
+bool AnalyzerManager::startDecode()
 {
-    handshake();
+    if (!handshake())
+        return false;
     // Workers read the capture record: none may run while it is refilled.
     stopAll();
     takeCapture();
     for (int i = 0; i < usingList.size(); ++i)
         startDecode(i);
+    return true;
 }
 
 void AnalyzerManager::startDecode(int i)
@@ -557,12 +587,15 @@ void AnalyzerManager::startDecode(int i)
     rec.analyzer->StartProcessing();
 }
 
-void AnalyzerManager::restartDecode(int i)
+bool AnalyzerManager::restartDecode(int i)
 {
     if (i < 0 || i >= usingList.size())
-        return;
-    handshake();
+        return false;
+    // The restart drops the analyzer's results: not while the list holds them.
+    if (!handshake())
+        return false;
     startDecode(i);
+    return true;
 }
 
 void AnalyzerManager::takeCapture()
@@ -606,16 +639,18 @@ void AnalyzerManager::stopAllAnalyzer()
         me->stopAll();
 }
 
-void AnalyzerManager::clearAnalyzerResult()
+bool AnalyzerManager::clearAnalyzerResult()
 {
     if (!me || me->usingList.isEmpty())
-        return;
-    me->handshake();
+        return true;
+    if (!me->handshake())
+        return false;
     me->endExport(nullptr);
     // A worker must not write into results being dropped.
     me->stopAll();
     for (int i = 0; i < me->usingList.size(); ++i)
         me->usingList[i].analyzer->ResetResults();
+    return true;
 }
 
 void AnalyzerManager::slotStopWorkThread(AnalyzerProgMng* progMng, Analyzer* anly, quint64 generation)
@@ -632,8 +667,8 @@ void AnalyzerManager::slotStopWorkThread(AnalyzerProgMng* progMng, Analyzer* anl
         return;
     progMng->joinFinished();
     AnalyzerUsing& rec = usingList[i];
-    if (anly && anly == rec.analyzer && anly->WantsRestart()) {
-        handshake();
+    // Without the list thread's leave the finished results stay as they are.
+    if (anly && anly == rec.analyzer && anly->WantsRestart() && handshake()) {
         resetResults(i);
         anly->InitialWorkerThread();
         anly->StartProcessing();

@@ -9,6 +9,8 @@
 // their results change, the host completes a handshake with the decoded-
 // results list thread: it sets modifyBusy, emits modifyPrepared() and waits
 // until that thread has dropped every results pointer and cleared the flag.
+// The wait is bounded: when the list thread does not answer in time the
+// operation changes nothing and returns false.
 
 #include "device/simuanalyzers.h"
 #include "device/smpdata.h"
@@ -77,11 +79,13 @@ public:
     QString analyzerFolder() const { return analyzerDir; }
 
     // --- analyzers in use
-    void addUsing(Analyzer* analyzer, bool startNow);
-    void removeUsing(int i);
-    void removeAllUsing();
-    void restoreUsing();
-    void saveEditMessage(int i, bool restart);
+    // False: nothing changed (bad index, or the list thread did not let go);
+    // for addUsing with startNow also: added but not started.
+    bool addUsing(Analyzer* analyzer, bool startNow);
+    bool removeUsing(int i);
+    bool removeAllUsing();
+    bool restoreUsing();
+    bool saveEditMessage(int i, bool restart);
     void saveConfig();
     int usingCount() const { return usingList.size(); }
     Analyzer* getUsingAnalyzer(int i) const;
@@ -89,10 +93,10 @@ public:
     QString getUsingAnalyzerName(int i) const;
     QString getUsingSpecFileName(int i) const;
     int getUsingDisplayFormat(int i) const;
-    void setUsingDisplayFormat(int i, int format);
+    bool setUsingDisplayFormat(int i, int format);
     static int getAnalyzerDisplayFormat(Analyzer* analyzer);
     static QVector<Analyzer*> getEnaAnalyzers();
-    static void setProtocolShow(int i);
+    static bool setProtocolShow(int i);
     static QStringList getTotalProtocol();
     static QVector<Analyzer*> getUsingChnAnalyzers(int chn);
     QStringList getUsingChnAlias(int i) const;
@@ -101,15 +105,17 @@ public:
 
     // --- decoding
     // Stops every worker, takes the displayed capture of the device object
-    // into dataForAnly and starts every analyzer in use on it.
-    void startDecode();
+    // into dataForAnly and starts every analyzer in use on it. False when the
+    // list thread did not let go (nothing started).
+    bool startDecode();
     void startDecode(int i);
     // Handshake, then a new run of analyzer i (its settings stayed as they were).
-    void restartDecode(int i);
+    // False when the list thread did not let go (nothing restarted).
+    bool restartDecode(int i);
     void stopAnlyThread(int i);
     bool anlyThreadIsRuning(int i) const;
     static void stopAllAnalyzer();
-    static void clearAnalyzerResult();
+    static bool clearAnalyzerResult();
 
     // --- list-thread handshake
     static void setInterruptAnly(bool on);
@@ -117,6 +123,8 @@ public:
     static bool isModifyBusy();
     // Called by the list thread once it holds no results of any analyzer.
     static void clearModifyBusy();
+    // Bound of the wait for the list thread (tests shorten it).
+    static std::atomic<int> handshakeTimeoutMs;
 
     // --- result export
     // False (nothing started) when the results belong to no analyzer in use,
@@ -151,7 +159,7 @@ public slots:
 
 private:
     void discover();
-    void handshake();
+    bool handshake();
     AnalyzerUsing makeRecord(FileInterface const& fi, Analyzer* analyzer);
     void freeRecord(AnalyzerUsing& rec);
     void freeAllRecords();

@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <dlfcn.h>
+#include <mutex>
 
 namespace anlytest {
 
@@ -121,9 +122,13 @@ public:
         exit = true;
         sem.release();
         wait();
+        // run() holds this while it runs: the order shows to thread checkers.
+        std::lock_guard<std::mutex> joined(endMutex);
     }
     std::atomic<int> handshakes{0};
     std::atomic<long long> framesSeen{0};
+    // A list thread stuck in a long step: it answers nothing meanwhile.
+    std::atomic<bool> stalled{false};
     // The panel's restart: read the shown analyzers again (user-interface thread).
     void request()
     {
@@ -134,11 +139,14 @@ public:
 protected:
     void run() override
     {
+        std::lock_guard<std::mutex> running(endMutex);
         QVector<AnalyzerResults*> held;
         while (!exit) {
             sem.tryAcquire(1, 1);
             if (exit)
                 break;
+            if (stalled)
+                continue;
             if (AnalyzerManager::isModifyBusy()) {
                 held.clear();
                 readReq = false;
@@ -171,6 +179,7 @@ protected:
 private:
     AnalyzerManager* mgr;
     QSemaphore sem;
+    std::mutex endMutex;
     std::atomic<bool> exit{false};
     std::atomic<bool> readReq{false};
 };

@@ -76,6 +76,7 @@ private slots:
     void simulationCopies();
     void secondExportWhileFirstEnds();
     void shutdownWhileBusy();
+    void unansweredHandshakeChangesNothing();
 
     void stressStopParked();
     void stressRemoveWhileReportQueued();
@@ -104,6 +105,9 @@ void TstAnalyzerThreads::init()
 
 void TstAnalyzerThreads::cleanup()
 {
+    AnalyzerManager::handshakeTimeoutMs = 5000;
+    if (list)
+        list->stalled = false;
     delete mgr;   // the list thread still runs: shutdown completes the handshake
     delete list;
     delete dev;
@@ -332,6 +336,37 @@ void TstAnalyzerThreads::shutdownWhileBusy()
     mgr = nullptr;
     QCOMPARE(pluginCounter(kLib, "TstLiveInstances"), live - 3);
     QCoreApplication::processEvents();
+}
+
+void TstAnalyzerThreads::unansweredHandshakeChangesNothing()
+{
+    // A list thread that does not answer: every change is refused with
+    // false after the bound instead of freezing the user interface, and
+    // nothing the list thread may hold is touched.
+    Analyzer* a = addAnalyzer(*mgr, 0, tst(1, 0, 400), false);
+    QVERIFY(a);
+    QSignalSpy decoded(mgr, &AnalyzerManager::analyzerDecodedChanged);
+    AnalyzerManager::handshakeTimeoutMs = 50;
+    list->stalled = true;
+    QVERIFY(!mgr->startDecode());
+    QVERIFY(!mgr->restartDecode(0));
+    QVERIFY(!mgr->removeUsing(0));
+    QVERIFY(!mgr->removeAllUsing());
+    QVERIFY(!mgr->setUsingDisplayFormat(0, 1));
+    QVERIFY(!AnalyzerManager::setProtocolShow(0));
+    QCOMPARE(mgr->usingCount(), 1);
+    QCOMPARE(mgr->getUsingAnalyzer(0), a);
+    QCOMPARE(mgr->getUsingDisplayFormat(0), 2);
+    QCOMPARE(AnalyzerManager::getEnaAnalyzers().size(), 1);
+    QVERIFY(!mgr->anlyThreadIsRuning(0));
+
+    // Answering again, the same requests go through.
+    list->stalled = false;
+    AnalyzerManager::handshakeTimeoutMs = 5000;
+    QVERIFY(mgr->startDecode());
+    QTRY_COMPARE_WITH_TIMEOUT(decoded.count(), 1, 10000);
+    QVERIFY(mgr->removeUsing(0));
+    QCOMPARE(mgr->usingCount(), 0);
 }
 
 void TstAnalyzerThreads::stressStopParked()

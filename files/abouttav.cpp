@@ -55,7 +55,7 @@ AboutTAV::AboutTAV(QWidget* parent)
     const DevBase* dev = devUsing;
     const QByteArray id = dev && dev->isConnected ? dev->deviceID : QByteArray();
     sysInfo = new QLabel(systemInfo(QSysInfo::prettyProductName(), Config::pixel(9600) / 96,
-                                    devSupport ? devSupport->usbVersion : 0u, id, DevBase::devBatch),
+                                    devSupport ? unsigned(devSupport->usbVersion) : 0u, id, DevBase::devBatch),
                          this);
     sysInfo->setTextFormat(Qt::PlainText);
     sysInfo->setContentsMargins(Config::pixel(8), Config::pixel(8), Config::pixel(8), Config::pixel(8));

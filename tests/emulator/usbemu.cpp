@@ -140,6 +140,10 @@ struct Emu {
     libusb_device* inst = nullptr;
     bool reenumPending = false;
     Clock::time_point reenumAt;
+    // A re-enumerating device comes back only once a device list has shown
+    // it gone: a monitor that counts devices sees both changes however late
+    // it is scheduled (the real re-enumeration takes far longer than a test's).
+    bool goneListed = true;
 
     // identity and configuration
     uint16_t vid = TAV_VENDOR_ID, pid = 0x01A2;
@@ -268,6 +272,7 @@ struct Emu {
         violations.clear();
         logInCap = 256;
         reenumPending = false;
+        goneListed = true;
         inDelivered = 0;
         bulkOutTotal = 0;
         powerOn();
@@ -515,9 +520,15 @@ struct Emu {
         cv.notify_all();
     }
 
-    void timers(Clock::time_point now)
+    // Test queries pass byTest: they may see the device back at once.
+    bool reenumDue(Clock::time_point now, bool byTest = false) const
     {
-        if (reenumPending && now >= reenumAt) {
+        return reenumPending && now >= reenumAt && (goneListed || byTest);
+    }
+
+    void timers(Clock::time_point now, bool byTest = false)
+    {
+        if (reenumDue(now, byTest)) {
             reenumPending = false;
             fwRunning = true;
             address = address % 126 + 1;
@@ -534,6 +545,7 @@ struct Emu {
         unplug();
         if (reenumDelayMs >= 0) {
             reenumPending = true;
+            goneListed = false;
             reenumAt = Clock::now() + std::chrono::milliseconds(reenumDelayMs);
         }
     }
@@ -1363,6 +1375,7 @@ ssize_t LIBUSB_CALL libusb_get_device_list(libusb_context*, libusb_device*** lis
     std::lock_guard<std::mutex> lk(e.m);
     requireInit(e, "libusb_get_device_list");
     e.timers(Clock::now());
+    e.goneListed = true;
     auto** l = static_cast<libusb_device**>(calloc(e.bus.size() + 1, sizeof(libusb_device*)));
     if (!l)
         return LIBUSB_ERROR_NO_MEM;
@@ -1740,7 +1753,7 @@ static int handleEvents(const struct timeval* tv)
             for (const Pending& p : e.pending)
                 if (p.hasDeadline)
                     next = std::min(next, p.deadline);
-            if (e.reenumPending)
+            if (e.reenumPending && e.goneListed)
                 next = std::min(next, e.reenumAt);
             if (e.streamRate > 0 && e.src == Src::Stream)
                 next = std::min(next, now + std::chrono::milliseconds(5));
@@ -1893,7 +1906,7 @@ void emu_unplug(void)
 int emu_is_plugged(void)
 {
     EMU_LOCK;
-    e.timers(Clock::now());
+    e.timers(Clock::now(), true);
     return e.inst != nullptr;
 }
 
@@ -1918,7 +1931,7 @@ void emu_add_foreign(unsigned short vendor_id, unsigned short product_id)
 int emu_device_count(void)
 {
     EMU_LOCK;
-    e.timers(Clock::now());
+    e.timers(Clock::now(), true);
     return int(e.bus.size());
 }
 

@@ -158,7 +158,9 @@ public:
     QVector<int> gainTable[4];
 
     // --- connection
-    bool isConnected = false;
+    // Written by the GUI thread (the start-up thread hands the connection
+    // over to it); atomic as any thread may ask.
+    std::atomic<bool> isConnected{false};
     qint64 smpClock = 0;   // Hz
     qint64 pwmClock = 0;   // Hz
     QVector<int> devFunctions;

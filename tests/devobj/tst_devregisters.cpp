@@ -170,7 +170,7 @@ void TstDevRegisters::statusWords()
     // A model with device memory connects only on a good status.
     unsigned char ident[4] = {200, 0, 250, 0};
     QCOMPARE(dev->devConnect(ident, 0.0), memSta);
-    QCOMPARE(dev->isConnected, memSta == 0);
+    QCOMPARE(dev->isConnected.load(), memSta == 0);
     // Stream-only models do not look at it.
     auto stream = make(5);
     QCOMPARE(stream->devConnect(ident, 0.0), 0);

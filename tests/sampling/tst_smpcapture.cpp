@@ -88,6 +88,8 @@ private slots:
     void streamByteForm();
     void unplugDuringRun_data();
     void unplugDuringRun();
+    void refusedRequestReported_data();
+    void refusedRequestReported();
 };
 
 void TstSmpCapture::bufferCapture_data()
@@ -354,6 +356,48 @@ void TstSmpCapture::unplugDuringRun()
     QVERIFY(rig.dev->smpError != 0);
     auto* cnvt = rig.dev->smpWorker(SmpWorkerConvert);
     QVERIFY(!cnvt || !cnvt->isRunning());
+}
+
+void TstSmpCapture::refusedRequestReported_data()
+{
+    // A request of the run that the instrument refuses is the run's error,
+    // where it used to be dropped (or show up later as a missing-data time-out).
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("request");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("skip");
+    QTest::addColumn<bool>("kept");       // the capture is still shown
+    QTest::addColumn<QByteArray>("run");  // last run control sent: stop, or none when never started
+    const QByteArray stop(1, '\0');
+    QTest::newRow("buffer, final stop") << int(SmpModeBuffer) << 0x20 << 0 << 1 << true << stop;
+    QTest::newRow("stream, bulk path reset") << int(SmpModeStream) << 0x38 << -1 << 0 << false << QByteArray();
+    QTest::newRow("stream, run request") << int(SmpModeStream) << 0x20 << 0 << 0 << false << stop;
+    QTest::newRow("stream, upload request") << int(SmpModeStream) << 0x30 << -1 << 0 << false << stop;
+}
+
+void TstSmpCapture::refusedRequestReported()
+{
+    QFETCH(int, mode);
+    QFETCH(int, request);
+    QFETCH(int, value);
+    QFETCH(int, skip);
+    QFETCH(bool, kept);
+    QFETCH(QByteArray, run);
+    Rig rig{DevSmpMode(mode)};
+    QVERIFY(rig.ok);
+    rig.enable({0, 1});
+    squares({0, 1}, {100, 50});
+    QVERIFY(rig.dev->setSmpDepth(0));
+    emu_fail_control(0, request, value, skip, 1, LIBUSB_ERROR_PIPE);
+    QVERIFY(rig.run(SmpStartSingle));
+    const QVector<Report> e = rig.rec->errors();
+    QCOMPARE(e.size(), 1);
+    QCOMPARE(e[0].b, int(UsbErrTransfer));
+    QCOMPARE(rig.dev->smpError.load(), int(UsbErrTransfer));
+    QCOMPARE(rig.dev->hasValidData(), kept);
+    QCOMPARE(rig.rec->states().last(), int(SmpStaDone));
+    // A started instrument was told to stop.
+    QCOMPARE(regWritten(0x00), run);
 }
 
 QTEST_GUILESS_MAIN(TstSmpCapture)

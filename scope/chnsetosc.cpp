@@ -108,6 +108,8 @@ ChnSetOsc::ChnSetOsc(int chn, QWidget* parent)
 
     filler = new QLabel(settingsColumn);
     filler->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // Takes only the height left over: the offset row must never be squeezed.
+    filler->setMinimumHeight(1);
     colLay->addWidget(labCoupling);
     colLay->addWidget(couplingRow);
     colLay->addWidget(labProbe);

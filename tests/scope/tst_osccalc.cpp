@@ -3,6 +3,7 @@
 // hostile entries ("nan", "inf", huge numbers, a scale of 0).
 #include "scope/chnsetosc.h"
 #include "scope/osccalc.h"
+#include "scope/oscgrid.h"
 #include "scope/timesetosc.h"
 
 #include <QtTest>
@@ -25,6 +26,7 @@ private slots:
     void scaleTexts();
     void timeDivTexts();
     void snapAndVoltText();
+    void gridGeometry();
 };
 
 void TstOscCalc::channelOffset_data()
@@ -202,6 +204,35 @@ void TstOscCalc::snapAndVoltText()
     QCOMPARE(OscCalc::snapFraction(0.1236), 0.124);
     QCOMPARE(OscCalc::voltText(999.5), QStringLiteral("999.5mV"));
     QCOMPARE(OscCalc::voltText(-1250), QStringLiteral("-1.25V"));
+}
+
+void TstOscCalc::gridGeometry()
+{
+    const OscGrid g = OscGrid::layout(1000, 600, 11, 11, 15, 1);
+    QCOMPARE(g.left, 15);
+    QCOMPARE(g.top, 15);
+    QCOMPARE(g.width, 968);
+    QCOMPARE(g.height, 583);
+    QCOMPARE(g.zeroLine(500), 15);
+    QCOMPARE(g.zeroLine(-500), 15 + 583);
+    // A dragged channel tag: above the grid offset 500, below -500, centre 0.
+    QCOMPARE(OscGrid::offsetOfPerMille(g.perMilleOfRow(3)), 500);
+    QCOMPARE(OscGrid::offsetOfPerMille(g.perMilleOfRow(900)), -500);
+    QCOMPARE(OscGrid::offsetOfPerMille(g.perMilleOfRow(15 + 291.5)), 0);
+    // Level 400 mV at 1 V per division, offset 250: 4 % of the screen above the zero line.
+    QCOMPARE(OscGrid::levelFraction(250, 400, 1000), 0.21);
+    QCOMPARE(OscGrid::levelAt(0.21, 250, 1000), 400.0);
+    QCOMPARE(OscGrid::levelFraction(250, 400, 0), 0.25);   // no volts/div: the zero line
+    QCOMPARE(OscGrid::placeable(std::nan("")), 1.0);
+    QCOMPARE(OscGrid::placeable(-0.2), 0.0);
+    QCOMPARE(OscGrid::placeable(1.7), 1.0);
+
+    // A window too small for a grid: nothing divides by its extent.
+    const OscGrid tiny = OscGrid::layout(20, 10, 11, 11, 15, 1);
+    QVERIFY(!tiny.usable());
+    QCOMPARE(tiny.fractionX(40), 0.0);
+    QCOMPARE(tiny.fractionY(40), 0.0);
+    QCOMPARE(tiny.perMilleOfRow(40), 0);
 }
 
 QTEST_APPLESS_MAIN(TstOscCalc)

@@ -15,6 +15,7 @@
 #include <QWidget>
 
 class QAction;
+class QGraphicsItem;
 class QFrame;
 class QGraphicsScene;
 class QMenu;
@@ -50,6 +51,7 @@ class WaveBackgroundOsc;
 class WaveLineOsc;
 class CursorMarkerOsc;
 class CursorMarkerNameOsc;
+class OscGrid;
 
 // What the waveform area asks of the pulse-counter panel: the counters to
 // count. Registered by whoever builds the window; without one nothing is counted.
@@ -244,6 +246,8 @@ private:
     void mouseLeaveOsc();
     void wheelOsc(int flag, QPoint point);
     void updateViewDisplayOsc();
+    OscGrid oscGrid() const;
+    QVector<QGraphicsItem*> oscDragTags() const;
 
     // --- frame
     WaveDataGen* waveDataGen;
@@ -302,4 +306,5 @@ private:
     int gridHeight = 0;
     int gridLeft = 0;
     int gridTop = 0;
+    int autoScaleStepsSeen = 0;   // the generator's step count last acted on
 };

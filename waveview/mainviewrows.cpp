@@ -6,6 +6,7 @@
 
 #include "app/core/config.h"
 #include "device/devbase.h"
+#include "scope/triggersetosc.h"
 #include "waveview/itemchnsidebar.h"
 #include "waveview/itemwavebackground.h"
 #include "waveview/itemwaveline.h"
@@ -122,7 +123,8 @@ void MainView::updateTrgStatus()
 void MainView::slotChnTrgEdgeChanged()
 {
     updateTrgStatus();
-    // The oscilloscope trigger panel follows in that work mode (filled with it).
+    if (isOscMode() && trgSetPanel)
+        trgSetPanel->setTrigEdgeStatus();
 }
 
 void MainView::slotAnalyzerItemChanged()

@@ -119,6 +119,7 @@ void WaveDataGenOsc::zoomFirst()
         smpPerPixel[i] = viewWidth > 0 ? r * t * 1e-8 / viewWidth : 0.0;
         smpOffset[i] = trg - pct * r * t * 1e-8 / 1000;
     }
+    freshCapture = true;
     genData();
 }
 
@@ -171,6 +172,8 @@ void WaveDataGenOsc::measure(int chn)
 
 void WaveDataGenOsc::genData()
 {
+    const bool fresh = freshCapture;
+    freshCapture = false;
     const SmpDataOscPtr s = store();
     const int n = chnCount();
     if (lineCounts.size() != n || paramValues.size() != ParamNum * n) {
@@ -195,10 +198,15 @@ void WaveDataGenOsc::genData()
     }
 
     // An auto-scale run: one step per capture.
+    if (!fresh) {
+        emit sigViewRefreshOsc(true);
+        return;
+    }
     if (unsigned(autoScaleState) >= 2) {
         if (autoScaleState == 2 && s && s->hasValidDataA(autoScaleChn)) {
             measure(autoScaleChn);
             autoScaleState = setAutoScaleTimeDiv(autoScaleChn);
+            ++autoScaleSteps;
         }
         emit sigViewRefreshOsc(true);
         return;
@@ -219,6 +227,7 @@ void WaveDataGenOsc::genData()
                 allSettled = false;
         }
     }
+    ++autoScaleSteps;
     if (!allSettled) {
         emit sigViewRefreshOsc(true);
         return;

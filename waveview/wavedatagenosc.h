@@ -43,6 +43,9 @@ public:
     int autoScaleDivs = 10;
     QVector<double> autoScaleTargetOffset;
     QVector<int> chnScaleState;     // -1 disabled, 0 open, 1 settled with period, 2 without
+    // Auto-scale steps taken. A step is taken only on a new capture, so a
+    // zoom or resize during a run neither advances it nor asks for a restart.
+    int autoScaleSteps = 0;
 
     void devModelChanged();
     // A width of 0 or less leaves no columns.
@@ -74,4 +77,6 @@ private:
     double sppByInteger(int chn) const;
     void measure(int chn);
     void freeLines();
+
+    bool freshCapture = false;      // set by zoomFirst, taken by the next auto-scale step
 };

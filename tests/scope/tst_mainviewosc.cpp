@@ -1,0 +1,437 @@
+// The waveform area in the oscilloscope work mode on a mixed-signal device
+// object: layout of panels and items, tag drags with the mouse and the
+// settings they write, cursor readouts, calibration notices, auto-scale
+// restarts, and windows too small for a grid.
+#include "devobj/devtesthelp.h"
+#include "scope/oscwiring.h"
+
+#include "device/dev7329.h"
+#include "device/smpdataosc.h"
+#include "scope/autoscaleitem.h"
+#include "scope/chnsetosc.h"
+#include "scope/chntagosc.h"
+#include "scope/cursormarkerosc.h"
+#include "scope/gridlabelitem.h"
+#include "scope/gridvoltinforitem.h"
+#include "scope/mathoperationosc.h"
+#include "scope/timesetosc.h"
+#include "scope/triggersetosc.h"
+#include "scope/triggertagosc.h"
+#include "scope/wavebackgroundosc.h"
+#include "scope/wavelineosc.h"
+#include "waveview/waveview.h"
+#include "widgets/mybutton.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QGraphicsScene>
+#include <QLineEdit>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <cmath>
+#include <memory>
+
+using devtest::FakeWorker;
+using OscTest::OscWiring;
+
+namespace {
+
+template <typename T>
+QVector<T*> itemsOf(MainView* v)
+{
+    QVector<T*> out;
+    for (QGraphicsItem* i : v->getScene()->items(Qt::AscendingOrder))
+        if (auto* t = dynamic_cast<T*>(i))
+            out << t;
+    return out;
+}
+
+ChnTagOsc* chnTag(MainView* v, int chn)
+{
+    for (ChnTagOsc* t : itemsOf<ChnTagOsc>(v))
+        if (t->channel() == chn)
+            return t;
+    return nullptr;
+}
+
+TriggerTagOsc* trgTag(MainView* v, int kind, int chn, bool filled = true)
+{
+    for (TriggerTagOsc* t : itemsOf<TriggerTagOsc>(v))
+        if (t->kind() == kind && t->channel() == chn && t->isFilled() == filled)
+            return t;
+    return nullptr;
+}
+
+CursorMarkerOsc* cursor(MainView* v, int kind, int id)
+{
+    for (CursorMarkerOsc* c : itemsOf<CursorMarkerOsc>(v))
+        if (c->kind() == kind && c->cursorId() == id)
+            return c;
+    return nullptr;
+}
+
+QPointF centre(QGraphicsItem* i)
+{
+    return i->sceneBoundingRect().center();
+}
+
+// Press on a scene point, move with the left button held, release.
+void drag(MainView* v, QPointF from, QPointF to)
+{
+    WaveView* w = v->getWaveView();
+    QWidget* vp = w->viewport();
+    const QPoint a = w->mapFromScene(from);
+    const QPoint b = w->mapFromScene(to);
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, a);
+    QMouseEvent move(QEvent::MouseMove, b, vp->mapToGlobal(b), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(vp, &move);
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, b);
+}
+
+} // namespace
+
+class TstMainViewOsc : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void buildsAndLays();
+    void channelTagDrag_data();
+    void channelTagDrag();
+    void levelTagDrag_data();
+    void levelTagDrag();
+    void positionTagPastEdges();
+    void timeReadouts();
+    void voltReadouts();
+    void mathOffsetTexts_data();
+    void mathOffsetTexts();
+    void calibrationRefreshesBothChannels();
+    void tinyWindow();
+    void autoScaleRestartsOncePerCapture();
+
+private:
+    // Both channels of the displayed store: a +-1 V sine of 400 samples at
+    // 1 MHz, trigger at sample trg; then the generator places it.
+    void capture(int trg = 10000);
+
+    std::unique_ptr<Dev7329> dev;
+    std::unique_ptr<OscWiring> wiring;
+    MainView* view = nullptr;
+};
+
+void TstMainViewOsc::initTestCase()
+{
+    Config::fillLists();
+}
+
+void TstMainViewOsc::init()
+{
+    devtest::resetSettings();
+    FakeWorker::resetCounts();
+    DevBase::smpWorkerFactory = &FakeWorker::make;
+    dev = std::make_unique<Dev7329>();
+    devUsing = dev.get();
+    wiring = std::make_unique<OscWiring>();
+    view = wiring->view;
+    view->resize(1000, 517);   // a grid 500 high
+    view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(view));
+}
+
+void TstMainViewOsc::cleanup()
+{
+    FakeWorker::hold = false;
+    if (dev)
+        dev->smpStopAndWait();
+    wiring.reset();
+    devUsing = nullptr;
+    dev.reset();
+    DevBase::smpWorkerFactory = nullptr;
+}
+
+void TstMainViewOsc::capture(int trg)
+{
+    SmpDataOsc* s = dev->displayedSmpDataOsc();
+    const int vd[2] = {1000, 1000};
+    const int hs[2] = {480, 480};
+    const int off[2] = {0, 0};
+    const bool ena[2] = {true, true};
+    QVERIFY(s->dataConvertStart(trg, 1000000, vd, hs, off, ena));
+    for (int c = 0; c < 2; ++c) {
+        AnalogChnData* b = s->chnData[size_t(c)];
+        b->smpCount = 20000;
+        b->trgPosition = trg;
+        for (int i = 0; i < 20000; ++i)
+            b->data[i] = short(std::lround(48 * std::sin(i * 6.283185307 / 400)));
+    }
+    wiring->genOsc->zoomFirst();
+}
+
+void TstMainViewOsc::buildsAndLays()
+{
+    dev->setATrgChn(1);
+    Config::saveGlobalParam(QStringLiteral("oscCursorChn"), QStringLiteral("9"));   // no such channel
+    wiring->devModelChanged();
+    const QList<ChnSetOsc*> chn = view->getSidebarFrame()->findChildren<ChnSetOsc*>();
+    QCOMPARE(chn.size(), 2);
+    auto* time = view->getSidebarFrame()->findChild<TimeSetOsc*>();
+    auto* trg = view->getSidebarFrame()->findChild<TriggerSetOsc*>();
+    auto* math = view->getSidebarFrame()->findChild<MathOperationOsc*>();
+    QVERIFY(time && trg && math);
+    // Stacked from the top without gaps, 271 wide.
+    QCOMPARE(view->getSidebarFrame()->width(), 271);
+    QCOMPARE(time->y(), 2 * 156);
+    QCOMPARE(trg->y(), 2 * 156 + 174);
+    QCOMPARE(math->y(), 2 * 156 + 174 + 55);
+
+    // The grid: 15 from the left and top, to 2 short of the cursor names.
+    const int W = view->getWaveView()->width();
+    const int gw = W - 15 - 2 - 15;
+    const int gh = 500;
+    auto* bg = itemsOf<WaveBackgroundOsc>(view).value(0);
+    auto* trace = itemsOf<WaveLineOsc>(view).value(0);
+    QVERIFY(bg && trace);
+    QCOMPARE(bg->pos(), QPointF(14, 14));
+    QCOMPARE(bg->itemWidth(), gw + 3);
+    QCOMPARE(trace->itemHeight(), gh + 1);
+    QCOMPARE(bg->zValue(), 0.0);
+    QCOMPARE(trace->zValue(), 1.0);
+    QCOMPARE(chnTag(view, 0)->pos(), QPointF(2, 15 + gh / 2 - 5));
+    QCOMPARE(chnTag(view, 0)->zValue(), 3.0);
+    QVERIFY(!chnTag(view, 2)->isVisible());   // math is off
+    QVERIFY(!trgTag(view, 0, 0)->isVisible() && trgTag(view, 0, 1)->isVisible());
+    QCOMPARE(trgTag(view, 0, 1)->x(), double(15 + 3 + gw));
+    QVERIFY(!trgTag(view, 1, 0, false)->isVisible());
+    QCOMPARE(itemsOf<CursorMarkerOsc>(view).size(), 4);
+    QCOMPARE(itemsOf<AutoScaleItem>(view).value(0)->itemWidth(), int(std::min(gw, gh) * 0.2));
+
+    // The voltage readout measures the first channel rather than a stored one past the list.
+    QSignalSpy spy(view, &MainView::oscXyMeasureChanged);
+    view->setAMarkerPosition(2, 0.25);
+    view->setAMarkerState(2, 3);
+    view->updateAMarkerValue(0);
+    QCOMPARE(spy.last().value(1).toStringList(), (QStringList{"2.5V", "###", "###"}));
+
+    // A second init leaves one set of panels and items.
+    view->init();
+    QCOMPARE(view->getSidebarFrame()->findChildren<ChnSetOsc*>().size(), 2);
+    QCOMPARE(itemsOf<ChnTagOsc>(view).size(), 3);
+}
+
+void TstMainViewOsc::channelTagDrag_data()
+{
+    QTest::addColumn<double>("toFraction");
+    QTest::addColumn<int>("offset");
+    QTest::newRow("above the grid") << -0.2 << 500;
+    QTest::newRow("below the grid") << 1.3 << -500;
+    QTest::newRow("centre") << 0.5 << 0;
+    QTest::newRow("a quarter down") << 0.25 << 250;
+}
+
+void TstMainViewOsc::channelTagDrag()
+{
+    QFETCH(double, toFraction);
+    wiring->devModelChanged();
+    FakeWorker::hold = true;
+    dev->smpStart(SmpStartRepeat);
+    QTRY_COMPARE(FakeWorker::starts[SmpWorkerSimulate].load(), 1);
+
+    ChnTagOsc* tag = chnTag(view, 0);
+    const int gh = 500;
+    const QPointF to(centre(tag).x(), 15 + gh * toFraction);
+    WaveView* w = view->getWaveView();
+    QTest::mousePress(w->viewport(), Qt::LeftButton, Qt::NoModifier, w->mapFromScene(centre(tag)));
+    QVERIFY(!dev->smpRunning);   // stopped while dragging
+    QMouseEvent move(QEvent::MouseMove, w->mapFromScene(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w->viewport(), &move);
+    QTEST(dev->aChnOffset[0], "offset");
+    auto* label = itemsOf<GridLabelItem>(view).value(0);
+    QVERIFY(label->isVisible());
+    QCOMPARE(label->text(), view->getSidebarFrame()->findChildren<ChnSetOsc*>()[0]->offsetEdit()->text() + "V");
+    QTest::mouseRelease(w->viewport(), Qt::LeftButton, Qt::NoModifier, w->mapFromScene(to));
+    QVERIFY(!label->isVisible());
+    QTRY_COMPARE(FakeWorker::starts[SmpWorkerSimulate].load(), 2);   // restarted once
+    QVERIFY(!tag->dragging);
+}
+
+void TstMainViewOsc::levelTagDrag_data()
+{
+    QTest::addColumn<double>("toFraction");
+    QTest::addColumn<double>("level");
+    QTest::addColumn<QString>("text");
+    // 1 V per division, offset 0: the centre is 0 V, each tenth of the grid 1 V.
+    QTest::newRow("0.3 of the grid") << 0.3 << 2000.0 << "2V";
+    QTest::newRow("0.45") << 0.45 << 500.0 << "500mV";
+    QTest::newRow("past the bottom") << 1.4 << -5000.0 << "-5V";
+}
+
+void TstMainViewOsc::levelTagDrag()
+{
+    QFETCH(double, toFraction);
+    QFETCH(double, level);
+    wiring->devModelChanged();
+    TriggerTagOsc* tag = trgTag(view, 0, 0);
+    QVERIFY(tag->isVisible());
+    const int gh = 500;
+    drag(view, centre(tag), QPointF(centre(tag).x(), 15 + gh * toFraction + 0.3));
+    // Snapped to thousandths of the grid height.
+    QCOMPARE(tag->fraction, std::min(toFraction, 1.0));
+    QCOMPARE(dev->aTrgVolt[0], level);
+    auto* info = itemsOf<GridVoltInforItem>(view).value(0);
+    QTEST(info->text(), "text");
+    QVERIFY(!info->isVisible());   // hidden on release
+}
+
+void TstMainViewOsc::positionTagPastEdges()
+{
+    wiring->devModelChanged();
+    TriggerTagOsc* tag = trgTag(view, 1, 0);
+    const double y = centre(tag).y();
+    drag(view, centre(tag), QPointF(2, y));
+    QCOMPARE(dev->aTrgPercent, 0);
+    drag(view, centre(tag), QPointF(view->getWaveView()->width() - 1, y));
+    QCOMPARE(dev->aTrgPercent, 1000);
+    const int gw = view->getWaveView()->width() - 15 - 2 - 15;
+    drag(view, centre(tag), QPointF(15 + gw * 0.123, y));
+    QCOMPARE(dev->aTrgPercent, 123);
+    QCOMPARE(tag->x() + tag->itemWidth() / 2, std::trunc(15 + gw * 0.123));
+}
+
+void TstMainViewOsc::timeReadouts()
+{
+    wiring->devModelChanged();
+    dev->setATimeDivIndex(8);   // 5000 ns
+    QVERIFY(dev->setATrgPercent(500));
+    capture(10000);
+    QVERIFY(trgTag(view, 1, 0, false)->isVisible());
+    // Panned until the trigger sample is out of view: the readouts refer to the setting.
+    wiring->genOsc->moveOffset(-1000);
+    QVERIFY(!trgTag(view, 1, 0, false)->isVisible());
+    QSignalSpy spy(view, &MainView::oscXyMeasureChanged);
+    view->setAMarkerPosition(0, 0.7);
+    view->setAMarkerState(0, 3);
+    view->updateAMarkerValue(1);
+    QCOMPARE(spy.last().value(1).toStringList(), (QStringList{"10us", "###", "###"}));
+    view->setAMarkerPosition(1, 0.2);
+    view->setAMarkerState(1, 3);
+    view->updateAMarkerValue(1);
+    QCOMPARE(spy.last().value(1).toStringList(), (QStringList{"10us", "-15us", "25us"}));
+
+    // With the trigger sample in view, the outline's place is the reference.
+    capture(10000);
+    TriggerTagOsc* outline = trgTag(view, 1, 0, false);
+    QVERIFY(outline->isVisible());
+    QCOMPARE(outline->fraction, 0.5);
+}
+
+void TstMainViewOsc::voltReadouts()
+{
+    dev->setAProbeRate(1, 10);
+    dev->setAChnOffset(1, 100);
+    wiring->devModelChanged();
+    QSignalSpy spy(view, &MainView::oscXyMeasureChanged);
+    view->slotVoltAChnChanged(1);
+    view->slotVoltAChnChanged(5);   // no such channel: kept
+    view->setAMarkerPosition(2, 0.25);
+    view->setAMarkerState(2, 3);
+    view->setAMarkerPosition(3, 0.9);
+    view->setAMarkerState(3, 3);
+    view->updateAMarkerValue(0);
+    // 1 V per division x 10 per screen x probe 10; zero at 0.4.
+    QCOMPARE(spy.last().value(1).toStringList(), (QStringList{"15V", "-50V", "65V"}));
+}
+
+void TstMainViewOsc::mathOffsetTexts_data()
+{
+    QTest::addColumn<int>("scale");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("2000 mV") << 2000 << "2.00V";
+    QTest::newRow("50 mV") << 50 << "50.0mV";
+}
+
+void TstMainViewOsc::mathOffsetTexts()
+{
+    QFETCH(int, scale);
+    dev->aMathScale[0] = scale;
+    wiring->devModelChanged();
+    auto* math = view->getSidebarFrame()->findChild<MathOperationOsc*>();
+    math->dropButton()->click();   // collapsed: the view lays the side bar out again
+    QCOMPARE(math->height(), 24);
+    const int gh = 500;
+    view->setOscMathChnTagPosition(15 + gh * 0.4);   // 100 per mille above the centre
+    QCOMPARE(dev->aMathOffset[0], 100);
+    QTEST(math->offsetEdit()->text(), "text");
+    QTEST(itemsOf<GridLabelItem>(view).value(0)->text(), "text");
+    QCOMPARE(Config::readDeviceParam(dev->devName, QStringLiteral("AMathOperator0")),
+             QString::number(scale) + QStringLiteral(",100"));
+}
+
+void TstMainViewOsc::calibrationRefreshesBothChannels()
+{
+    wiring->devModelChanged();
+    const int gh = 500;
+    // The calibration changed both offsets behind the view's back.
+    dev->aChnOffset[0] = 250;
+    dev->aChnOffset[1] = -250;
+    view->slotCalibSettingChanged(2, 7);
+    QCOMPARE(centre(chnTag(view, 0)).y(), 15 + gh * 0.25 + 0.5);
+    QCOMPARE(centre(chnTag(view, 1)).y(), 15 + gh * 0.75 + 0.5);
+    const QList<ChnSetOsc*> panels = view->getSidebarFrame()->findChildren<ChnSetOsc*>();
+    QCOMPARE(panels[0]->offsetEdit()->text(), QStringLiteral("2.50"));
+    QCOMPARE(panels[1]->offsetEdit()->text(), QStringLiteral("-2.50"));
+    view->slotCalibSettingChanged(0, 9);   // no such channel: nothing
+    view->slotCalibSettingChanged(4, 0);
+}
+
+void TstMainViewOsc::tinyWindow()
+{
+    wiring->devModelChanged();
+    capture();
+    view->getSidebarArea()->setFixedHeight(10);
+    view->getWaveView()->setFixedWidth(20);
+    QTRY_COMPARE(view->getWaveView()->width(), 20);
+    QTRY_COMPARE(view->getSidebarArea()->height(), 10);
+    view->slotChnExpansion();
+    auto* trace = itemsOf<WaveLineOsc>(view).value(0);
+    QCOMPARE(trace->itemWidth(), 1);   // an empty grid, nothing negative
+    QCOMPARE(trace->itemHeight(), 1);
+    view->setOscTrgHorMoved(5);
+    QVERIFY(dev->aTrgPercent >= 0 && dev->aTrgPercent <= 1000);
+    view->setOscMathChnTagPosition(3);
+    QCOMPARE(dev->aMathOffset[0], 500);
+    view->slotXyBtnClicked(0, 1);
+    QVERIFY(std::isfinite(cursor(view, 1, 0)->fraction));
+    QImage img(20, 20, QImage::Format_RGB32);
+    QPainter p(&img);
+    view->getScene()->render(&p);   // every item paints without dividing by zero
+}
+
+void TstMainViewOsc::autoScaleRestartsOncePerCapture()
+{
+    wiring->devModelChanged();
+    capture();
+    WaveDataGenOsc* g = wiring->genOsc;
+    WaveDataGenOsc::setAutoScaleStart();
+    QVERIFY(itemsOf<AutoScaleItem>(view).value(0)->isVisible());
+    dev->smpStartMode = SmpStartAuto;
+    capture();   // a new capture: one step, one restart
+    QCOMPARE(g->autoScaleState, 1);
+    QTRY_COMPARE(FakeWorker::starts[SmpWorkerSimulate].load(), 1);
+    // The restart cleared the stores; refreshes without a capture take no step.
+    const int state = g->autoScaleState;
+    const int frames = wiring->frames;
+    g->zoom(100);
+    view->slotChnExpansion();
+    QVERIFY(wiring->frames > frames);
+    QCOMPARE(g->autoScaleState, state);
+    QCOMPARE(FakeWorker::starts[SmpWorkerSimulate].load(), 1);
+}
+
+QTEST_MAIN(TstMainViewOsc)
+#include "tst_mainviewosc.moc"

@@ -117,8 +117,8 @@ private slots:
 
 private:
     // Both channels of the displayed store: a +-1 V sine of 400 samples at
-    // 1 MHz, trigger at sample trg; then the generator places it.
-    void capture(int trg = 10000);
+    // 1 MHz, trigger at sample trg; then the generator places it (a new capture).
+    void capture(int trg = 10000, bool place = true);
 
     std::unique_ptr<Dev7329> dev;
     std::unique_ptr<OscWiring> wiring;
@@ -155,7 +155,7 @@ void TstMainViewOsc::cleanup()
     DevBase::smpWorkerFactory = nullptr;
 }
 
-void TstMainViewOsc::capture(int trg)
+void TstMainViewOsc::capture(int trg, bool place)
 {
     SmpDataOsc* s = dev->displayedSmpDataOsc();
     const int vd[2] = {1000, 1000};
@@ -170,7 +170,8 @@ void TstMainViewOsc::capture(int trg)
         for (int i = 0; i < 20000; ++i)
             b->data[i] = short(std::lround(48 * std::sin(i * 6.283185307 / 400)));
     }
-    wiring->genOsc->zoomFirst();
+    if (place)
+        wiring->genOsc->zoomFirst();
 }
 
 void TstMainViewOsc::buildsAndLays()
@@ -423,7 +424,8 @@ void TstMainViewOsc::autoScaleRestartsOncePerCapture()
     capture();   // a new capture: one step, one restart
     QCOMPARE(g->autoScaleState, 1);
     QTRY_COMPARE(FakeWorker::starts[SmpWorkerSimulate].load(), 1);
-    // The restart cleared the stores; refreshes without a capture take no step.
+    // Refreshes without a new capture take no step, even with data on display.
+    capture(10000, false);
     const int state = g->autoScaleState;
     const int frames = wiring->frames;
     g->zoom(100);

@@ -211,7 +211,8 @@ void MainView::layoutOsc()
     const int p = px(1);
     const int H = sidebarArea->height();
     const int W = waveView->width();
-    oscSceneHeight = H;
+    // Non-zero while the items exist, also for a sidebar of no height yet.
+    oscSceneHeight = std::max(H, 1);
     const int tagW = chnTags.isEmpty() ? mathTag->itemWidth() : chnTags[0]->itemWidth();
     const OscGrid g = OscGrid::layout(W, H, tagW, trgPosTag->itemHeight(), cursorNames[0]->itemWidth(), p);
     gridLeft = g.left;

@@ -6,6 +6,8 @@
 
 #include "common/memcpybaseline.h"
 
+#include "oscrecord.h"
+
 #include "app/core/config.h"
 #include "device/dev7329.h"
 #include "device/smpdataosc.h"
@@ -44,19 +46,7 @@ struct Scope {
         devUsing = dev.get();
         gen = std::make_unique<WaveDataGenOsc>();
         gen->devModelChanged();
-        SmpDataOsc* s = dev->smpDataOsc[0];
-        const int vd[2] = {1000, 500};
-        const int hs[2] = {480, 480};
-        const int off[2] = {0, 100};
-        const bool ena[2] = {true, true};
-        s->dataConvertStart(10240, 2000000, vd, hs, off, ena);
-        for (int c = 0; c < 2; ++c) {
-            AnalogChnData* d = s->chnData[size_t(c)];
-            d->smpCount = 20480;
-            d->trgPosition = 10240;
-            for (int i = 0; i < 20480; ++i)
-                d->data[i] = c ? short((i / 250) % 2 ? 200 : -200) : short(std::lround(300 * std::sin(i * 0.0031)));
-        }
+        fillOscRecord(dev->smpDataOsc[0].get());
         dev->setAVoltDivIndex(0, 5);
         dev->setAVoltDivIndex(1, 4);
         dev->aMathEna = true;

@@ -266,7 +266,8 @@ void MainView::layoutOsc()
     updateATrgPercent();
     if (waveDataGenOsc)
         waveDataGenOsc->setViewWidth(gridWidth);
-    // The math tag stays on the math trace's zero line.
+    // The math tag beside the grid, on the math trace's zero line.
+    mathTag->setPos((gridLeft - 2) * p - mathTag->itemWidth(), mathTag->y());
     slotOscMathSetChanged(false);
 }
 

@@ -206,6 +206,7 @@ void TstMainViewOsc::buildsAndLays()
     QCOMPARE(chnTag(view, 0)->pos(), QPointF(2, 15 + gh / 2 - 5));
     QCOMPARE(chnTag(view, 0)->zValue(), 3.0);
     QVERIFY(!chnTag(view, 2)->isVisible());   // math is off
+    QCOMPARE(chnTag(view, 2)->pos(), QPointF(2, 15 + gh / 2 - 5));
     QVERIFY(!trgTag(view, 0, 0)->isVisible() && trgTag(view, 0, 1)->isVisible());
     QCOMPARE(trgTag(view, 0, 1)->x(), double(15 + 3 + gw));
     QVERIFY(!trgTag(view, 1, 0, false)->isVisible());

@@ -1,12 +1,20 @@
 // The waveform area in the oscilloscope work mode on a mixed-signal device
 // object: layout of panels and items, tag drags with the mouse and the
 // settings they write, cursor readouts, calibration notices, auto-scale
-// restarts, and windows too small for a grid.
+// restarts, windows too small for a grid; captures from the emulated
+// instrument and the demo generator on display, and what a change made in the
+// view sends to the instrument while a capture runs.
+#include "common/queuedspy.h"
 #include "devobj/devtesthelp.h"
 #include "scope/oscwiring.h"
+#include "usbemu.h"
 
+#include "device/analogchndata.h"
 #include "device/dev7329.h"
+#include "device/devsupport.h"
+#include "device/smpctrlfactory.h"
 #include "device/smpdataosc.h"
+#include "device/smpsimulate.h"
 #include "scope/autoscaleitem.h"
 #include "scope/chnsetosc.h"
 #include "scope/chntagosc.h"
@@ -26,6 +34,7 @@
 #include <QFrame>
 #include <QGraphicsScene>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QtTest>
@@ -72,6 +81,38 @@ CursorMarkerOsc* cursor(MainView* v, int kind, int id)
     return nullptr;
 }
 
+// Register writes (request 0x20) in log order as "reg:hexdata".
+QStringList regLog()
+{
+    QStringList out;
+    for (int i = 0; i < emu_log_count(); ++i) {
+        emu_log_entry e;
+        if (emu_log_get(i, &e) && e.kind == EMU_LOG_CONTROL && !(e.request_type & 0x80) && e.request == 0x20)
+            out << QString::number(e.value, 16) + QLatin1Char(':')
+                       + QByteArray(reinterpret_cast<const char*>(e.data), e.data_len).toHex();
+    }
+    return out;
+}
+
+int indexOf(const QStringList& log, const QString& prefix, int from = 0)
+{
+    for (int i = from; i < log.size(); ++i)
+        if (log[i].startsWith(prefix))
+            return i;
+    return -1;
+}
+
+// The analog channels are yellow and blue: blends on black keep their hue.
+bool yellowish(const QColor& c)
+{
+    return c.red() > 40 && c.green() > 40 && c.blue() * 2 < c.red();
+}
+
+bool bluish(const QColor& c)
+{
+    return c.blue() > 40 && c.red() * 2 < c.blue();
+}
+
 QPointF centre(QGraphicsItem* i)
 {
     return i->sceneBoundingRect().center();
@@ -114,8 +155,15 @@ private slots:
     void calibrationRefreshesBothChannels();
     void tinyWindow();
     void autoScaleRestartsOncePerCapture();
+    void capturesShown_data();
+    void capturesShown();
+    void viewChangesReachInstrument();
 
 private:
+    // A device object connected to the emulated instrument, which holds the
+    // given analog record (empty: none); the view is built again on it.
+    void useEmulator(const QByteArray& record = QByteArray(), int trgIndex = 0);
+
     // Both channels of the displayed store: a +-1 V sine of 400 samples at
     // 1 MHz, trigger at sample trg; then the generator places it (a new capture).
     void capture(int trg = 10000, bool place = true);
@@ -123,6 +171,7 @@ private:
     std::unique_ptr<Dev7329> dev;
     std::unique_ptr<OscWiring> wiring;
     MainView* view = nullptr;
+    DevSupport* ds = nullptr;
 };
 
 void TstMainViewOsc::initTestCase()
@@ -152,7 +201,34 @@ void TstMainViewOsc::cleanup()
     wiring.reset();
     devUsing = nullptr;
     dev.reset();
+    if (ds)
+        devtest::closeEmulated(ds);
     DevBase::smpWorkerFactory = nullptr;
+}
+
+void TstMainViewOsc::useEmulator(const QByteArray& record, int trgIndex)
+{
+    wiring.reset();
+    devUsing = nullptr;
+    dev.reset();
+    ds = devtest::openEmulated();
+    QVERIFY(ds);
+    if (!record.isEmpty()) {
+        // A record is read by the real buffer-mode thread, which the device
+        // object makes when it connects.
+        emu_script_analog(reinterpret_cast<const signed char*>(record.constData()), record.size(), trgIndex);
+        SmpCtrlFactory::install();
+    }
+    emu_set_status_override(0x85C1);
+    dev = std::make_unique<Dev7329>();
+    devUsing = dev.get();
+    unsigned char ident[DevIdentSize] = {200, 0, 250, 0};
+    QCOMPARE(dev->devConnect(ident, 0.0), 0);
+    wiring = std::make_unique<OscWiring>();
+    view = wiring->view;
+    view->resize(1000, 517);
+    view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(view));
 }
 
 void TstMainViewOsc::capture(int trg, bool place)
@@ -434,6 +510,154 @@ void TstMainViewOsc::autoScaleRestartsOncePerCapture()
     QVERIFY(wiring->frames > frames);
     QCOMPARE(g->autoScaleState, state);
     QCOMPARE(FakeWorker::starts[SmpWorkerSimulate].load(), 1);
+}
+
+void TstMainViewOsc::capturesShown_data()
+{
+    QTest::addColumn<bool>("emulated");
+    QTest::newRow("instrument emulator") << true;
+    QTest::newRow("demo generator") << false;
+}
+
+void TstMainViewOsc::capturesShown()
+{
+    // A single capture on a sampling thread reaches the graticule: each
+    // channel's trace spans the rows of the highest and lowest sample in view
+    // (brute force over the displayed store), and the trigger of the capture
+    // lies under the trigger position the user set.
+    QFETCH(bool, emulated);
+    if (emulated) {
+        QByteArray raw(40960, '\0');
+        for (int i = 0; i < 20480; ++i) {
+            raw[2 * i] = char((i / 250) % 2 ? -70 : 70);   // a square of 500 samples
+            raw[2 * i + 1] = char(i % 128 - 64);           // a ramp of 128
+        }
+        useEmulator(raw, 30000);
+        if (QTest::currentTestFailed())
+            return;
+        // A running FPGA answers with the capture's real states from here on.
+        emu_set_fpga_load_result(0);
+        unsigned char res = 0xFF;
+        QCOMPARE(ds->ctrlRead(0x50, 0, &res, 1), 0);
+        QCOMPARE(ds->ctrlWrite(0x10, 1, nullptr, 0), 0);
+        emu_set_status_override(-1);
+        emu_set_buffer_phases(2, 1, 2);
+    } else {
+        SmpCtrlFactory::install([](DevBase* d) -> QThread* { return new SmpSimulate(d); });
+    }
+    dev->setAChnOffset(0, 100);
+    dev->setAChnOffset(1, -150);
+    wiring->devModelChanged();
+    QueuedSpy ready(dev.get(), &DevBase::sigSmpDataReady);
+    dev->smpStart(SmpStartSingle);
+    QTRY_VERIFY_WITH_TIMEOUT(ready.calls.size() > 1 && !dev->smpRunning, 20000);
+    QCOMPARE(int(dev->smpError), 0);
+    QVERIFY(dev->hasValidData());
+    const SmpDataOsc* s = dev->displayedSmpDataOsc();
+    if (emulated)
+        QCOMPARE(s->chnData[0]->trgPosition, 15000);   // the record's trigger, two bytes a sample
+
+    const QRectF rect = view->getScene()->sceneRect();
+    QImage img(rect.size().toSize(), QImage::Format_RGB32);
+    img.fill(Qt::black);
+    {
+        QPainter p(&img);
+        view->getScene()->render(&p, QRectF(img.rect()), rect);
+    }
+    auto* trace = itemsOf<WaveLineOsc>(view).value(0);
+    const int H = trace->itemHeight();
+    const int gw = trace->itemWidth() - 1;
+    const int left = int(trace->x());
+    const int top = int(trace->y());
+    WaveDataGenOsc* g = wiring->genOsc;
+    bool (*const hue[2])(const QColor&) = {yellowish, bluish};
+    for (int chn = 0; chn < 2; ++chn) {
+        const AnalogChnData* d = s->chnData[size_t(chn)];
+        const double spp = g->smpPerPixel[chn];
+        const double first = g->smpOffset[chn];
+        QVERIFY(spp > 0);
+        const qint64 a = std::max<qint64>(0, qint64(std::floor(first)));
+        const qint64 b = std::min<qint64>(d->smpCount - 1, qint64(std::ceil(first + spp * gw)));
+        QVERIFY(b > a);
+        int lo = 1 << 20, hi = -(1 << 20);
+        for (qint64 i = a; i <= b; ++i) {
+            lo = std::min<int>(lo, d->data[i]);
+            hi = std::max<int>(hi, d->data[i]);
+        }
+        QVERIFY(hi > lo);
+        const double y0 = H * (0.5 - dev->aChnOffset[chn] / 1000.0);
+        const double k = H * 0.1 / dev->getAVoltDivValue(chn);
+        auto row = [&](double mv) { return qBound(0, int(std::trunc(y0 - mv * k)), H - 1); };
+        const int want[2] = {row(SmpDataOsc::codeToMv(d, hi)), row(SmpDataOsc::codeToMv(d, lo))};
+        int got[2] = {-1, -1};
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < gw + 1; ++x)
+                if (hue[chn](img.pixelColor(left + x, top + y))) {
+                    if (got[0] < 0)
+                        got[0] = y;
+                    got[1] = y;
+                }
+        // The pen's square cap may light the row beyond an end.
+        QVERIFY2(std::abs(got[0] - want[0]) <= 1 && std::abs(got[1] - want[1]) <= 1,
+                 qPrintable(QString("channel %1: rows %2..%3, wanted %4..%5")
+                                .arg(chn).arg(got[0]).arg(got[1]).arg(want[0]).arg(want[1])));
+    }
+    TriggerTagOsc* at = trgTag(view, 1, 0, false);
+    QVERIFY(at->isVisible());
+    QVERIFY(std::abs(centre(at).x() - centre(trgTag(view, 1, 0)).x()) <= 1);
+}
+
+void TstMainViewOsc::viewChangesReachInstrument()
+{
+    // Trigger channel, edge and a drag of a channel's tag on the emulated
+    // instrument during a repeated capture: each stops the capture, sends its
+    // setting and starts the capture again with it.
+    useEmulator();
+    if (QTest::currentTestFailed())
+        return;
+    wiring->devModelChanged();
+    FakeWorker::hold = true;
+    dev->smpStart(SmpStartRepeat);
+    QTRY_COMPARE(FakeWorker::starts[SmpWorkerNormal].load(), 1);
+    auto* trg = view->getSidebarFrame()->findChild<TriggerSetOsc*>();
+    QVERIFY(trg);
+    QCOMPARE(dev->aTrgType, int(TrgRise));
+
+    emu_log_clear();
+    QTest::mouseClick(trg->channelButtons()[1], Qt::LeftButton);
+    QStringList log = regLog();
+    int stop = log.indexOf(QStringLiteral("0:00"));
+    QVERIFY2(stop >= 0 && log.indexOf(QStringLiteral("30:0103")) > stop, qPrintable(log.join(' ')));
+    QTRY_COMPARE(FakeWorker::starts[SmpWorkerNormal].load(), 2);
+    QVERIFY(trgTag(view, 0, 1)->isVisible() && !trgTag(view, 0, 0)->isVisible());
+
+    emu_log_clear();
+    QTest::mouseClick(trg->edgeButtons()[1], Qt::LeftButton);   // falling
+    log = regLog();
+    stop = log.indexOf(QStringLiteral("0:00"));
+    QVERIFY2(stop >= 0 && log.indexOf(QStringLiteral("30:0104")) > stop, qPrintable(log.join(' ')));
+    QTRY_COMPARE(FakeWorker::starts[SmpWorkerNormal].load(), 3);
+    QCOMPARE(dev->aTrgType, int(TrgFall));
+
+    // A drag holds the capture from press to release and sends the offset while it is stopped.
+    emu_log_clear();
+    ChnTagOsc* tag = chnTag(view, 0);
+    WaveView* w = view->getWaveView();
+    const QPoint to = w->mapFromScene(QPointF(centre(tag).x(), 15 + 500 * 0.25));
+    QTest::mousePress(w->viewport(), Qt::LeftButton, Qt::NoModifier, w->mapFromScene(centre(tag)));
+    QVERIFY(!dev->smpRunning);
+    QMouseEvent move(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w->viewport(), &move);
+    QCOMPARE(dev->aChnOffset[0], 250);
+    QVERIFY(!dev->smpRunning);
+    QTest::mouseRelease(w->viewport(), Qt::LeftButton, Qt::NoModifier, to);
+    QTRY_COMPARE(FakeWorker::starts[SmpWorkerNormal].load(), 4);
+    log = regLog();
+    stop = log.indexOf(QStringLiteral("0:00"));
+    const int offset = indexOf(log, QStringLiteral("48:"));
+    QVERIFY2(stop >= 0 && offset > stop && indexOf(log, QStringLiteral("3:"), offset) > offset,
+             qPrintable(log.join(' ')));
+    QVERIFY(dev->smpRunning);
 }
 
 QTEST_MAIN(TstMainViewOsc)

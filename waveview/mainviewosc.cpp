@@ -487,7 +487,7 @@ void MainView::updateATrgPercent()
     if (!trgPosTag || !devUsing)
         return;
     const int p = px(1);
-    const SmpDataOsc* s = devUsing->displayedSmpDataOsc();
+    const SmpDataOscPtr s = devUsing->displayedSmpDataOsc();
     bool shown = false;
     for (int i = 0; waveDataGenOsc && i < chnCount(); ++i) {
         const double spp = waveDataGenOsc->smpPerPixel.value(i);

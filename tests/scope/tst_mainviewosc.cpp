@@ -233,7 +233,7 @@ void TstMainViewOsc::useEmulator(const QByteArray& record, int trgIndex)
 
 void TstMainViewOsc::capture(int trg, bool place)
 {
-    SmpDataOsc* s = dev->displayedSmpDataOsc();
+    const SmpDataOscPtr s = dev->displayedSmpDataOsc();
     const int vd[2] = {1000, 1000};
     const int hs[2] = {480, 480};
     const int off[2] = {0, 0};
@@ -553,7 +553,7 @@ void TstMainViewOsc::capturesShown()
     QTRY_VERIFY_WITH_TIMEOUT(ready.calls.size() > 1 && !dev->smpRunning, 20000);
     QCOMPARE(int(dev->smpError), 0);
     QVERIFY(dev->hasValidData());
-    const SmpDataOsc* s = dev->displayedSmpDataOsc();
+    const SmpDataOscPtr s = dev->displayedSmpDataOsc();
     if (emulated)
         QCOMPARE(s->chnData[0]->trgPosition, 15000);   // the record's trigger, two bytes a sample
 

@@ -127,7 +127,7 @@ void TstScopeItems::cleanup()
 
 void TstScopeItems::fillRamps()
 {
-    SmpDataOsc* s = dev->smpDataOsc[dev->smpDataOscIdx == 2 ? 1 : 0];
+    const SmpDataOscPtr s = dev->displayedSmpDataOsc();
     const int vd[2] = {1000, 1000};
     const int hs[2] = {480, 480};
     const int off[2] = {0, 0};

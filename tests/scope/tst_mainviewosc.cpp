@@ -7,6 +7,7 @@
 #include "common/queuedspy.h"
 #include "devobj/devtesthelp.h"
 #include "scope/oscwiring.h"
+#include "scope/reglog.h"
 #include "usbemu.h"
 
 #include "device/analogchndata.h"
@@ -43,6 +44,8 @@
 #include <memory>
 
 using devtest::FakeWorker;
+using OscTest::indexOf;
+using OscTest::regLog;
 using OscTest::OscWiring;
 
 namespace {
@@ -79,27 +82,6 @@ CursorMarkerOsc* cursor(MainView* v, int kind, int id)
         if (c->kind() == kind && c->cursorId() == id)
             return c;
     return nullptr;
-}
-
-// Register writes (request 0x20) in log order as "reg:hexdata".
-QStringList regLog()
-{
-    QStringList out;
-    for (int i = 0; i < emu_log_count(); ++i) {
-        emu_log_entry e;
-        if (emu_log_get(i, &e) && e.kind == EMU_LOG_CONTROL && !(e.request_type & 0x80) && e.request == 0x20)
-            out << QString::number(e.value, 16) + QLatin1Char(':')
-                       + QByteArray(reinterpret_cast<const char*>(e.data), e.data_len).toHex();
-    }
-    return out;
-}
-
-int indexOf(const QStringList& log, const QString& prefix, int from = 0)
-{
-    for (int i = from; i < log.size(); ++i)
-        if (log[i].startsWith(prefix))
-            return i;
-    return -1;
 }
 
 // The analog channels are yellow and blue: blends on black keep their hue.

@@ -3,6 +3,7 @@
 // report, and the register bytes a change sends to the emulated instrument
 // while a capture runs.
 #include "devobj/devtesthelp.h"
+#include "scope/reglog.h"
 #include "usbemu.h"
 
 #include "device/dev7329.h"
@@ -26,29 +27,10 @@
 #include <memory>
 
 using devtest::FakeWorker;
+using OscTest::indexOf;
+using OscTest::regLog;
 
 namespace {
-
-// Register writes (request 0x20) in log order as "reg:hexdata".
-QStringList regLog()
-{
-    QStringList out;
-    for (int i = 0; i < emu_log_count(); ++i) {
-        emu_log_entry e;
-        if (emu_log_get(i, &e) && e.kind == EMU_LOG_CONTROL && !(e.request_type & 0x80) && e.request == 0x20)
-            out << QString::number(e.value, 16) + QLatin1Char(':')
-                       + QByteArray(reinterpret_cast<const char*>(e.data), e.data_len).toHex();
-    }
-    return out;
-}
-
-int indexOf(const QStringList& log, const QString& prefix, int from = 0)
-{
-    for (int i = from; i < log.size(); ++i)
-        if (log[i].startsWith(prefix))
-            return i;
-    return -1;
-}
 
 // Types into an edit and presses Return, as a user does.
 void typeInto(QLineEdit* edit, const QString& text)

@@ -134,6 +134,10 @@ const int* SmpSimulate::analogTable(int chn, int* count)
 void SmpSimulate::report(int state, int error, int value)
 {
     dev->runSta = state;
+    // Whoever hears "finished" may start the next run or query the state
+    // right away: the run is over before it is announced.
+    if (state == SmpStaDone)
+        dev->smpRunning = false;
     emit dev->sigSmpSta(state, error, value);
 }
 

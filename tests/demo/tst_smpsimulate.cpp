@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
 
 using namespace demotest;
@@ -31,6 +32,8 @@ private slots:
     void stoppedRepeatPass();
     void repeatRegenerates();
     void failedConversion();
+    void finishedMeansEnded_data();
+    void finishedMeansEnded();
     void analogTables();
     void analogCapture_data();
     void analogCapture();
@@ -227,6 +230,44 @@ void TstSmpSimulate::failedConversion()
     const SmpDataPtr s = dev->displayedSmpData();
     QVERIFY(s->smpCount > 0);
 #endif
+}
+
+void TstSmpSimulate::finishedMeansEnded_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::newRow("single") << int(SmpStartSingle);
+    QTest::newRow("repeat, stopped") << int(SmpStartRepeat);
+}
+
+void TstSmpSimulate::finishedMeansEnded()
+{
+    QFETCH(int, mode);
+    QVERIFY(setRateDepth(dev.get(), 1000000, 20000));
+    // Read on the worker at the moment it announces the end: no receiver,
+    // queued or not, can hear "finished" earlier than that.
+    std::atomic<int> runningAtDone{-1};
+    std::atomic<int> passes{0};
+    connect(
+        dev.get(), &DevBase::sigSmpSta, dev.get(),
+        [&](int s, int, int) {
+            if (s == SmpStaDone)
+                runningAtDone = dev->smpRunning ? 1 : 0;
+        },
+        Qt::DirectConnection);
+    connect(
+        dev.get(), &DevBase::sigSmpDataReady, dev.get(),
+        [&](int r) {
+            if (r == 0)
+                ++passes;
+        },
+        Qt::DirectConnection);
+    dev->smpStart(SmpStartMode(mode));
+    if (mode == SmpStartRepeat) {
+        QTRY_VERIFY_WITH_TIMEOUT(passes >= 3, 20000);
+        dev->smpStopAndWait();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(runningAtDone != -1, 20000);
+    QCOMPARE(runningAtDone.load(), 0);
 }
 
 void TstSmpSimulate::analogTables()

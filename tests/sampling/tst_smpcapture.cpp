@@ -6,6 +6,8 @@
 
 #include "device/smpctrlstream.h"
 
+#include <atomic>
+
 #include <libusb.h>
 
 using sampling::Report;
@@ -146,7 +148,18 @@ void TstSmpCapture::bufferStates()
     emu_set_buffer_phases(3, 3, 3);
     rig.dev->setDChnTrg(0, TrgRise);
     QVERIFY(rig.dev->setSmpDepth(0));
+    // The run is over when "finished" is announced.
+    std::atomic<int> runningAtDone{-1};
+    DevBase* dev = rig.dev.get();
+    QObject::connect(
+        dev, &DevBase::sigSmpSta, dev,
+        [&runningAtDone, dev](int s, int, int) {
+            if (s == SmpStaDone)
+                runningAtDone = dev->smpRunning ? 1 : 0;
+        },
+        Qt::DirectConnection);
     QVERIFY(rig.run(SmpStartSingle));
+    QCOMPARE(runningAtDone.load(), 0);
     QCOMPARE(rig.rec->states(), (QVector<int>{SmpStaIdle, SmpStaPre, SmpStaWaitTrg, SmpStaSampling, SmpStaDone}));
     // The stored capture is reported as 100 % before the read-out.
     bool full = false;

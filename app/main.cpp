@@ -9,30 +9,6 @@
 #include "device/smpsimulate.h"
 
 #include <QApplication>
-#include <QKeySequence>
-#include <QShortcut>
-#include <QTimer>
-
-namespace {
-
-// Hot-plug notification: called in the GUI thread on every USB change.
-void libusbHotplugCallback()
-{
-    if (devInit)
-        devInit->init();
-}
-
-// The start-up thread waits in DevInit until this has run: the device object
-// becomes one of the attached model before it is connected.
-void devPreConnect(int model)
-{
-    if (devUsing && int(devUsing->devModel) == model)
-        return;
-    delete devUsing;
-    devUsing = DevBase::createDevice(model);
-}
-
-} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -48,26 +24,18 @@ int main(int argc, char* argv[])
         // Without an instrument, captures come from the demo generator.
         SmpCtrlFactory::install([](DevBase* dev) -> QThread* { return new SmpSimulate(dev); });
         const int model = Config::getDevModel();
+        // The transport first (it starts the hot-plug monitor), then the device
+        // object, then the start-up controller that connects it.
         devSupport = new DevSupport;
         devUsing = DevBase::createDevice(model);
         devInit = new DevInit;
-        QObject::connect(devInit, &DevInit::sigDevPreConnect, devInit, &devPreConnect);
 
         MainWindow* w = new MainWindow(nullptr);
         closer.setWindow(w);
-        // F5 starts a single capture (the toolbar's single button, until the
-        // toolbar takes the shortcut over).
-        auto* single = new QShortcut(QKeySequence(Qt::Key_F5), w);
-        single->setAutoRepeat(false);
-        QObject::connect(single, &QShortcut::activated, [] {
-            if (devUsing)
-                devUsing->smpStart(SmpStartSingle);
-        });
         w->show();
-        devSupport->registerNotification(reinterpret_cast<void*>(&libusbHotplugCallback));
-        QTimer::singleShot(200, Qt::CoarseTimer, devInit, &libusbHotplugCallback);
         ret = QApplication::exec();
         closer.setWindow(nullptr);
+        // In reverse: each one goes only once nothing that reads it is left.
         delete w;
         delete devInit;
         devInit = nullptr;

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "analysis/analyzermanager.h"
+#include "analysis/protocolresult.h"
 #include "app/core/config.h"
 #include "app/core/lang.h"
 #include "app/statustexts.h"
@@ -218,6 +219,7 @@ void MainWindow::devModelChanged()
     vthSetting->devModelChanged();
     timeView->init();
     mainView->init();
+    ProtocolResult::clearFindText();
     devUsing->genDataForAnly(&analyzerManager->dataForAnly);
     analyzerManager->restoreUsing();
     slotPosiViewUpdate();
@@ -408,7 +410,6 @@ void MainWindow::slotWaveDateMoved(int chn, double begSmp)
 
 void MainWindow::slotWaveViewRefresh(bool decRefresh)
 {
-    Q_UNUSED(decRefresh);
     if (logicMode()) {
         auto shown = devUsing->displayedSmpData();
         const WaveFramePtr f = waveDataGen->frame();
@@ -418,6 +419,8 @@ void MainWindow::slotWaveViewRefresh(bool decRefresh)
             const double ps = 1e12 / double(shown->smpFrequ);
             timeView->setTimesValues((f->smpOffset - double(shown->trgPosition)) * ps, ps * f->smpPerPixel);
         }
+        if (decRefresh)
+            ProtocolResult::updateDecodeProtocols();
         waveDataGen->setRefreshDone();
     }
     mainView->updateViewDisplay();
@@ -462,6 +465,7 @@ void MainWindow::slotSmpModeChanged()
         devUsing->genDataForAnly(&analyzerManager->dataForAnly);
         analyzerManager->startDecode();
     }
+    ProtocolResult::updateDecodeProtocols();
 }
 
 void MainWindow::slotOpenCalibrate()

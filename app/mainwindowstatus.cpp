@@ -6,6 +6,7 @@
 #include "app/mainwindow.h"
 
 #include "analysis/analyzermanager.h"
+#include "analysis/protocolresult.h"
 #include "app/core/config.h"
 #include "app/core/lang.h"
 #include "app/statustexts.h"
@@ -91,6 +92,7 @@ void MainWindow::slotDevSmpStaShow(int sta, int err, int n)
             socketApi->ackSampleComplete(devUsing->smpError == 0);
         toolbar->devSmpStaChanged(-1);
     } else if (sta == SmpStaIdle) {
+        ProtocolResult::clearFindText();
         if (!Config::dataFile.isEmpty()) {
             Config::dataFile.clear();
             setWindowTitle(StatusTexts::modelTitle(devUsing->devName, devUsing->isConnected));

@@ -2,24 +2,34 @@
 """End-to-end driver, run under xvfb-run by tst_e2e: starts the program with
 the instrument emulator in place of libusb, waits until start-up has
 connected the instrument (controller firmware, re-enumeration, FPGA), presses
-F5 for one single capture, waits until it has been read out, and closes the
-program with SIGTERM. The test then judges the emulator's log and the
-settings the program saved.
+F5 for one single capture, waits until it has been read out and drawn in the
+waveform area, and closes the program with SIGTERM. The test then judges the
+emulator's log and the settings the program saved.
 
-usage: e2e_single_capture.py PROGRAM EMULATOR_DIR WORK_DIR
+usage: e2e_single_capture.py PROGRAM EMULATOR_DIR WORK_DIR [SCREENSHOT.png]
 """
-import ctypes
 import os
 import signal
 import subprocess
 import sys
 import time
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import xdisplay  # noqa: E402
+
 program, emu_dir, work = sys.argv[1:4]
+shot = sys.argv[4] if len(sys.argv) > 4 else None
 log = os.path.join(work, "emu.log")
 script = os.path.join(work, "capture.script")
 with open(script, "w") as f:
     f.write("samples 100000000\nsquare 0 1000\nsquare 1 5000\n")
+data_home = os.path.join(work, "data")
+os.makedirs(os.path.join(data_home, "vormel"), exist_ok=True)
+with open(os.path.join(data_home, "vormel", "tav.config"), "w") as f:
+    # No update request leaves the machine.
+    f.write('<?xml version="1.0"?><settings><global><version>3.5.0</version>'
+            '<disAutoUpdate>1</disAutoUpdate><windowPosition>40,40,1400,860</windowPosition>'
+            '</global><devices/><analyzers/></settings>')
 env = dict(os.environ)
 env.update({
     "LD_LIBRARY_PATH": emu_dir,
@@ -29,7 +39,7 @@ env.update({
     "TAV_EMU_LOG": log,
     "TAV_EMU_SCRIPT": script,
     "HOME": os.path.join(work, "home"),
-    "XDG_DATA_HOME": os.path.join(work, "data"),
+    "XDG_DATA_HOME": data_home,
 })
 env.pop("QT_QPA_PLATFORM", None)   # the X server of xvfb-run
 # The X session's system libraries (D-Bus) keep allocations until exit.
@@ -47,7 +57,7 @@ def lines():
 def wait(pred, seconds):
     end = time.time() + seconds
     while time.time() < end:
-        if pred(lines()):
+        if pred():
             return True
         time.sleep(0.05)
     return False
@@ -70,64 +80,37 @@ def capture_done(ls):
                               for l in ls[bulk[-1]:])
 
 
-def press_f5():
-    x = ctypes.cdll.LoadLibrary("libX11.so.6")
-    t = ctypes.cdll.LoadLibrary("libXtst.so.6")
-    vp, ul, ui, ci = ctypes.c_void_p, ctypes.c_ulong, ctypes.c_uint, ctypes.c_int
-    x.XOpenDisplay.restype = vp
-    x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-    x.XDefaultRootWindow.restype = ul
-    x.XDefaultRootWindow.argtypes = [vp]
-    x.XQueryTree.argtypes = [vp, ul, ctypes.POINTER(ul), ctypes.POINTER(ul),
-                             ctypes.POINTER(ctypes.POINTER(ul)), ctypes.POINTER(ui)]
-    x.XGetGeometry.argtypes = [vp, ul, ctypes.POINTER(ul), ctypes.POINTER(ci), ctypes.POINTER(ci),
-                               ctypes.POINTER(ui), ctypes.POINTER(ui), ctypes.POINTER(ui), ctypes.POINTER(ui)]
-    x.XSetInputFocus.argtypes = [vp, ul, ci, ul]
-    x.XKeysymToKeycode.argtypes = [vp, ul]
-    x.XSync.argtypes = [vp, ci]
-    t.XTestFakeKeyEvent.argtypes = [vp, ui, ci, ul]
-    t.XTestFakeMotionEvent.argtypes = [vp, ci, ci, ci, ul]
-    handler_t = ctypes.CFUNCTYPE(ci, vp, vp)
-    keep = handler_t(lambda d, e: 0)
-    x.XSetErrorHandler(keep)
-    d = x.XOpenDisplay(None)
-    root = x.XDefaultRootWindow(d)
-    r, p, n = ul(), ul(), ui()
-    children = ctypes.POINTER(ul)()
-    x.XQueryTree(d, root, ctypes.byref(r), ctypes.byref(p), ctypes.byref(children), ctypes.byref(n))
-    best = None
-    for i in range(n.value):
-        gx, gy, gw, gh, bw, dp = ci(), ci(), ui(), ui(), ui(), ui()
-        x.XGetGeometry(d, children[i], ctypes.byref(r), ctypes.byref(gx), ctypes.byref(gy), ctypes.byref(gw),
-                       ctypes.byref(gh), ctypes.byref(bw), ctypes.byref(dp))
-        if best is None or gw.value * gh.value > best[3] * best[4]:
-            best = (children[i], gx.value, gy.value, gw.value, gh.value)
-    win, wx, wy, ww, wh = best
-    t.XTestFakeMotionEvent(d, -1, wx + ww // 2, wy + wh // 2, 0)
-    x.XSetInputFocus(d, win, 2, 0)
-    x.XSync(d, 0)
-    kc = x.XKeysymToKeycode(d, 0xFFC2)   # F5
-    t.XTestFakeKeyEvent(d, kc, 1, 0)
-    t.XTestFakeKeyEvent(d, kc, 0, 0)
-    x.XSync(d, 0)
+def traces(display):
+    w, h, rows = display.grab()
+    return xdisplay.count(rows, xdisplay.wave_area(display.largest_window()), xdisplay.is_trace)
 
 
 out = open(os.path.join(work, "program.out"), "w")
 proc = subprocess.Popen([program], env=env, stdout=out, stderr=subprocess.STDOUT)
 status = "ok"
 try:
-    if not wait(connected, 60):
+    if not wait(lambda: connected(lines()), 60):
         status = "not connected"
     else:
+        d = xdisplay.Display()
         time.sleep(0.5)   # the window handles the connection
+        area = xdisplay.wave_area(d.largest_window())
+        d.move((area[0] + area[2]) // 2, (area[1] + area[3]) // 2)
+        before = traces(d)
         for attempt in range(5):
-            press_f5()
-            if wait(capture_started, 3):
+            d.press(xdisplay.KEY_F5)
+            if wait(lambda: capture_started(lines()), 3):
                 break
         if not capture_started(lines()):
             status = "no capture started"
-        elif not wait(capture_done, 60):
+        elif not wait(lambda: capture_done(lines()), 60):
             status = "capture not finished"
+        elif before != 0:
+            status = "traces before the capture: %d" % before
+        elif not wait(lambda: traces(d) > 1000, 20):
+            status = "capture not drawn"
+        if shot:
+            xdisplay.write_png(shot, *d.grab())
 finally:
     proc.send_signal(signal.SIGTERM)
     try:

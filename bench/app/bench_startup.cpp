@@ -7,13 +7,9 @@
 // the same steps.
 
 #include "app/core/config.h"
-#include "app/core/lang.h"
 #include "app/mainwindow.h"
+#include "app/processobjects.h"
 #include "device/devbase.h"
-#include "device/devinit.h"
-#include "device/devsupport.h"
-#include "device/smpctrlfactory.h"
-#include "device/smpsimulate.h"
 #include "tests/common/tempenv.h"
 #include "waveview/mainview.h"
 #include "waveview/wavedatagen.h"
@@ -88,25 +84,15 @@ struct Program {
     {
         Config::dataFile.clear();
         Config::init();
-        Lang::init();
-        Config::createFont();
-        QApplication::setFont(Config::fontNormal);
-        SmpCtrlFactory::install([](DevBase* dev) -> QThread* { return new SmpSimulate(dev); });
-        devSupport = new DevSupport;
-        devUsing = DevBase::createDevice(Config::getDevModel());
-        devInit = new DevInit;
+        ProcessObjects::initLanguageAndFonts();
+        ProcessObjects::createDevices();
         window = new MainWindow(nullptr);
         window->show();
     }
     ~Program()
     {
         delete window;
-        delete devInit;
-        devInit = nullptr;
-        delete devUsing;
-        devUsing = nullptr;
-        delete devSupport;
-        devSupport = nullptr;
+        ProcessObjects::deleteDevices();
     }
 };
 

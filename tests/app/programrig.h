@@ -6,13 +6,11 @@
 
 #include "../common/tempenv.h"
 #include "app/core/config.h"
-#include "app/core/lang.h"
 #include "app/mainwindow.h"
+#include "app/processobjects.h"
 #include "device/devbase.h"
 #include "device/devinit.h"
 #include "device/devsupport.h"
-#include "device/smpctrlfactory.h"
-#include "device/smpsimulate.h"
 #include "usbemu.h"
 
 #include <QApplication>
@@ -58,24 +56,14 @@ public:
         Config::loadCommandLineFile(QStringList{QStringLiteral("VormelTAV")} + args);
         Config::initWindowConfig();
         Config::initShadowConfig();
-        Lang::init();
-        Config::createFont();
-        QApplication::setFont(Config::fontNormal);
-        SmpCtrlFactory::install([](DevBase* dev) -> QThread* { return new SmpSimulate(dev); });
-        devSupport = new DevSupport;
-        devUsing = DevBase::createDevice(Config::getDevModel());
-        devInit = new DevInit;
+        ProcessObjects::initLanguageAndFonts();
+        ProcessObjects::createDevices();
         window = new MainWindow(nullptr);
     }
     ~ProgramRig()
     {
         delete window;
-        delete devInit;
-        devInit = nullptr;
-        delete devUsing;
-        devUsing = nullptr;
-        delete devSupport;
-        devSupport = nullptr;
+        ProcessObjects::deleteDevices();
         DevBase::smpWorkerFactory = nullptr;
         Config::dataFile.clear();
     }

@@ -220,7 +220,8 @@ void MainWindow::devModelChanged()
     timeView->init();
     mainView->init();
     ProtocolResult::clearFindText();
-    devUsing->genDataForAnly(&analyzerManager->dataForAnly);
+    // The host points its record at the displayed capture when it starts a
+    // decode (and holds that capture while its workers read it).
     analyzerManager->restoreUsing();
     slotPosiViewUpdate();
 
@@ -304,10 +305,10 @@ void MainWindow::loadCommandLineData()
     bool ok = Config::extractConfig(path, head);
     if (ok) {
         DataFile file;
-        if (devUsing->workMode == WorkModeOsc)
-            file.smpDataOsc = devUsing->fillingSmpDataOsc();
-        else
-            file.smpData = devUsing->fillingSmpData();
+        const SmpDataPtr logic = devUsing->workMode == WorkModeOsc ? nullptr : devUsing->fillingSmpData();
+        const SmpDataOscPtr analog = devUsing->workMode == WorkModeOsc ? devUsing->fillingSmpDataOsc() : nullptr;
+        file.smpData = logic.get();
+        file.smpDataOsc = analog.get();
         ok = (file.smpData || file.smpDataOsc) && file.loadData(path, head.size());
     }
     if (!ok) {
@@ -444,7 +445,7 @@ void MainWindow::slotPosiViewUpdate()
         posiView->slotSetPosition(-1, 0, 0, begin, length);
         return;
     }
-    const SmpDataOsc* shown = devUsing->displayedSmpDataOsc();
+    const SmpDataOscPtr shown = devUsing->displayedSmpDataOsc();
     for (int c = 0; shown && c < devUsing->aChnEna.size() && c < shown->chnNum; ++c) {
         const AnalogChnData* d = shown->chnData[size_t(c)];
         if (!devUsing->aChnEna[c] || !d || c >= waveDataGenOsc->smpOffset.size())
@@ -461,10 +462,8 @@ void MainWindow::slotSmpModeChanged()
     toolbar->devSmpModeChanged();
     devUsing->clearSmpData();
     slotSmpDataReady(0);
-    if (!closing && logicMode()) {
-        devUsing->genDataForAnly(&analyzerManager->dataForAnly);
+    if (!closing && logicMode())
         analyzerManager->startDecode();
-    }
     ProtocolResult::updateDecodeProtocols();
 }
 

@@ -111,13 +111,15 @@ void MainWindow::slotSmpDataReady(int decode)
         return;
     if (devUsing->workMode == WorkModeLogic) {
         if (decode != 0) {
-            devUsing->genDataForAnly(&analyzerManager->dataForAnly);
+            // The host refills its record from the displayed capture itself.
             analyzerManager->startDecode();
             return;
         }
         if (devUsing->hasValidData()) {
-            if (auto shown = devUsing->displayedSmpData())
-                shown->updateFilter();
+            // The filter replaces edge lists the analyzers read for a whole
+            // decode; the capture's own decode restarts them.
+            AnalyzerManager::stopAllAnalyzer();
+            devUsing->editDisplayedSmpData([](SmpData& s) { return s.updateFilter(); });
         }
         mainView->setSmpDataReady();
         waveDataGen->zoomFirst();

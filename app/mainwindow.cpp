@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "analysis/analyzermanager.h"
+#include "analysis/analyzerview.h"
 #include "analysis/protocolresult.h"
 #include "app/core/config.h"
 #include "app/core/lang.h"
@@ -94,14 +95,30 @@ MainWindow::MainWindow(QWidget* parent)
     timeView = new TimeView;
     posiView = new PosiView(this);
     statusBar = new StatusBar;
+    analyzerView = new AnalyzerView(analyzerManager);
     mainView = new MainView(waveDataGen, waveDataGenOsc, analyzerManager);
 
     // The menu has replaced the device object when the emission returns.
     connect(mainMenu, &MainMenu::openSettingFile, this, &MainWindow::slotReplaceConfig);
     connect(mainMenu, &MainMenu::sigSmpProgPositionChanged, this, &MainWindow::slotSmpProgPositionChanged);
+    // The side panel relays between the waveform view and its sections.
+    connect(mainView, &MainView::timMarkPairChanged, analyzerView, &AnalyzerView::slotTimMarkPairChanged);
+    connect(mainView, &MainView::pulseMeasureChangedbySmpDone, analyzerView,
+            &AnalyzerView::slotPulseMeasureChangedAll);
+    connect(mainView, &MainView::pulseMeasureChangedbyTimeMarker, analyzerView,
+            &AnalyzerView::slotPulseMeasureChangedbyTimeMarker);
+    connect(mainView, &MainView::logMeasureChanged, analyzerView, &AnalyzerView::slotLogMeasureChanged);
+    connect(mainView, &MainView::oscXyMeasureChanged, analyzerView, &AnalyzerView::slotOscXyMeasureChanged);
+    connect(mainView, &MainView::oscXyShortAddClicked, analyzerView, &AnalyzerView::slotOscXyAddClicked);
+    connect(mainView, &MainView::oscChnMeasureChanged, analyzerView, &AnalyzerView::slotOscMeasureView);
     connect(analyzerManager, &AnalyzerManager::analyzerItemChanged, mainView, &MainView::slotAnalyzerItemChanged);
     connect(analyzerManager, &AnalyzerManager::analyzerDecodedChanged, mainView,
             &MainView::slotUpdateAnalyzerDecoded);
+    connect(analyzerView, &AnalyzerView::timingMarkerPairClicked, mainView, &MainView::slotTimingMarkerPairClicked);
+    connect(analyzerView, &AnalyzerView::pulseMeasureChanged, mainView, &MainView::slotPulseMeasureInfoChanged);
+    connect(analyzerView, &AnalyzerView::voltChnChanged, mainView, &MainView::slotVoltAChnChanged);
+    connect(analyzerView, &AnalyzerView::oscCursorLabelClicked, mainView, &MainView::slotXyBtnClicked);
+    connect(analyzerView, &AnalyzerView::oscCursorHideClicked, mainView, &MainView::slotXyHideClicked);
     connect(timeView, &TimeView::timeMarkerChanged, mainView, &MainView::slotTimeViewMarkerChanged);
     connect(mainView, &MainView::timeMarkBodyChanged, timeView, &TimeView::slotMainViewMarkerChanged);
     connect(mainView, &MainView::smpStaChanged, toolbar, &Toolbar::devSmpStaChanged);
@@ -113,7 +130,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     toolbarArea = fixedArea(toolbar);
     toolbarArea->setFixedHeight(Config::pixel(48));
-    analyzerArea = fixedArea(new QWidget);
+    analyzerArea = fixedArea(analyzerView);
     analyzerArea->setFixedWidth(Config::pixel(240));
 
     gridLayout = new QGridLayout(this);
@@ -215,6 +232,7 @@ void MainWindow::devModelChanged()
     }
     waveDataGen->devModelChanged();
     waveDataGenOsc->devModelChanged();
+    analyzerView->devModelChanged();
     toolbar->devModelChanged();
     vthSetting->devModelChanged();
     timeView->init();
@@ -270,6 +288,7 @@ void MainWindow::slotReplaceConfig()
         devUsing->restorePWMValue();
     }
     devModelChanged();
+    analyzerView->updateMeasureView();
 }
 
 void MainWindow::libusbHotplugCallback()
@@ -423,6 +442,8 @@ void MainWindow::slotWaveViewRefresh(bool decRefresh)
         if (decRefresh)
             ProtocolResult::updateDecodeProtocols();
         waveDataGen->setRefreshDone();
+    } else {
+        analyzerView->slotOscMeasureView(-1);
     }
     mainView->updateViewDisplay();
     slotPosiViewUpdate();

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class AnalyzerManager;
+class AnalyzerView;
 class CheckUpdate;
 class MainMenu;
 class MainView;
@@ -64,6 +65,7 @@ public:
     MainView* getMainView() const { return mainView; }
     StatusBar* getStatusBar() const { return statusBar; }
     PosiView* getPosiView() const { return posiView; }
+    AnalyzerView* getAnalyzerView() const { return analyzerView; }
     MyProgressDlg* getProgressDlg() const { return progressDlg; }
     SocketAPI* getSocketApi() const { return socketApi; }
 
@@ -119,6 +121,7 @@ private:
     TimeView* timeView = nullptr;
     MainView* mainView = nullptr;
     StatusBar* statusBar = nullptr;
+    AnalyzerView* analyzerView = nullptr;
     MyProgressDlg* progressDlg = nullptr;
     PosiView* posiView = nullptr;
     int startTimerId = 0;

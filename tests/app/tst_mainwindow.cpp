@@ -7,6 +7,7 @@
 #include "programrig.h"
 
 #include "analysis/analyzermanager.h"
+#include "analysis/analyzerview.h"
 #include "controls/statusbar.h"
 #include "controls/toolbar.h"
 #include "controls/vthsetting.h"
@@ -168,6 +169,7 @@ void TstMainWindow::gridLayout()
     QCOMPARE(w->getToolbarArea()->widget(), static_cast<QWidget*>(w->getToolbar()));
     QCOMPARE(w->getToolbarArea()->maximumHeight(), 48);
     QCOMPARE(w->getToolbarArea()->minimumHeight(), 48);
+    QCOMPARE(w->getAnalyzerArea()->widget(), static_cast<QWidget*>(w->getAnalyzerView()));
     QCOMPARE(w->getAnalyzerArea()->maximumWidth(), 240);
     QCOMPARE(w->getAnalyzerArea()->minimumWidth(), 240);
     QCOMPARE(w->getStatusBar()->maximumWidth(), 196);

@@ -42,22 +42,13 @@ env.pop("QT_QPA_PLATFORM", None)
 env.setdefault("ASAN_OPTIONS", "detect_leaks=0")
 
 
-def wait(pred, seconds):
-    end = time.time() + seconds
-    while time.time() < end:
-        if pred():
-            return True
-        time.sleep(0.05)
-    return False
-
-
 out = open(os.path.join(work, "program.out"), "w")
 proc = subprocess.Popen([program], env=env, stdout=out, stderr=subprocess.STDOUT)
 status = "ok"
 counts = {}
 try:
     d = xdisplay.Display()
-    if not wait(lambda: (d.largest_window() or (0, 0, 0, 0, 0))[3] >= 800, 30):
+    if not xdisplay.wait(lambda: (d.largest_window() or (0, 0, 0, 0, 0))[3] >= 800, 30):
         raise RuntimeError("no window")
     time.sleep(0.5)
     area = xdisplay.wave_area(d.largest_window())
@@ -75,7 +66,7 @@ try:
     else:
         for attempt in range(5):
             d.press(xdisplay.KEY_F5)
-            if wait(look, 10):
+            if xdisplay.wait(look, 10):
                 break
         if not look():
             status = "no decoded capture drawn: %s" % counts

@@ -54,15 +54,6 @@ def lines():
         return []
 
 
-def wait(pred, seconds):
-    end = time.time() + seconds
-    while time.time() < end:
-        if pred():
-            return True
-        time.sleep(0.05)
-    return False
-
-
 def connected(ls):
     # The bulk path reset after the device ID read ends a start-up.
     ids = [i for i, l in enumerate(ls) if " req=60 " in l and l.startswith("CTRL rt=c0")]
@@ -89,7 +80,7 @@ out = open(os.path.join(work, "program.out"), "w")
 proc = subprocess.Popen([program], env=env, stdout=out, stderr=subprocess.STDOUT)
 status = "ok"
 try:
-    if not wait(lambda: connected(lines()), 60):
+    if not xdisplay.wait(lambda: connected(lines()), 60):
         status = "not connected"
     else:
         d = xdisplay.Display()
@@ -99,15 +90,15 @@ try:
         before = traces(d)
         for attempt in range(5):
             d.press(xdisplay.KEY_F5)
-            if wait(lambda: capture_started(lines()), 3):
+            if xdisplay.wait(lambda: capture_started(lines()), 3):
                 break
         if not capture_started(lines()):
             status = "no capture started"
-        elif not wait(lambda: capture_done(lines()), 60):
+        elif not xdisplay.wait(lambda: capture_done(lines()), 60):
             status = "capture not finished"
         elif before != 0:
             status = "traces before the capture: %d" % before
-        elif not wait(lambda: traces(d) > 1000, 20):
+        elif not xdisplay.wait(lambda: traces(d) > 1000, 20):
             status = "capture not drawn"
         if shot:
             xdisplay.write_png(shot, *d.grab())

@@ -3,6 +3,7 @@ X11 and XTest client libraries: find the program's window, press keys as a
 user does, and read back what is on the screen (and write it as PNG)."""
 import ctypes
 import struct
+import time
 import zlib
 
 _x = ctypes.cdll.LoadLibrary("libX11.so.6")
@@ -142,3 +143,13 @@ def is_trace(px):
 
 def is_channel0(px):
     return px == (223, 31, 223)
+
+
+def wait(pred, seconds):
+    """Polls pred until it holds (True) or the seconds are over (False)."""
+    end = time.time() + seconds
+    while time.time() < end:
+        if pred():
+            return True
+        time.sleep(0.05)
+    return False

@@ -60,17 +60,33 @@ QVector<qint64> SmpDataOsc::getPeriodSubA(const short* data, qint64 n, int highT
         }
         return end;
     };
+    // A pair starts on the first sample strictly inside the band: a sample
+    // that lies on a threshold has ended the pair before and cannot start
+    // the next one too (integer codes hit the thresholds often).
+    auto firstAbove = [data](qint64 from, qint64 end, int thr) {
+        for (qint64 k = from; k < end; ++k) {
+            if (data[k] > thr)
+                return k;
+        }
+        return end;
+    };
+    auto firstBelow = [data](qint64 from, qint64 end, int thr) {
+        for (qint64 k = from; k < end; ++k) {
+            if (data[k] < thr)
+                return k;
+        }
+        return end;
+    };
 
     qint64 i = firstAtMost(0, n, lowThr);
     if (i >= n)
         return list;
+    // data[i] <= lowThr, so every pass moves on.
     while (i < n) {
-        const qint64 a = firstAtLeast(i, n, lowThr);
+        const qint64 a = firstAbove(i, n, lowThr);
         const qint64 b = firstAtLeast(a, n, highThr);
-        const qint64 c = firstAtMost(b, n, highThr);
+        const qint64 c = firstBelow(b, n, highThr);
         const qint64 e = firstAtMost(c, n, lowThr);
-        if (e == i)
-            break;   // equal thresholds at a sample equal to both: no progress possible
         list << a << b << c << e;
         i = e;
     }
@@ -78,7 +94,7 @@ QVector<qint64> SmpDataOsc::getPeriodSubA(const short* data, qint64 n, int highT
     if (!list.isEmpty() && data[0] > highThr) {
         // Leading falling edge, searched no further than the first entry.
         const qint64 bound = list.front();
-        const qint64 q = firstAtMost(0, bound, highThr);
+        const qint64 q = firstBelow(0, bound, highThr);
         const qint64 r = firstAtMost(q, bound, lowThr);
         if (q > 0 && r > q) {
             list.prepend(r);

@@ -62,9 +62,10 @@ public:
     static constexpr int ParamNum = 13;
     void getAParameterValues(int chn, double startSmp, double smpLen, double* values,
                              bool* valid);
-    // Threshold crossings of n codes: pairs (rising: low then high threshold,
-    // falling: high then low), a leading falling pair only when the data
-    // starts above highThr. An index equal to n means "not found".
+    // Threshold crossings of n codes: pairs (rising: the first sample above
+    // lowThr, then the first at or above highThr; falling: the first below
+    // highThr, then the first at or below lowThr), a leading falling pair only
+    // when the data starts above highThr. An index equal to n means "not found".
     static QVector<qint64> getPeriodSubA(const short* data, qint64 n, int highThr, int lowThr);
 
     // Code to millivolts with a block's own range.

@@ -76,6 +76,8 @@ private slots:
     void crossingList_data();
     void crossingList();
     void crossingAtRecordEnd();
+    void thresholdHits_data();
+    void thresholdHits();
     void levelsForAutoScale();
 };
 
@@ -302,8 +304,12 @@ void TstAParameter::crossingList_data()
     QTest::newRow("slow edges, ends inside a rise")
         << std::vector<short>{0, 1, 3, 5, 9, 10, 9, 5, 1, 0, 0, 3} << 8 << 2
         << QVector<qint64>{2, 4, 7, 8, 11, 12};
-    QTest::newRow("a sample on the threshold counts for both directions")
-        << std::vector<short>{0, 8, 8, 0, 0} << 8 << 2 << QVector<qint64>{1, 1, 1, 3};
+    QTest::newRow("a sample on the high threshold ends the rise; the fall starts past it")
+        << std::vector<short>{0, 8, 8, 0, 0} << 8 << 2 << QVector<qint64>{1, 1, 3, 3};
+    QTest::newRow("a fall ending on the low threshold: the rise starts past the low part")
+        << std::vector<short>{10, 2, 0, 2, 10, 10, 2} << 8 << 2 << QVector<qint64>{4, 4, 6, 6};
+    QTest::newRow("a start on the high threshold: the leading fall starts below it")
+        << std::vector<short>{10, 8, 5, 2, 0, 9, 9, 0} << 8 << 2 << QVector<qint64>{2, 3, 5, 5, 7, 7};
     QTest::newRow("never below low") << std::vector<short>{5, 6, 7, 8} << 8 << 2
                                      << QVector<qint64>{};
     QTest::newRow("starts high: leading falling pair")
@@ -344,13 +350,102 @@ void TstAParameter::crossingAtRecordEnd()
     QCOMPARE(L.last(), qint64(cnt));
     const Result m = measure(*s, 0, 0, cnt);
     QVERIFY(m.ok[Period]);
-    QCOMPARE(m.v[Period], double(50480 - 10000 + 1) * 1e6);
-    // The last pair is a rise (-180 to -1) with no sample at the middle: no
+    // The slow rise is on the low threshold (-180) at 50480; its pair starts
+    // on the first sample above it, 50484.
+    QCOMPARE(m.v[Period], double(50484 - 10000 + 1) * 1e6);
+    // The last pair is a rise (-179 to -1) with no sample at the middle: no
     // crossing, so no width. Reading the word after the record would see a
-    // "fall" and report a width of 50480 samples.
+    // "fall" and report a width of some 50000 samples.
     QVERIFY(!m.ok[PosW]);
     QVERIFY(!m.ok[NegW]);
     QVERIFY(!m.ok[Duty]);
+}
+
+// A period of 1000 samples between -300 and 300 with ramps of `step` codes
+// per sample, the high part `highLen` samples long; `phase` shifts the start.
+std::vector<short> stepTrapezoid(int count, int step, int highLen, int phase)
+{
+    const int ramp = 600 / step;
+    const int lowLen = 1000 - highLen - 2 * ramp;
+    std::vector<short> v(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        int p = (i + phase) % 1000;
+        int c = 300;
+        if (p < lowLen)
+            c = -300;
+        else if ((p -= lowLen) < ramp)
+            c = -300 + step * p;
+        else if ((p -= ramp) < highLen)
+            c = 300;
+        else
+            c = 300 - step * (p - highLen);
+        v[size_t(i)] = short(c);
+    }
+    return v;
+}
+
+void TstAParameter::thresholdHits_data()
+{
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("highLen");
+    QTest::addColumn<int>("phase");
+    // The thresholds lie at +-180 codes, the middle at 0.
+    QTest::newRow("step 30 hits both thresholds") << 30 << 500 << 0;
+    QTest::newRow("step 20 hits both, short pulse") << 20 << 200 << 0;
+    QTest::newRow("step 40 hits both, long pulse") << 40 << 700 << 300;
+    QTest::newRow("step 60, starting high") << 60 << 500 << 600;
+    QTest::newRow("step 120, starting on a fall") << 120 << 400 << 995;
+    QTest::newRow("step 50 hits neither") << 50 << 500 << 0;
+}
+
+void TstAParameter::thresholdHits()
+{
+    // Captures whose integer ramps land on the thresholds. The reference
+    // walks one rising and one falling ramp of the first whole period: a pair
+    // starts on the first sample strictly past its first threshold and ends
+    // on the first at or past the second; a width runs between the first
+    // samples at or past the middle.
+    QFETCH(int, step);
+    QFETCH(int, highLen);
+    QFETCH(int, phase);
+    const int count = 6000;
+    const std::vector<short> v = stepTrapezoid(count, step, highLen, phase);
+    const int high = int(0.8 * 300 + 0.2 * -300);
+    const int low = int(0.2 * 300 + 0.8 * -300);
+    const int mid = (high + low) / 2;
+    // The first rise and the first fall after a whole low part.
+    int rise = -1;
+    int fall = -1;
+    for (int i = 1; i < count && (rise < 0 || fall < 0); ++i) {
+        if (rise < 0 && v[size_t(i - 1)] == -300 && v[size_t(i)] > -300)
+            rise = i;
+        if (rise >= 0 && fall < 0 && v[size_t(i - 1)] == 300 && v[size_t(i)] < 300)
+            fall = i;
+    }
+    QVERIFY(rise > 0 && fall > rise);
+    auto first = [&v](int from, auto pred) {
+        while (!pred(v[size_t(from)]))
+            ++from;
+        return from;
+    };
+    const int riseTime = first(rise - 1, [&](int c) { return c >= high; }) - first(rise - 1, [&](int c) { return c > low; });
+    const int fallTime = first(fall - 1, [&](int c) { return c <= low; }) - first(fall - 1, [&](int c) { return c < high; });
+    const int posWidth = first(fall - 1, [&](int c) { return c <= mid; }) - first(rise - 1, [&](int c) { return c >= mid; });
+
+    const long long rate = 10000000;
+    auto s = makeStore(&v, nullptr, range, range, rate);
+    const Result m = measure(*s, 0, 0, count);
+    for (int i = Vrms; i <= Duty; ++i)
+        QVERIFY2(m.ok[i], qPrintable(QString::number(i)));
+    const double ps = 1e12 / rate;
+    QCOMPARE(m.v[Period], 1000 * ps);
+    QCOMPARE(m.v[Frequency], rate / 1000.0);
+    QCOMPARE(m.v[Rise], riseTime * ps);
+    QCOMPARE(m.v[Fall], fallTime * ps);
+    QCOMPARE(m.v[PosW], posWidth * ps);
+    QCOMPARE(m.v[NegW], (1000 - posWidth) * ps);
+    QCOMPARE(m.v[Duty], posWidth / 10.0);
+    QVERIFY(riseTime < 600 / step && fallTime < 600 / step);
 }
 
 void TstAParameter::levelsForAutoScale()

@@ -32,6 +32,17 @@ DevBase::SmpWorkerFactory DevBase::smpWorkerFactory = nullptr;
 
 namespace {
 
+// Run numbers are unique across device objects, so a number remembered from
+// a replaced device object never names a run of its successor.
+quint32 nextRunSerial()
+{
+    static std::atomic<quint32> last{0};
+    quint32 n = ++last;
+    if (n == 0)
+        n = ++last;
+    return n;
+}
+
 constexpr int RegRunControl = 0x00;
 constexpr int RegPwmEnable = 0x02;
 constexpr int RegSmpMode = 0x03;
@@ -534,6 +545,7 @@ void DevBase::smpStart(SmpStartMode mode, bool remote)
     // A worker still finishing its last pass could not be started again.
     smpStopAndWait();
     clearSmpData();
+    smpRunSerial = nextRunSerial();
     if (mode != SmpStartAuto)
         emit sigSmpDataReady(0);
     smpRemote = remote;
@@ -764,8 +776,10 @@ bool DevBase::dataConvertStart(int trgRecord)
             offset[i] = aChnOffset.value(i, 0);
             ena[i] = aChnEna.value(i, false);
         }
-        return s->dataConvertStart(trgRecord, getSmpFrequ(), voltDiv.constData(), halfScreen.constData(),
-                                   offset.constData(), ena.constData());
+        const bool ok = s->dataConvertStart(trgRecord, getSmpFrequ(), voltDiv.constData(),
+                                            halfScreen.constData(), offset.constData(), ena.constData());
+        s->runSerial = smpRunSerial;
+        return ok;
     }
     SmpData* s = filling();
     if (!s)

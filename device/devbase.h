@@ -141,6 +141,8 @@ public:
     bool restartPending = false;
     int restartDepth = 0;                // open smpStopForRestart brackets
     std::atomic<bool> smpRunning{false};
+    // Raised by every smpStart; the analog store a run fills carries it.
+    std::atomic<quint32> smpRunSerial{0};
     bool smpRemote = false;
 
     // --- sample stores: the displayed one is the second when the index is 2.

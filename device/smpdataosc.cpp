@@ -209,6 +209,7 @@ void SmpDataOsc::clearData()
     freeAll();
     trgRecord = 0;
     rawBytes = 0;
+    runSerial = 0;
 }
 
 const AnalogChnData* SmpDataOsc::block(int chn) const
@@ -236,6 +237,7 @@ bool SmpDataOsc::dataConvertStart(int trgPosition_, qint64 smpFrequ_, const int*
     trgPosition = trgPosition_;
     trgRecord = trgPosition_;
     rawBytes = 0;
+    runSerial = 0;
     bool ok = true;
     for (int ch = 0; ch < chnNum; ++ch) {
         AnalogChnData*& d = chnData[size_t(ch)];

@@ -24,6 +24,9 @@ public:
     std::vector<AnalogChnData*> chnData;   // null = channel not captured
     long long smpFrequ = 0;                // rate given to the last dataConvertStart
     int trgPosition = 0;                   // trigger sample index of the capture
+    // The device object's run that filled the store; 0 for anything else
+    // (file loads, a cleared store).
+    quint32 runSerial = 0;
     const int chnNum;
     std::vector<MathChnBuf*> mathData;     // math work buffers, null until needed
     QVector<double> levelHigh;             // mV of the highest populated histogram bin

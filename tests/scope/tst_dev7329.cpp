@@ -1,12 +1,14 @@
 // The mixed-signal model against the instrument emulator: analog settings and
 // their keys, register words, and the calibration record in the EEPROM.
 #include "devobj/devtesthelp.h"
+#include "scope/dev7329help.h"
 #include "usbemu.h"
 #include "common/queuedspy.h"
 
 #include "device/dev7329.h"
 #include "device/smpctrlfactory.h"
 #include "device/smpdataosc.h"
+#include "device/smpsimulate.h"
 
 #include <libusb.h>
 
@@ -18,6 +20,7 @@
 #include <memory>
 
 using devtest::FakeWorker;
+using osctest::connectedDev;
 
 namespace {
 
@@ -99,17 +102,6 @@ QByteArray layoutRecord(const QVector<int>& zero0, const QVector<int>& zero1, in
     return r;
 }
 
-std::unique_ptr<Dev7329> connectedDev(int smpMHz = 200)
-{
-    emu_set_status_override(0x85C1);
-    auto dev = std::make_unique<Dev7329>();
-    unsigned char ident[DevIdentSize] = {static_cast<unsigned char>(smpMHz), static_cast<unsigned char>(smpMHz >> 8),
-                                         250, 0};
-    if (dev->devConnect(ident, 0.0) != 0)
-        return nullptr;
-    return dev;
-}
-
 void store(const char* key, const char* value)
 {
     Config::saveDeviceParam(QStringLiteral("VQ7329"), QString::fromLatin1(key), QString::fromLatin1(value));
@@ -156,6 +148,7 @@ private slots:
     void bufferCaptureOfAnalogRecord();
     void bufferRunOnSamplingThread();
     void demoCaptureThroughDevice();
+    void demoPulseMeasured();
 
 private:
     DevSupport* ds = nullptr;
@@ -748,13 +741,7 @@ void TstDev7329::bufferCaptureOfAnalogRecord()
     putEeprom(0x40, layoutRecord({0, 0, 0}, {0, 0, 0}, 1241, 1241, 2, -2, 0, 0, 1010, 990, 0));
     auto dev = connectedDev();
     QVERIFY(dev);
-    // A running FPGA answers with the capture's real states from here on.
-    emu_set_fpga_load_result(0);
-    unsigned char res = 0xFF;
-    QCOMPARE(ds->ctrlRead(0x50, 0, &res, 1), 0);
-    QCOMPARE(ds->ctrlWrite(0x10, 1, nullptr, 0), 0);
-    emu_set_status_override(-1);
-    emu_set_buffer_phases(1, 1, 1);
+    QVERIFY(osctest::runFpga(ds, 1, 1, 1));
 
     QCOMPARE(dev->reqSmpSettings(), 0);
     QCOMPARE(dev->reqSmpStart(), 0);
@@ -820,12 +807,7 @@ void TstDev7329::bufferRunOnSamplingThread()
     putEeprom(0xA0, layoutRecord({0, 0, 0}, {0, 0, 0}, 1241, 1241, -1, 1, 0, 0, 1000, 1002, 0));
     auto dev = connectedDev();
     QVERIFY(dev);
-    emu_set_fpga_load_result(0);
-    unsigned char res = 0xFF;
-    QCOMPARE(ds->ctrlRead(0x50, 0, &res, 1), 0);
-    QCOMPARE(ds->ctrlWrite(0x10, 1, nullptr, 0), 0);
-    emu_set_status_override(-1);
-    emu_set_buffer_phases(2, 1, 2);
+    QVERIFY(osctest::runFpga(ds, 2, 1, 2));
 
     QueuedSpy sta(dev.get(), &DevBase::sigSmpSta);
     QueuedSpy ready(dev.get(), &DevBase::sigSmpDataReady);
@@ -877,6 +859,41 @@ void TstDev7329::demoCaptureThroughDevice()
         QCOMPARE(s->chnData[size_t(ch)]->trgPosition, 5120);
     }
     QVERIFY(d.hasValidData());
+}
+
+void TstDev7329::demoPulseMeasured()
+{
+    // The demo pulse of the odd channels, 5.2 times over the record: its ramps
+    // of integer codes land on the thresholds. A pair that started where the
+    // last one ended would take in the low part of the pulse.
+    Dev7329 d;
+    d.setAChnEna({false, true});
+    QVERIFY(d.dataConvertStart(0));
+    int n = 0;
+    const int* table = SmpSimulate::analogTable(1, &n);
+    long long pos = 0;
+    QVERIFY(d.dataConvertSimu(table, n, 1, &pos));
+    QVERIFY(d.dataConvertComplete(true));
+    const SmpDataOsc* s = d.displayedSmpDataOsc();
+    const int cnt = s->chnData[1]->smpCount;
+    QVERIFY(cnt > 10000);
+    double v[SmpDataOsc::ParamNum];
+    bool ok[SmpDataOsc::ParamNum];
+    const_cast<SmpDataOsc*>(s)->getAParameterValues(1, 0, cnt, v, ok);
+    QVERIFY(ok[6] && ok[7] && ok[8] && ok[9] && ok[12]);
+    const double rate = double(s->chnData[1]->smpFrequ);
+    const double period = cnt / 5.2;
+    const double step = period / n;
+    QVERIFY2(std::fabs(v[6] * rate / 1e12 - period) <= 2, qPrintable(QString::number(v[6] * rate / 1e12)));
+    QVERIFY2(std::fabs(v[7] - rate / period) <= rate / period * 0.001, qPrintable(QString::number(v[7])));
+    // 20 % to 80 % of 90 is 18 to 72: 5 -> 45 -> 85 over steps 16 to 18, so
+    // 16.33 to 17.68, 1.35 steps; the fall mirrors it.
+    for (int i : {8, 9}) {
+        const double steps = v[i] * rate / 1e12 / step;
+        QVERIFY2(steps > 1.2 && steps < 1.5, qPrintable(QString::number(steps)));
+    }
+    // The middle (45) is crossed at steps 17 and 49: 32 of 64 steps high.
+    QVERIFY2(std::fabs(v[12] - 50) < 0.5, qPrintable(QString::number(v[12])));
 }
 
 QTEST_MAIN(TstDev7329)

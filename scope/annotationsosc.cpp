@@ -2,6 +2,7 @@
 
 #include "app/core/config.h"
 #include "app/core/lang.h"
+#include "scope/panelkit.h"
 #include "scope/oscmeasurepairitem.h"
 #include "widgets/mybutton.h"
 #include "widgets/mymenu.h"
@@ -33,37 +34,19 @@ AnnotationsOsc::AnnotationsOsc(QWidget* parent) : QWidget(parent)
     }
 
     btnDeploy = new MyButton(this);
-    btnDeploy->setFixedSize(Config::pixel(16), Config::pixel(16));
-    btnDeploy->setIconSize(QSize(Config::pixel(16), Config::pixel(16)));
-    btnDeploy->normalColor = QColor(0, 0, 0, 0);
-    btnDeploy->hoverColor = Config::grayColor.value(5);
-    btnDeploy->gradientNormal = false;
-    btnDeploy->gradientHover = false;
-    btnDeploy->setBorderRadius(Config::pixel(2));
+    PanelKit::styleFlat(btnDeploy, Config::grayColor.value(5), Config::pixel(2));
     connect(btnDeploy, &QPushButton::clicked, this, &AnnotationsOsc::slotDeployClicked);
 
-    labelTitle = new QLabel(Lang::tr(QStringLiteral("Cursor measurement")), this);
-    labelTitle->setFixedHeight(Config::pixel(16));
-    labelTitle->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    labelTitle = PanelKit::title(Lang::tr(QStringLiteral("Cursor measurement")), this);
 
     btnSet = new MyButton(this);
     btnSet->setIcon(QIcon(QStringLiteral(":/res/btnSetting")));
     btnSet->setIconSize(QSize(Config::pixel(16), Config::pixel(16)));
     btnSet->setFixedSize(int(2 * Config::pixel(1) + 1.5 * Config::pixel(16)), Config::pixel(16) + 2 * Config::pixel(1));
-    btnSet->normalColor = Config::grayColor.value(6);
-    btnSet->hoverColor = Config::grayColor.value(5);
-    btnSet->borderWidth = Config::pixel(1);
-    btnSet->setBorderRadius(Config::pixel(3));
+    PanelKit::styleFramed(btnSet);
     connect(btnSet, &QPushButton::clicked, this, &AnnotationsOsc::openMenuDig);
 
-    layoutMain = new QGridLayout(this);
-    layoutMain->setContentsMargins(0, 0, 0, 0);
-    layoutMain->setHorizontalSpacing(0);
-    layoutMain->setVerticalSpacing(Config::pixel(6));
-    layoutMain->addWidget(btnDeploy, 0, 0);
-    layoutMain->addWidget(labelTitle, 0, 1);
-    layoutMain->addWidget(btnSet, 0, 2);
-    layoutMain->addWidget(widgetItems, 1, 0, 1, 3);
+    layoutMain = PanelKit::panelGrid(this, btnDeploy, labelTitle, btnSet, widgetItems);
 
     slotDeployClicked();
 }

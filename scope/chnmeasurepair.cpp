@@ -3,6 +3,7 @@
 #include "app/core/config.h"
 #include "app/core/lang.h"
 #include "device/devbase.h"
+#include "scope/panelkit.h"
 #include "waveview/wavedatagenosc.h"
 #include "widgets/mybutton.h"
 #include "widgets/mymenu.h"
@@ -34,17 +35,6 @@ bool fitsInt64(double v)
 int paramCount()
 {
     return Config::measTabACH.size();
-}
-
-void styleFlatButton(MyButton* b, const QColor& hover, int radius)
-{
-    b->setFixedSize(Config::pixel(16), Config::pixel(16));
-    b->setIconSize(QSize(Config::pixel(16), Config::pixel(16)));
-    b->normalColor = QColor(0, 0, 0, 0);
-    b->hoverColor = hover;
-    b->gradientNormal = false;
-    b->gradientHover = false;
-    b->setBorderRadius(radius);
 }
 
 } // namespace
@@ -155,13 +145,11 @@ ChnMeasurePair::ChnMeasurePair(int chn, QWidget* parent)
     layoutHead->setContentsMargins(0, 0, 0, 0);
     layoutHead->setSpacing(Config::pixel(1));
     btnDeploy = new MyButton(widgetHead);
-    styleFlatButton(btnDeploy, Config::grayColor.value(5), Config::pixel(2));
+    PanelKit::styleFlat(btnDeploy, Config::grayColor.value(5), Config::pixel(2));
     connect(btnDeploy, &QPushButton::clicked, this, &ChnMeasurePair::slotBtnDeployClicked);
-    labelTitle = new QLabel(chnName, widgetHead);
-    labelTitle->setFixedHeight(Config::pixel(16));
-    labelTitle->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    labelTitle = PanelKit::title(chnName, widgetHead);
     btnSet = new MyButton(widgetHead);
-    styleFlatButton(btnSet, Config::grayColor.value(4), Config::pixel(16) / 2);
+    PanelKit::styleFlat(btnSet, Config::grayColor.value(4), Config::pixel(16) / 2);
     btnSet->setIcon(QIcon(QStringLiteral(":/res/btnSetting")));
     connect(btnSet, &QPushButton::clicked, this, &ChnMeasurePair::slotBtnSetClicked);
     layoutHead->addWidget(btnDeploy, 0);

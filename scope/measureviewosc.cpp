@@ -2,6 +2,7 @@
 
 #include "app/core/config.h"
 #include "app/core/lang.h"
+#include "scope/panelkit.h"
 #include "device/devbase.h"
 #include "scope/chnmeasurepair.h"
 #include "widgets/mybutton.h"
@@ -18,27 +19,16 @@ MeasureViewOsc::MeasureViewOsc(QWidget* parent) : QWidget(parent)
     setStyleSheet(QStringLiteral("QLabel{color:#f7f7f7;}"));
 
     btnDeploy = new MyButton(this);
-    btnDeploy->setFixedSize(Config::pixel(16), Config::pixel(16));
-    btnDeploy->setIconSize(QSize(Config::pixel(16), Config::pixel(16)));
-    btnDeploy->normalColor = QColor(0, 0, 0, 0);
-    btnDeploy->hoverColor = Config::grayColor.value(5);
-    btnDeploy->gradientNormal = false;
-    btnDeploy->gradientHover = false;
-    btnDeploy->setBorderRadius(Config::pixel(2));
+    PanelKit::styleFlat(btnDeploy, Config::grayColor.value(5), Config::pixel(2));
     connect(btnDeploy, &QPushButton::clicked, this, &MeasureViewOsc::slotDeployClicked);
 
-    labelTitle = new QLabel(Lang::tr(QStringLiteral("Measurements")), this);
-    labelTitle->setFixedHeight(Config::pixel(16));
-    labelTitle->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    labelTitle = PanelKit::title(Lang::tr(QStringLiteral("Measurements")), this);
 
     btnSet = new MyButton(this);
     btnSet->setFixedSize(int(Config::pixel(1) + Config::pixel(16) * 1.5), Config::pixel(16) + Config::pixel(1));
     btnSet->setIconSize(QSize(Config::pixel(16), Config::pixel(16)));
     btnSet->setIcon(QIcon(QStringLiteral(":/res/btnSetting")));
-    btnSet->normalColor = Config::grayColor.value(6);
-    btnSet->hoverColor = Config::grayColor.value(5);
-    btnSet->borderWidth = Config::pixel(1);
-    btnSet->setBorderRadius(Config::pixel(3));
+    PanelKit::styleFramed(btnSet);
     connect(btnSet, &QPushButton::clicked, this, &MeasureViewOsc::openMenuDig);
 
     menuChn = new MyMenu(nullptr);
@@ -50,14 +40,7 @@ MeasureViewOsc::MeasureViewOsc(QWidget* parent) : QWidget(parent)
     layoutPairs->setContentsMargins(0, 0, 0, 0);
     layoutPairs->setSpacing(Config::pixel(4));
 
-    layoutMain = new QGridLayout(this);
-    layoutMain->setContentsMargins(0, 0, 0, 0);
-    layoutMain->setHorizontalSpacing(0);
-    layoutMain->setVerticalSpacing(Config::pixel(6));
-    layoutMain->addWidget(btnDeploy, 0, 0);
-    layoutMain->addWidget(labelTitle, 0, 1);
-    layoutMain->addWidget(btnSet, 0, 2);
-    layoutMain->addWidget(widgetPairs, 1, 0, 1, 3);
+    layoutMain = PanelKit::panelGrid(this, btnDeploy, labelTitle, btnSet, widgetPairs);
 
     slotDeployClicked();
 }
@@ -77,12 +60,7 @@ QVector<bool> MeasureViewOsc::chnEnables(const QString& stored, int n)
 void MeasureViewOsc::init()
 {
     const int n = devUsing ? devUsing->aChnEna.size() : 0;
-    QList<QAction*> entries = menuChn->actions();
-    while (entries.size() > n) {
-        QAction* a = entries.takeLast();
-        menuChn->removeAction(a);
-        delete a;
-    }
+    QList<QAction*> entries = PanelKit::trimMenu(menuChn, n);
     for (int i = entries.size(); i < n; ++i) {
         QAction* a = menuChn->addAction(QStringLiteral("CH") + QString::number(i + 1));
         a->setParent(this);

@@ -2,6 +2,7 @@
 
 #include "app/core/config.h"
 #include "device/devbase.h"
+#include "scope/panelkit.h"
 #include "widgets/mybutton.h"
 
 #include <QGridLayout>
@@ -14,14 +15,6 @@
 namespace {
 
 const QString NoValue = QStringLiteral("###");
-
-void styleBoxButton(MyButton* b)
-{
-    b->normalColor = Config::grayColor.value(6);
-    b->hoverColor = Config::grayColor.value(5);
-    b->borderWidth = Config::pixel(1);
-    b->setBorderRadius(Config::pixel(3));
-}
 
 } // namespace
 
@@ -52,7 +45,7 @@ OscMeasurePairItem::OscMeasurePairItem(int kind, QWidget* parent) : QWidget(pare
     int id = 0;
     for (MyButton* b : {btnFirst, btnSecond}) {
         b->setFixedSize(Config::pixel(22), Config::pixel(16));
-        styleBoxButton(b);
+        PanelKit::styleFramed(b);
         b->setObjectName(QString::number(id++));
         connect(b, &QPushButton::clicked, this, &OscMeasurePairItem::slotBtnClicked);
     }
@@ -74,18 +67,12 @@ OscMeasurePairItem::OscMeasurePairItem(int kind, QWidget* parent) : QWidget(pare
     layoutHead->setContentsMargins(0, 0, 0, 0);
     layoutHead->setSpacing(Config::pixel(1));
     btnDeploy = new MyButton(widgetHead);
-    btnDeploy->setFixedSize(Config::pixel(16), Config::pixel(16));
-    btnDeploy->setIconSize(QSize(Config::pixel(16), Config::pixel(16)));
-    btnDeploy->normalColor = QColor(0, 0, 0, 0);
-    btnDeploy->hoverColor = Config::grayColor.value(5);
-    btnDeploy->gradientNormal = false;
-    btnDeploy->gradientHover = false;
-    btnDeploy->setBorderRadius(Config::pixel(2));
+    PanelKit::styleFlat(btnDeploy, Config::grayColor.value(5), Config::pixel(2));
     connect(btnDeploy, &QPushButton::clicked, this, &OscMeasurePairItem::slotBtnDeployClicked);
     btnChn = new MyButton(widgetHead);
     btnChn->setText(QStringLiteral("CH1"));
     btnChn->setFixedSize(int(2 * Config::pixel(1) + 2.5 * Config::pixel(16)), Config::pixel(16) + 2 * Config::pixel(1));
-    styleBoxButton(btnChn);
+    PanelKit::styleFramed(btnChn);
     connect(btnChn, &QPushButton::clicked, this, &OscMeasurePairItem::slotBtnChnClicked);
     layoutHead->addWidget(btnDeploy);
     layoutHead->addWidget(widgetDiff);
@@ -134,12 +121,7 @@ void OscMeasurePairItem::init()
 {
     if (menuChn) {
         const int n = devUsing ? devUsing->aChnEna.size() : 0;
-        QList<QAction*> entries = menuChn->actions();
-        while (entries.size() > n) {
-            QAction* a = entries.takeLast();
-            menuChn->removeAction(a);
-            delete a;
-        }
+        const QList<QAction*> entries = PanelKit::trimMenu(menuChn, n);
         for (int i = entries.size(); i < n; ++i) {
             auto* a = new QWidgetAction(this);
             a->setData(i);

@@ -30,20 +30,20 @@
 
 namespace {
 
-// Runs the event loop until pred holds, at most ms.
-template <typename Pred>
-bool waitFor(Pred pred, int ms)
+// Counts the capture runs that end and runs the event loop until `runs` of
+// them have, at most ms; then joins the last run's thread.
+bool untilRunsEnd(DevBase* dev, int runs, int ms)
 {
+    int ended = 0;
     QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (pred())
+    QObject::connect(dev, &DevBase::sigSmpSta, &loop, [&](int state, int, int) {
+        if (state == SmpStaDone && ++ended >= runs)
             loop.quit();
     });
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    poll.start(20);
     loop.exec();
-    return pred();
+    dev->smpStopAndWait();
+    return ended >= runs;
 }
 
 void script(const QByteArray& r)
@@ -95,12 +95,8 @@ int main(int argc, char** argv)
         if (b->text() == QStringLiteral("Calibrate"))
             b->click();
     // Five captures: the preparation, three steps, and the one that ends the run.
-    int runs = 0;
-    QObject::connect(dev.get(), &DevBase::sigSmpSta, &calib, [&runs](int state, int, int) {
-        runs += state == SmpStaDone;
-    });
-    if (!waitFor([&] { return steps == 4 && runs == 5 && !dev->smpRunning; }, 20000))
-        std::fprintf(stderr, "calibration did not finish (%d steps, %d captures)\n", steps, runs);
+    if (!untilRunsEnd(dev.get(), 5, 20000) || steps != 4)
+        std::fprintf(stderr, "calibration did not finish (%d steps)\n", steps);
     QObject::disconnect(dev.get(), nullptr, &calib, nullptr);
 
     // A capture to measure: a pulse with ramps on CH1 (period 2000 samples,
@@ -117,7 +113,7 @@ int main(int argc, char** argv)
     gen.devModelChanged();
     gen.setViewWidth(800);
     dev->smpStart(SmpStartSingle, false);
-    if (!waitFor([&] { return !dev->smpRunning && dev->hasValidData(); }, 20000))
+    if (!untilRunsEnd(dev.get(), 1, 20000) || !dev->hasValidData())
         std::fprintf(stderr, "no capture\n");
     gen.zoomFirst();
 

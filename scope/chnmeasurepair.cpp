@@ -192,8 +192,9 @@ ChnMeasurePair::~ChnMeasurePair()
 
 void ChnMeasurePair::setState(bool on)
 {
-    // A block that comes back shows expanded.
-    if (on && isHidden()) {
+    // A block that comes back shows expanded. A new block inside a panel not
+    // yet shown is not marked hidden, so the test is visibility, not isHidden.
+    if (on && !isVisible()) {
         deployed = false;
         slotBtnDeployClicked();
     }

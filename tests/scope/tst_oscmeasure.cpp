@@ -239,6 +239,10 @@ void TstOscMeasure::channelBlocks()
     QCOMPARE(!pairs(view)[1]->isHidden(), shown1);
     QCOMPARE(view.menuChn->actions()[0]->isChecked(), shown0);
     QCOMPARE(view.menuChn->actions()[1]->isChecked(), shown1);
+    // Built before the panel is shown, a shown block is still expanded.
+    for (ChnMeasurePair* p : pairs(view))
+        if (!p->isHidden())
+            QVERIFY(p->deployed && !p->btnDeploy->icon().isNull() && !p->widgetBody->isHidden());
 }
 
 void TstOscMeasure::rowsAndRemove()

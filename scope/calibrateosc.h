@@ -14,6 +14,7 @@ class QGridLayout;
 class QLabel;
 class QPushButton;
 class QTextEdit;
+class SmpDataOsc;
 
 class CalibrateOsc : public QWidget
 {
@@ -59,7 +60,7 @@ private:
 
     // Automatic calibration.
     void startOwnCapture();
-    bool evaluateStep(DevBase* dev);
+    bool evaluateStep(DevBase* dev, const SmpDataOsc& shown);
     void failStep(const char* word);
 
     QGridLayout* layoutMain = nullptr;

@@ -70,11 +70,12 @@ void CalibrateOsc::smpDataReady()
     // Only the capture this run started counts: one started from the
     // toolbar, the command server or the auto-scale, or a loaded file, is no
     // calibration step. Each capture is evaluated once.
-    const SmpDataOsc* s = dev->displayedSmpDataOsc();
+    // The snapshot stays as it is while held, whatever the sampling does.
+    const SmpDataOscPtr s = dev->displayedSmpDataOsc();
     if (!s || ownRun == 0 || s->runSerial != ownRun)
         return;
     ownRun = 0;
-    if (!evaluateStep(dev))
+    if (!evaluateStep(dev, *s))
         return;
     ++autoStep;
     autoTimer = startTimer(250, Qt::CoarseTimer);
@@ -87,12 +88,12 @@ void CalibrateOsc::failStep(const char* word)
     textLog->append(QLatin1String(word) + QStringLiteral("\t") + Lang::tr(QStringLiteral("failed")));
 }
 
-bool CalibrateOsc::evaluateStep(DevBase* dev)
+bool CalibrateOsc::evaluateStep(DevBase* dev, const SmpDataOsc& shown)
 {
     CalibAdcData& cal = dev->calibData;
     CalibAdc::Means m;
     if (autoStep >= 1) {
-        m = CalibAdc::adcMeans(*dev->displayedSmpDataOsc());
+        m = CalibAdc::adcMeans(shown);
         if (!m.ok) {
             failStep(autoStep == 1 ? "zero-dual:" : autoStep == 2 ? "zero-single:" : "slope:");
             return false;

@@ -131,7 +131,7 @@ void TstCalibrateOsc::cleanup()
 
 void TstCalibrateOsc::display(const QVector<int>* ch0, const QVector<int>* ch1, quint32 run)
 {
-    SmpDataOsc* s = dev->displayedSmpDataOsc();
+    const SmpDataOscPtr s = dev->displayedSmpDataOsc();
     const int vd[2] = {1000, 1000};
     const int hs[2] = {480, 480};
     const int off[2] = {0, 0};
@@ -458,7 +458,7 @@ void TstCalibrateOsc::foreignCapturesAreNoSteps()
     QCOMPARE(dev->displayedSmpDataOsc()->runSerial, users);
     w.smpDataReady();
     // A loaded file: filled without a run.
-    SmpDataOsc* s = dev->fillingSmpDataOsc();
+    const SmpDataOscPtr s = dev->fillingSmpDataOsc();
     const int vd[2] = {1000, 1000}, hs[2] = {480, 480}, off[2] = {0, 0};
     const bool ena[2] = {true, true};
     QVERIFY(s->dataConvertStart(0, 1000000, vd, hs, off, ena));
@@ -524,7 +524,7 @@ void TstCalibrateOsc::automaticRunEndToEnd()
     QCOMPARE(enables, (QVector<QVector<bool>>{{true, true}, {true, false}, {true, true}, {true, true}}));
     QCOMPARE(offsets, (QVector<QVector<int>>{{0, 0}, {0, 0}, {400, 400}, {0, 0}}));
     // The fifth capture converts with the new corrections.
-    const SmpDataOsc* s = dev->displayedSmpDataOsc();
+    const SmpDataOscPtr s = dev->displayedSmpDataOsc();
     QCOMPARE(s->chnData[0]->data[0], short((4 - 4) * 1021 / 1000));
     QCOMPARE(s->chnData[1]->data[0], short((-8 + 6) * 1050 / 1000));
 

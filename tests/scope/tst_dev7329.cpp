@@ -874,12 +874,12 @@ void TstDev7329::demoPulseMeasured()
     long long pos = 0;
     QVERIFY(d.dataConvertSimu(table, n, 1, &pos));
     QVERIFY(d.dataConvertComplete(true));
-    const SmpDataOsc* s = d.displayedSmpDataOsc();
+    const SmpDataOscPtr s = d.displayedSmpDataOsc();
     const int cnt = s->chnData[1]->smpCount;
     QVERIFY(cnt > 10000);
     double v[SmpDataOsc::ParamNum];
     bool ok[SmpDataOsc::ParamNum];
-    const_cast<SmpDataOsc*>(s)->getAParameterValues(1, 0, cnt, v, ok);
+    s->getAParameterValues(1, 0, cnt, v, ok);
     QVERIFY(ok[6] && ok[7] && ok[8] && ok[9] && ok[12]);
     const double rate = double(s->chnData[1]->smpFrequ);
     const double period = cnt / 5.2;

@@ -2,7 +2,7 @@
 
 #include "app/core/config.h"
 #include "app/core/lang.h"
-#include "scope/panelkit.h"
+#include "scope/oscpanelkit.h"
 #include "scope/oscmeasurepairitem.h"
 #include "widgets/mybutton.h"
 #include "widgets/mymenu.h"
@@ -33,20 +33,19 @@ AnnotationsOsc::AnnotationsOsc(QWidget* parent) : QWidget(parent)
         items[i]->setVisible(itemEna[i]);
     }
 
-    btnDeploy = new MyButton(this);
-    PanelKit::styleFlat(btnDeploy, Config::grayColor.value(5), Config::pixel(2));
+    btnDeploy = OscPanelKit::collapseButton(this);
     connect(btnDeploy, &QPushButton::clicked, this, &AnnotationsOsc::slotDeployClicked);
 
-    labelTitle = PanelKit::title(Lang::tr(QStringLiteral("Cursor measurement")), this);
+    labelTitle = OscPanelKit::title(Lang::tr(QStringLiteral("Cursor measurement")), this);
 
     btnSet = new MyButton(this);
     btnSet->setIcon(QIcon(QStringLiteral(":/res/btnSetting")));
     btnSet->setIconSize(QSize(Config::pixel(16), Config::pixel(16)));
     btnSet->setFixedSize(int(2 * Config::pixel(1) + 1.5 * Config::pixel(16)), Config::pixel(16) + 2 * Config::pixel(1));
-    PanelKit::styleFramed(btnSet);
+    OscPanelKit::styleFramed(btnSet);
     connect(btnSet, &QPushButton::clicked, this, &AnnotationsOsc::openMenuDig);
 
-    layoutMain = PanelKit::panelGrid(this, btnDeploy, labelTitle, btnSet, widgetItems);
+    layoutMain = OscPanelKit::panelGrid(this, btnDeploy, labelTitle, btnSet, widgetItems);
 
     slotDeployClicked();
 }

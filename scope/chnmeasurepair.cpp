@@ -3,7 +3,7 @@
 #include "app/core/config.h"
 #include "app/core/lang.h"
 #include "device/devbase.h"
-#include "scope/panelkit.h"
+#include "scope/oscpanelkit.h"
 #include "waveview/wavedatagenosc.h"
 #include "widgets/mybutton.h"
 #include "widgets/mymenu.h"
@@ -144,12 +144,11 @@ ChnMeasurePair::ChnMeasurePair(int chn, QWidget* parent)
     layoutHead = new QHBoxLayout(widgetHead);
     layoutHead->setContentsMargins(0, 0, 0, 0);
     layoutHead->setSpacing(Config::pixel(1));
-    btnDeploy = new MyButton(widgetHead);
-    PanelKit::styleFlat(btnDeploy, Config::grayColor.value(5), Config::pixel(2));
+    btnDeploy = OscPanelKit::collapseButton(widgetHead);
     connect(btnDeploy, &QPushButton::clicked, this, &ChnMeasurePair::slotBtnDeployClicked);
-    labelTitle = PanelKit::title(chnName, widgetHead);
+    labelTitle = OscPanelKit::title(chnName, widgetHead);
     btnSet = new MyButton(widgetHead);
-    PanelKit::styleFlat(btnSet, Config::grayColor.value(4), Config::pixel(16) / 2);
+    OscPanelKit::styleFlat(btnSet, Config::grayColor.value(4), Config::pixel(16) / 2);
     btnSet->setIcon(QIcon(QStringLiteral(":/res/btnSetting")));
     connect(btnSet, &QPushButton::clicked, this, &ChnMeasurePair::slotBtnSetClicked);
     layoutHead->addWidget(btnDeploy, 0);

@@ -2,7 +2,7 @@
 
 #include "app/core/config.h"
 #include "app/core/lang.h"
-#include "scope/panelkit.h"
+#include "scope/oscpanelkit.h"
 #include "device/devbase.h"
 #include "scope/chnmeasurepair.h"
 #include "widgets/mybutton.h"
@@ -18,17 +18,16 @@ MeasureViewOsc::MeasureViewOsc(QWidget* parent) : QWidget(parent)
 {
     setStyleSheet(QStringLiteral("QLabel{color:#f7f7f7;}"));
 
-    btnDeploy = new MyButton(this);
-    PanelKit::styleFlat(btnDeploy, Config::grayColor.value(5), Config::pixel(2));
+    btnDeploy = OscPanelKit::collapseButton(this);
     connect(btnDeploy, &QPushButton::clicked, this, &MeasureViewOsc::slotDeployClicked);
 
-    labelTitle = PanelKit::title(Lang::tr(QStringLiteral("Measurements")), this);
+    labelTitle = OscPanelKit::title(Lang::tr(QStringLiteral("Measurements")), this);
 
     btnSet = new MyButton(this);
     btnSet->setFixedSize(int(Config::pixel(1) + Config::pixel(16) * 1.5), Config::pixel(16) + Config::pixel(1));
     btnSet->setIconSize(QSize(Config::pixel(16), Config::pixel(16)));
     btnSet->setIcon(QIcon(QStringLiteral(":/res/btnSetting")));
-    PanelKit::styleFramed(btnSet);
+    OscPanelKit::styleFramed(btnSet);
     connect(btnSet, &QPushButton::clicked, this, &MeasureViewOsc::openMenuDig);
 
     menuChn = new MyMenu(nullptr);
@@ -40,7 +39,7 @@ MeasureViewOsc::MeasureViewOsc(QWidget* parent) : QWidget(parent)
     layoutPairs->setContentsMargins(0, 0, 0, 0);
     layoutPairs->setSpacing(Config::pixel(4));
 
-    layoutMain = PanelKit::panelGrid(this, btnDeploy, labelTitle, btnSet, widgetPairs);
+    layoutMain = OscPanelKit::panelGrid(this, btnDeploy, labelTitle, btnSet, widgetPairs);
 
     slotDeployClicked();
 }
@@ -60,7 +59,7 @@ QVector<bool> MeasureViewOsc::chnEnables(const QString& stored, int n)
 void MeasureViewOsc::init()
 {
     const int n = devUsing ? devUsing->aChnEna.size() : 0;
-    QList<QAction*> entries = PanelKit::trimMenu(menuChn, n);
+    QList<QAction*> entries = OscPanelKit::trimMenu(menuChn, n);
     for (int i = entries.size(); i < n; ++i) {
         QAction* a = menuChn->addAction(QStringLiteral("CH") + QString::number(i + 1));
         a->setParent(this);

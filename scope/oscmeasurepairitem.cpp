@@ -2,7 +2,7 @@
 
 #include "app/core/config.h"
 #include "device/devbase.h"
-#include "scope/panelkit.h"
+#include "scope/oscpanelkit.h"
 #include "widgets/mybutton.h"
 
 #include <QGridLayout>
@@ -45,7 +45,7 @@ OscMeasurePairItem::OscMeasurePairItem(int kind, QWidget* parent) : QWidget(pare
     int id = 0;
     for (MyButton* b : {btnFirst, btnSecond}) {
         b->setFixedSize(Config::pixel(22), Config::pixel(16));
-        PanelKit::styleFramed(b);
+        OscPanelKit::styleFramed(b);
         b->setObjectName(QString::number(id++));
         connect(b, &QPushButton::clicked, this, &OscMeasurePairItem::slotBtnClicked);
     }
@@ -66,13 +66,12 @@ OscMeasurePairItem::OscMeasurePairItem(int kind, QWidget* parent) : QWidget(pare
     layoutHead = new QHBoxLayout(widgetHead);
     layoutHead->setContentsMargins(0, 0, 0, 0);
     layoutHead->setSpacing(Config::pixel(1));
-    btnDeploy = new MyButton(widgetHead);
-    PanelKit::styleFlat(btnDeploy, Config::grayColor.value(5), Config::pixel(2));
+    btnDeploy = OscPanelKit::collapseButton(widgetHead);
     connect(btnDeploy, &QPushButton::clicked, this, &OscMeasurePairItem::slotBtnDeployClicked);
     btnChn = new MyButton(widgetHead);
     btnChn->setText(QStringLiteral("CH1"));
     btnChn->setFixedSize(int(2 * Config::pixel(1) + 2.5 * Config::pixel(16)), Config::pixel(16) + 2 * Config::pixel(1));
-    PanelKit::styleFramed(btnChn);
+    OscPanelKit::styleFramed(btnChn);
     connect(btnChn, &QPushButton::clicked, this, &OscMeasurePairItem::slotBtnChnClicked);
     layoutHead->addWidget(btnDeploy);
     layoutHead->addWidget(widgetDiff);
@@ -121,7 +120,7 @@ void OscMeasurePairItem::init()
 {
     if (menuChn) {
         const int n = devUsing ? devUsing->aChnEna.size() : 0;
-        const QList<QAction*> entries = PanelKit::trimMenu(menuChn, n);
+        const QList<QAction*> entries = OscPanelKit::trimMenu(menuChn, n);
         for (int i = entries.size(); i < n; ++i) {
             auto* a = new QWidgetAction(this);
             a->setData(i);

@@ -1,13 +1,20 @@
 #pragma once
-// What the four collapsible side-bar panels of the oscilloscope mode share:
-// the header strip with its collapse button, the frame style, the collapse
-// toggle, and the pause of a running capture around a setting change.
+// What the side-bar panels of the oscilloscope mode share: the header strip
+// with its collapse button, the frame style, the collapse toggle, the button
+// looks and title of the measurement panels, and the pause of a running
+// capture around a setting change.
 
+#include <QList>
 #include <QString>
 
 class MyButton;
 class OscTabFrame;
+class QAction;
+class QColor;
+class QGridLayout;
 class QHBoxLayout;
+class QLabel;
+class QMenu;
 class QWidget;
 
 class OscPanelKit
@@ -21,6 +28,20 @@ public:
     static QString frameStyle();
     // The toggle's visible part: button icon and the panel's fixed height.
     static void showExpanded(QWidget* panel, MyButton* button, bool expanded, int expandedHeight);
+
+    // A 16-pixel square without fill until hovered (the collapse button, the
+    // settings button of a measurement block).
+    static void styleFlat(MyButton* b, const QColor& hover, int radius);
+    // A framed button on grey 6, grey 5 while hovered: the settings button of
+    // a measurement panel, the cursor and channel buttons.
+    static void styleFramed(MyButton* b);
+    // A title 16 pixels high that takes the free width.
+    static QLabel* title(const QString& text, QWidget* parent);
+    // The grid of a measurement panel: the title row (collapse button, title,
+    // settings button), the body below it across the three columns.
+    static QGridLayout* panelGrid(QWidget* panel, QWidget* deploy, QWidget* title, QWidget* set, QWidget* body);
+    // Deletes the menu's entries from index n on; returns the ones left.
+    static QList<QAction*> trimMenu(QMenu* menu, int n);
 };
 
 // Stops a running capture while a setting changes and starts it again after,

@@ -7,6 +7,8 @@
 #include "analysis/pulsemeasure.h"
 #include "app/core/config.h"
 #include "device/devbase.h"
+#include "scope/annotationsosc.h"
+#include "scope/measureviewosc.h"
 #include "widgets/colorlump.h"
 
 #include <QLabel>
@@ -19,10 +21,15 @@ AnalyzerView::AnalyzerView(AnalyzerManager* manager, QWidget* parent)
     setFixedWidth(Config::pixel(240));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
 
-    // The oscilloscope measurement and cursor panels are added to these
-    // holders, with their relays, by the oscilloscope mode.
     oscMeasureBox = holder();
     oscCursorBox = holder();
+    measureViewOsc = new MeasureViewOsc(nullptr);
+    oscMeasureBox->layout()->addWidget(measureViewOsc);
+    annotationsOsc = new AnnotationsOsc(nullptr);
+    oscCursorBox->layout()->addWidget(annotationsOsc);
+    connect(annotationsOsc, &AnnotationsOsc::labelClicked, this, &AnalyzerView::oscCursorLabelClicked);
+    connect(annotationsOsc, &AnnotationsOsc::hideClicked, this, &AnalyzerView::oscCursorHideClicked);
+    connect(annotationsOsc, &AnnotationsOsc::chnChanged, this, &AnalyzerView::voltChnChanged);
 
     measureView = new MeasureView();
     connect(this, &AnalyzerView::slotLogMeasureChanged, measureView, &MeasureView::slotValueChanged);
@@ -90,6 +97,14 @@ void AnalyzerView::devModelChanged()
         w->setVisible(!logic);
     for (int k = 0; k < lumps.size(); ++k)
         lumps[k]->setVisible(k < 2 ? !logic : logic);
+    // The oscilloscope panels are built for a device only in its own mode.
+    const bool osc = devUsing && devUsing->workMode != WorkModeLogic;
+    if (osc) {
+        measureViewOsc->init();
+        annotationsOsc->init();
+    }
+    measureViewOsc->setVisible(osc);
+    annotationsOsc->setVisible(osc);
 }
 
 void AnalyzerView::updateMeasureView()
@@ -107,13 +122,26 @@ QVector<int> AnalyzerView::oscMeasureChannels(int chn, int count)
     return all;
 }
 
-// The three oscilloscope relays below reach their panels once the
-// oscilloscope sections sit in their holders.
-void AnalyzerView::slotOscXyMeasureChanged(int, QStringList) {}
+void AnalyzerView::slotOscXyMeasureChanged(int oscType, QStringList values)
+{
+    annotationsOsc->setValue(oscType, values);
+}
 
-void AnalyzerView::slotOscXyAddClicked(int) {}
+void AnalyzerView::slotOscXyAddClicked(int index)
+{
+    annotationsOsc->setItemEna(index);
+}
 
-void AnalyzerView::slotOscMeasureView(int) {}
+void AnalyzerView::slotOscMeasureView(int chn)
+{
+    if (!devUsing)
+        return;
+    // The device may have more channels than the blocks of the last init
+    // (a model change not yet followed by devModelChanged).
+    for (int i : oscMeasureChannels(chn, devUsing->aChnEna.size()))
+        if (i < measureViewOsc->blockCount())
+            measureViewOsc->updateMeasureParameter(i);
+}
 
 void AnalyzerView::slotAddPairClicked(int id)
 {

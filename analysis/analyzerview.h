@@ -12,8 +12,10 @@
 
 class AnalyzerManager;
 class Annotations;
+class AnnotationsOsc;
 class ColorLump;
 class MeasureView;
+class MeasureViewOsc;
 class ProtocolResult;
 class ProtocolSetting;
 class PulseMeasure;
@@ -41,6 +43,8 @@ public:
     Annotations* getAnnotations() const { return annotations; }
     ProtocolSetting* getProtocolSetting() const { return protocolSetting; }
     ProtocolResult* getProtocolResult() const { return protocolResult; }
+    MeasureViewOsc* getMeasureViewOsc() const { return measureViewOsc; }
+    AnnotationsOsc* getAnnotationsOsc() const { return annotationsOsc; }
     // The two places of the oscilloscope sections, in layout order.
     QWidget* oscMeasureHolder() const { return oscMeasureBox; }
     QWidget* oscCursorHolder() const { return oscCursorBox; }
@@ -77,9 +81,11 @@ private:
     static QWidget* holder();
 
     QVBoxLayout* layout;
-    // The oscilloscope measurement and cursor panels go into these two.
+    // The oscilloscope measurement and cursor panels sit in these two.
     QWidget* oscMeasureBox;
     QWidget* oscCursorBox;
+    MeasureViewOsc* measureViewOsc;
+    AnnotationsOsc* annotationsOsc;
     MeasureView* measureView;
     PulseMeasure* pulseMeasure;
     Annotations* annotations;

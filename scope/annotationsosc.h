@@ -28,6 +28,8 @@ public:
     // Shows block index (0 time, 1 voltage) again; the key is written at the
     // next menu toggle.
     void setItemEna(int index);
+    // Block index (0 time, 1 voltage), or null.
+    OscMeasurePairItem* item(int index) const { return items.value(index); }
 
 signals:
     void labelClicked(int id, int oscType);

@@ -213,6 +213,11 @@ void ChnMeasurePair::updateMeasureValue()
         labelValues[i]->setText(texts[i]);
 }
 
+QString ChnMeasurePair::valueText(int row) const
+{
+    return row >= 0 && row < labelValues.size() ? labelValues[row]->text() : QString();
+}
+
 void ChnMeasurePair::slotBtnDeployClicked()
 {
     deployed = !deployed;

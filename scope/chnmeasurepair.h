@@ -30,6 +30,8 @@ public:
 
     void setState(bool on);
     void updateMeasureValue();
+    // The text of value row i (Config::measTabACH order).
+    QString valueText(int row) const;
 
     // The shown rows stored under "oscMeasureChn" + n; empty text: the defaults.
     static QVector<bool> rowEnables(const QString& stored);

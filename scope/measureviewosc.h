@@ -26,6 +26,9 @@ public:
     void init();
     // The shown blocks stored under "oscMeasureEna"; every block shown by default.
     static QVector<bool> chnEnables(const QString& stored, int n);
+    // The blocks the last init built, one per analog channel.
+    int blockCount() const { return pairs.size(); }
+    ChnMeasurePair* block(int chn) const { return pairs.value(chn); }
 
 public slots:
     // chn must be below the number of blocks built by the last init.

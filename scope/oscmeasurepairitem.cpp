@@ -155,6 +155,16 @@ void OscMeasurePairItem::setValue(const QStringList& texts)
     labelDiff->setToolTip(texts[2]);
 }
 
+MyButton* OscMeasurePairItem::markerButton(int id) const
+{
+    return id == 0 ? btnFirst : id == 1 ? btnSecond : nullptr;
+}
+
+QStringList OscMeasurePairItem::texts() const
+{
+    return {labelValues[0]->text(), labelValues[1]->text(), labelDiff->text()};
+}
+
 void OscMeasurePairItem::slotBtnDeployClicked()
 {
     deployed = !deployed;

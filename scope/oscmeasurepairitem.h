@@ -4,6 +4,7 @@
 // area. Kind 1 holds the time cursors X1/X2, kind 0 the voltage cursors
 // Y1/Y2 with a button that picks their analog channel.
 
+#include <QStringList>
 #include <QVector>
 #include <QWidget>
 
@@ -27,6 +28,10 @@ public:
     // Exactly three texts: first value, second value, difference.
     void setValue(const QStringList& texts);
     int kind() const { return type; }
+    // The button of cursor id (0 first, 1 second), or null.
+    MyButton* markerButton(int id) const;
+    // What setValue last showed, in its order.
+    QStringList texts() const;
 
     // The voltage cursors' channel stored under "oscCursorChn", 0 when the
     // text is not an index below chnCount.

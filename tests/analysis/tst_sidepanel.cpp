@@ -1,7 +1,8 @@
 // The side panel's sections driven as a user drives them: the measurement
 // choice kept in the settings, pulse counters picked from their menus and
 // fed the waveform view's lists, timing-marker pair rows, and the panel's
-// stack and mode switch.
+// stack and mode switch; in the oscilloscope mode its measurement and cursor
+// panels wired to the waveform area.
 
 #include "analysistesthelp.h"
 #include "sidewiring.h"
@@ -14,11 +15,22 @@
 #include "analysis/pulsemeasure.h"
 #include "analysis/timingmarkerpair.h"
 #include "app/core/lang.h"
+#include "device/analogchndata.h"
+#include "device/dev7329.h"
+#include "device/smpdataosc.h"
+#include "scope/annotationsosc.h"
+#include "scope/chnmeasurepair.h"
+#include "scope/cursormarkerosc.h"
+#include "scope/measureviewosc.h"
+#include "scope/oscmeasurepairitem.h"
+#include "tests/scope/oscwiring.h"
+#include "waveview/waveview.h"
 #include "widgets/colorlump.h"
 #include "widgets/mybutton.h"
 #include "widgets/mymenu.h"
 #include "widgets/timingmarkertip.h"
 
+#include <QGraphicsScene>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -28,6 +40,8 @@
 #include <QVBoxLayout>
 #include <QWidgetAction>
 #include <QtTest>
+
+#include <cmath>
 
 using namespace anlytest;
 using SideTest::counts;
@@ -81,6 +95,7 @@ private slots:
     void pairsLimitAndInit();
     void sidePanelModes();
     void oscMeasureChannels();
+    void oscPanelsWired();
     void distanceTip();
 
 private:
@@ -427,6 +442,90 @@ void TstSidePanel::oscMeasureChannels()
     QCOMPARE(AnalyzerView::oscMeasureChannels(-1, 2), (QVector<int>{0, 1}));
     QCOMPARE(AnalyzerView::oscMeasureChannels(2, 2), (QVector<int>{0, 1}));
     QCOMPARE(AnalyzerView::oscMeasureChannels(0, 0), QVector<int>());
+}
+
+void TstSidePanel::oscPanelsWired()
+{
+    Dev7329 dev;
+    devUsing = &dev;
+    AnalyzerManager mgr;
+    QWidget window;   // goes after the wiring, which deletes its view itself
+    OscTest::OscWiring wiring;
+    MainView* mv = wiring.view;
+    auto* grid = new QGridLayout(&window);
+    grid->addWidget(mv, 1, 0, 3, 2);
+    auto* side = new AnalyzerView(&mgr);
+    SideTest::place(&window, side);
+    SideTest::wire(mv, side);
+    side->devModelChanged();
+    wiring.devModelChanged();
+    window.resize(1300, 700);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    // Both oscilloscope sections, one measurement block per analog channel.
+    MeasureViewOsc* meas = side->getMeasureViewOsc();
+    AnnotationsOsc* cur = side->getAnnotationsOsc();
+    QVERIFY(meas->isVisible() && cur->isVisible());
+    QVERIFY(side->getPulseMeasure()->isHidden());
+    QCOMPARE(meas->blockCount(), 2);
+
+    // A click on X1 in the panel sets the waveform area's first time cursor
+    // following the mouse, and its readout comes back into the panel.
+    CursorMarkerOsc* x1 = nullptr;
+    for (QGraphicsItem* i : mv->getScene()->items())
+        if (auto* c = dynamic_cast<CursorMarkerOsc*>(i))
+            if (c->kind() == 1 && c->cursorId() == 0)
+                x1 = c;
+    QVERIFY(x1);
+    QCOMPARE(x1->state(), 0);
+    QTest::mouseClick(cur->item(0)->markerButton(0), Qt::LeftButton);
+    QCOMPARE(x1->state(), 1);
+    const QStringList t = cur->item(0)->texts();
+    QVERIFY2(t[0].endsWith(QLatin1Char('s')), qPrintable(t[0]));
+    QCOMPARE(t[1], QStringLiteral("###"));   // X2 not shown
+    QCOMPARE(cur->item(1)->texts()[0], QStringLiteral("###"));
+
+    // Both channels: a sine of 40 samples at 1 MHz, +-240 codes.
+    const SmpDataOscPtr s = dev.displayedSmpDataOsc();
+    const int vd[2] = {1000, 1000};
+    const int hs[2] = {480, 480};
+    const int off[2] = {0, 0};
+    const bool ena[2] = {true, true};
+    QVERIFY(s->dataConvertStart(10000, 1000000, vd, hs, off, ena));
+    for (int c = 0; c < 2; ++c) {
+        AnalogChnData* b = s->chnData[size_t(c)];
+        b->smpCount = 20000;
+        b->trgPosition = 10000;
+        for (int i = 0; i < 20000; ++i)
+            b->data[i] = short(std::lround(240 * std::sin(i * 6.283185307 / 40)));
+    }
+    wiring.genOsc->zoomFirst();
+    // A channel's setting changed in the waveform area renews its block only.
+    emit mv->oscChnMeasureChanged(1);
+    // 480 codes peak to peak are the 5 divisions of half a screen at 1 V/div.
+    const QStringList expected = {"5V", "40us", "25KHz", "50.00%"};
+    const int rows[4] = {3, 6, 7, 12};
+    for (int k = 0; k < 4; ++k) {
+        QCOMPARE(meas->block(1)->valueText(rows[k]), expected[k]);
+        QCOMPARE(meas->block(0)->valueText(rows[k]), QStringLiteral("###"));
+    }
+    // A refresh of the whole view renews every block; a device with more
+    // channels than the blocks built reaches only those.
+    dev.aChnEna.resize(4);
+    side->slotOscMeasureView(3);
+    QCOMPARE(meas->block(0)->valueText(7), QStringLiteral("###"));
+    side->slotOscMeasureView(-1);
+    for (int k = 0; k < 4; ++k)
+        QCOMPARE(meas->block(0)->valueText(rows[k]), expected[k]);
+    dev.aChnEna.resize(2);
+
+    // Back in logic mode both panels hide, kept as they were.
+    dev.workMode = WorkModeLogic;
+    side->devModelChanged();
+    QVERIFY(meas->isHidden() && cur->isHidden());
+    QCOMPARE(meas->block(0)->valueText(7), expected[2]);
+    devUsing = nullptr;
 }
 
 void TstSidePanel::distanceTip()

@@ -3,6 +3,7 @@
 #include "app/core/config.h"
 #include "app/core/lang.h"
 #include "device/devbase.h"
+#include "device/devsupport.h"
 #include "widgets/colorlump.h"
 #include "widgets/myspinbox.h"
 
@@ -309,8 +310,8 @@ void CalibrateOsc::slotSpinGainChanged(int value)
 void CalibrateOsc::slotBtnSaveClicked()
 {
     DevBase* dev = devUsing;
-    const int r = dev && dev->isConnected ? dev->saveCalibParam() : 1;
-    if (r != 0) {
+    const int r = dev && dev->isConnected ? dev->saveCalibParam() : int(UsbErrNoDevice);
+    if (r != UsbOk) {
         // The marks stay red: the instrument does not hold these values.
         QMessageBox box(QMessageBox::Warning, Lang::tr(QStringLiteral("Calibrate")),
                         Lang::tr(QStringLiteral("The calibration could not be saved to the instrument.")),

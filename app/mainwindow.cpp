@@ -17,6 +17,7 @@
 #include "files/checkupdate.h"
 #include "files/datafile.h"
 #include "files/mainmenu.h"
+#include "scope/calibrateosc.h"
 #include "files/socketapi.h"
 #include "waveview/mainview.h"
 #include "waveview/posiview.h"
@@ -362,6 +363,9 @@ void MainWindow::dropEvent(QDropEvent* event)
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     closing = true;
+    // Its timer would start captures on a device that is going away.
+    delete calibrateDlg;
+    calibrateDlg = nullptr;
     if (devUsing) {
         devUsing->smpStopAndWait();
         devUsing->devStandby();
@@ -490,6 +494,13 @@ void MainWindow::slotSmpModeChanged()
 
 void MainWindow::slotOpenCalibrate()
 {
+    if (!calibrateDlg) {
+        calibrateDlg = new CalibrateOsc(nullptr);
+        connect(calibrateDlg, &CalibrateOsc::calibSettingChanged, mainView, &MainView::slotCalibSettingChanged);
+    }
+    calibrateDlg->init();
+    calibrateDlg->show();
+    calibrateDlg->raise();
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event)

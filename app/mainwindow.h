@@ -17,6 +17,7 @@ class QDropEvent;
 class QGridLayout;
 class QKeyEvent;
 class QKeySequence;
+class CalibrateOsc;
 class QScrollArea;
 class QShortcut;
 class QTimerEvent;
@@ -56,6 +57,7 @@ public:
     QGridLayout* getGridLayout() const { return gridLayout; }
     QScrollArea* getToolbarArea() const { return toolbarArea; }
     QScrollArea* getAnalyzerArea() const { return analyzerArea; }
+    CalibrateOsc* getCalibrateDlg() const { return calibrateDlg; }
     AnalyzerManager* getAnalyzerManager() const { return analyzerManager; }
     WaveDataGen* getWaveDataGen() const { return waveDataGen; }
     MainMenu* getMainMenu() const { return mainMenu; }
@@ -115,6 +117,8 @@ private:
     QGridLayout* gridLayout = nullptr;
     QScrollArea* toolbarArea = nullptr;
     QScrollArea* analyzerArea = nullptr;
+    // Made on first Ctrl+J; lives until close.
+    CalibrateOsc* calibrateDlg = nullptr;
     MainMenu* mainMenu = nullptr;
     Toolbar* toolbar = nullptr;
     VthSetting* vthSetting = nullptr;

@@ -15,6 +15,7 @@
 #include "device/devbase.h"
 #include "device/smpdata.h"
 #include "files/socketapi.h"
+#include "scope/calibrateosc.h"
 #include "waveview/mainview.h"
 #include "waveview/wavedatagen.h"
 #include "waveview/wavedatagenosc.h"
@@ -60,11 +61,15 @@ void MainWindow::slotDevInitStaShow(int sta, int err, int n)
         statusBar->setConnectSta(true);
         toolbar->devConnectChanged(true);
         progressDlg->close();
+        if (calibrateDlg)
+            calibrateDlg->init();
         break;
     case 7:
         setWindowTitle(StatusTexts::modelTitle(devUsing->devName, false));
         statusBar->setConnectSta(false);
         toolbar->devConnectChanged(false);
+        if (calibrateDlg)
+            calibrateDlg->setEna();
         break;
     default:
         break;
@@ -128,4 +133,7 @@ void MainWindow::slotSmpDataReady(int decode)
     if (decode != 0)
         return;
     waveDataGenOsc->zoomFirst();
+    // The window ignores captures it did not start itself.
+    if (calibrateDlg)
+        calibrateDlg->smpDataReady();
 }

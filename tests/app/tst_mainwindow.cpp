@@ -13,6 +13,7 @@
 #include "controls/vthsetting.h"
 #include "device/smpdata.h"
 #include "files/mainmenu.h"
+#include "scope/calibrateosc.h"
 #include "waveview/mainview.h"
 #include "waveview/posiview.h"
 #include "waveview/timeview.h"
@@ -202,6 +203,26 @@ void TstMainWindow::shortcuts()
         QCOMPARE(s[i]->context(), Qt::WindowShortcut);
         QCOMPARE(s[i]->parent(), rig.window);
     }
+    if (count < 4)
+        return;
+    // Ctrl+J opens the calibration window once and brings the same one back;
+    // closing the program takes it away with its timer.
+    MainWindow* w = rig.window;
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QCOMPARE(w->getCalibrateDlg(), nullptr);
+    QTest::keyClick(w, Qt::Key_J, Qt::ControlModifier);
+    CalibrateOsc* dlg = w->getCalibrateDlg();
+    QVERIFY(dlg && dlg->isVisible());
+    dlg->hide();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w, Qt::Key_J, Qt::ControlModifier);
+    QCOMPARE(w->getCalibrateDlg(), dlg);
+    QVERIFY(dlg->isVisible());
+    w->close();
+    QCOMPARE(w->getCalibrateDlg(), nullptr);
 }
 
 void TstMainWindow::initProgress_data()

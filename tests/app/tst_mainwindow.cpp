@@ -27,6 +27,8 @@
 #include <QPointer>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -136,6 +138,7 @@ private slots:
     void hotplugAfterClose_data();
     void hotplugAfterClose();
     void shutdownWithWorkersBusy();
+    void remoteCaptureThroughWindow();
 };
 
 void TstMainWindow::gridLayout()
@@ -640,3 +643,39 @@ void TstMainWindow::shutdownWithWorkersBusy()
 
 QTEST_MAIN(TstMainWindow)
 #include "tst_mainwindow.moc"
+
+// A test bench on TCP drives the program: the server the user switched on
+// answers, "start --simulate" runs a demo capture and its ACK comes only once the window has
+// the capture.
+void TstMainWindow::remoteCaptureThroughWindow()
+{
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    ProgramRig rig(settingsXml(QStringLiteral("<enaSocket>1</enaSocket><listenPort>%1</listenPort>").arg(port),
+                               QStringLiteral("<Demo><smpFrequ>10000</smpFrequ><smpDepth>20</smpDepth></Demo>")));
+    MainWindow* w = rig.window;
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+
+    QTcpSocket c;
+    c.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(c.waitForConnected(5000));
+    auto ask = [&c](const QByteArray& cmd) {
+        c.write(cmd);
+        QByteArray reply;
+        for (int i = 0; i < 400 && reply.isEmpty(); ++i) {
+            QTest::qWait(50);
+            reply = c.readAll();
+        }
+        return reply;
+    };
+    QCOMPARE(ask("get-sample-rate"), QByteArray("ACK 10000000"));
+    // Without an instrument only a simulated run may start.
+    QCOMPARE(ask("start"), QByteArray("NAK"));
+    QCOMPARE(ask("start --simulate"), QByteArray("ACK"));
+    QVERIFY(captureShown(20000));
+    QVERIFY(!devUsing->smpRunning);
+    QCOMPARE(ask("get-actual-sample-depth"), QByteArray("ACK 20000"));
+}

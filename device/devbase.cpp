@@ -140,6 +140,9 @@ DevBase::~DevBase()
         s.reset();
     for (SmpDataPtr& s : smpData)
         s.reset();
+    // The workers have ended; the lock only lets ThreadSanitizer see that
+    // their last use of the queue came first (it cannot see Qt's joins).
+    std::lock_guard<std::mutex> lock(blockMutex);
     for (unsigned char* b : blockQueue)
         std::free(b);
     blockQueue.clear();

@@ -676,9 +676,15 @@ void MainView::slotXyBtnClicked(int phyId, int oscType)
     const int index = (oscType != 0 ? 0 : 2) + phyId;
     if (phyId < 0 || phyId > 1 || index >= cursorMarkers.size())
         return;
-    for (int i = 0; i < cursorMarkers.size(); ++i)
-        if (i != index && cursorMarkers[i]->state() == 1)
+    // A following cursor of the other pair that is dropped here leaves the
+    // waveform: its pair's readout must say so too.
+    bool otherDropped = false;
+    for (int i = 0; i < cursorMarkers.size(); ++i) {
+        if (i != index && cursorMarkers[i]->state() == 1) {
             setAMarkerState(i, 0);
+            otherDropped = otherDropped || cursorMarkers[i]->kind() != cursorMarkers[index]->kind();
+        }
+    }
     CursorMarkerOsc* c = cursorMarkers[index];
     if (c->state() == 0) {
         const QPoint m = waveView->mapFromGlobal(QCursor::pos());
@@ -691,6 +697,8 @@ void MainView::slotXyBtnClicked(int phyId, int oscType)
     } else {
         setAMarkerState(index, c->state() == 1 ? 0 : 1);
     }
+    if (otherDropped)
+        updateAMarkerValue(oscType != 0 ? 0 : 1);
     updateAMarkerValue(oscType);
 }
 

@@ -16,6 +16,7 @@
 #include "device/smpctrlfactory.h"
 #include "device/smpdataosc.h"
 #include "device/smpsimulate.h"
+#include "scope/annotationsosc.h"
 #include "scope/autoscaleitem.h"
 #include "scope/chnsetosc.h"
 #include "scope/chntagosc.h"
@@ -23,6 +24,7 @@
 #include "scope/gridlabelitem.h"
 #include "scope/gridvoltinforitem.h"
 #include "scope/mathoperationosc.h"
+#include "scope/oscmeasurepairitem.h"
 #include "scope/timesetosc.h"
 #include "scope/triggersetosc.h"
 #include "scope/triggertagosc.h"
@@ -132,6 +134,7 @@ private slots:
     void positionTagPastEdges();
     void timeReadouts();
     void voltReadouts();
+    void cursorPanelFollowsWaveform();
     void mathOffsetTexts_data();
     void mathOffsetTexts();
     void calibrationRefreshesBothChannels();
@@ -405,6 +408,32 @@ void TstMainViewOsc::voltReadouts()
     view->updateAMarkerValue(0);
     // 1 V per division x 10 per screen x probe 10; zero at 0.4.
     QCOMPARE(spy.last().value(1).toStringList(), (QStringList{"15V", "-50V", "65V"}));
+}
+
+// The cursor panel wired both ways as the side panel wires it: it shows what
+// the waveform shows, also for the pair whose following cursor a click drops.
+void TstMainViewOsc::cursorPanelFollowsWaveform()
+{
+    wiring->devModelChanged();
+    AnnotationsOsc panel;
+    connect(view, &MainView::oscXyMeasureChanged, &panel, &AnnotationsOsc::setValue);
+    connect(&panel, &AnnotationsOsc::labelClicked, view, &MainView::slotXyBtnClicked);
+    panel.init();
+    OscMeasurePairItem* times = panel.item(0);
+    OscMeasurePairItem* volts = panel.item(1);
+    const QStringList none = {"###", "###", "###"};
+    view->setAMarkerPosition(0, 0.3);
+    view->setAMarkerState(0, 3);                                  // X1 placed
+    QTest::mouseClick(times->markerButton(1), Qt::LeftButton);   // X2 follows
+    const QString x1 = times->texts()[0];
+    QVERIFY(x1 != "###" && times->texts()[1] != "###");
+    QTest::mouseClick(volts->markerButton(0), Qt::LeftButton);   // Y1 follows, X2 dropped
+    QVERIFY(cursor(view, 1, 0)->isVisible() && !cursor(view, 1, 1)->isVisible());
+    QCOMPARE(times->texts(), (QStringList{x1, "###", "###"}));
+    QVERIFY(volts->texts()[0] != "###");
+    QTest::mouseClick(times->markerButton(1), Qt::LeftButton);   // X2 again, Y1 dropped
+    QVERIFY(!cursor(view, 0, 0)->isVisible());
+    QCOMPARE(volts->texts(), none);
 }
 
 void TstMainViewOsc::mathOffsetTexts_data()

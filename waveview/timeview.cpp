@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -109,11 +110,14 @@ void TimeView::paintEvent(QPaintEvent*)
     p.setFont(Config::fontNormal);
     for (const Tick& t : ticks(width() / q)) {
         const int x = t.x * q;
+        // A label would start left of the ruler at the first pixels (the "0"
+        // of a view starting at the trigger): it starts at the edge instead;
+        // the tick line stays where the wave view's pixel is.
         if (t.major) {
-            p.drawText(QPoint(x - px(6) / 2, px(16)), t.text);
+            p.drawText(QPoint(std::max(0, x - px(6) / 2), px(16)), t.text);
             p.drawLine(x + q / 2, px(21), x + q / 2, h - 2);
         } else {
-            p.drawText(QPoint(x - px(8) / 2, px(28)), t.text);
+            p.drawText(QPoint(std::max(0, x - px(8) / 2), px(28)), t.text);
             p.drawLine(x + q / 2, px(31), x + q / 2, h - 2);
         }
     }

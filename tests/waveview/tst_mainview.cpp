@@ -20,6 +20,7 @@
 #include "widgets/myscrollbar.h"
 
 #include <QLineEdit>
+#include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -114,6 +115,7 @@ private slots:
     void resetRestartsOnce();
     void rowDragTriggersAndNames();
     void rulerTicks();
+    void rulerFirstLabelWhole();
     void overviewStrip();
     void captureDuringAnimatedZoomWithBubbles();
 
@@ -634,6 +636,40 @@ void TstMainView::rulerTicks()
     QCOMPARE(t[2].text, QStringLiteral("+400ps"));
     ruler.setTimesValues(0, 0);
     QVERIFY(ruler.ticks(1000).isEmpty());
+}
+
+namespace {
+
+// Pixels of an image region that differ from the ruler's background.
+int ink(const QImage& img, const QRect& r)
+{
+    const QRgb bg = Config::grayColor.value(8).rgb();
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            n += (img.pixel(x, y) | 0xff000000u) != (bg | 0xff000000u);
+    return n;
+}
+
+} // namespace
+
+// A major tick at the left edge: its label is drawn whole, its line stays on
+// the edge where the wave view's first pixel is.
+void TstMainView::rulerFirstLabelWhole()
+{
+    TimeView ruler;
+    ruler.resize(400, ruler.height());
+    ruler.setTimesValues(0, 1000);   // "0" at pixel 0, the next label 100 pixels on
+    const QImage shot = ruler.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const int band = Config::pixel(21);   // above the major tick lines
+    // The oracle: the same ruler with the trigger 30 pixels in, its "0" whole.
+    ruler.setTimesValues(-30000, 1000);
+    const QImage alone = ruler.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const int whole = ink(alone, QRect(0, 0, 60, band));
+    QVERIFY(whole > 0);
+    QCOMPARE(ink(shot, QRect(0, 0, 60, band)), whole);
+    const int q = Config::pixel(1);
+    QCOMPARE(shot.pixel(q / 2, band + 2), QColor(Config::grayColor.value(0)).rgb());
 }
 
 void TstMainView::overviewStrip()

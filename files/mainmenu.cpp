@@ -17,6 +17,7 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
@@ -80,6 +81,34 @@ int blockChannels(const QString& path, qint64 offset)
         return 0;
     const int chn = (signed char)h[32];
     return h.startsWith("vtdat") && (chn == 8 || chn == 16 || chn == 32) ? chn : -1;
+}
+
+// The model the settings will name once a file's head is merged: the head's
+// "devModel", or the current one when the head has none.
+int modelAfterMerge(const QByteArray& head)
+{
+    QDomDocument d;
+    if (!d.setContent(head, false))
+        return -1;
+    const QString v = d.documentElement()
+                          .firstChildElement(QStringLiteral("global"))
+                          .firstChildElement(QStringLiteral("devModel"))
+                          .text();
+    return v.isEmpty() ? Config::getDevModel() : v.toInt(nullptr, 10);
+}
+
+// Whether a block of chn logic channels (0: an oscilloscope block) suits the
+// device object the window builds for model. Checked before the head is
+// merged, so a file that cannot load leaves the settings alone.
+bool blockSuitsModel(int chn, int model)
+{
+    if (chn == 0)
+        return model == DevModel7329;
+    switch (model) {
+    case DevModel2113: return chn == 8;
+    case DevModel6143A: return chn == 32;
+    default: return chn == 16;
+    }
 }
 
 } // namespace
@@ -242,7 +271,7 @@ bool MainMenu::loadFile(QString path)
     int chn = 0;
     if (ok && kind == 0) {
         chn = blockChannels(path, head.size());
-        ok = chn >= 0;
+        ok = chn >= 0 && blockSuitsModel(chn, modelAfterMerge(head));
         if (ok && chn > 0) {
             loaded.reset(new SmpData(chn));
             DataFile df;

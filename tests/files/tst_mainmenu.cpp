@@ -216,6 +216,57 @@ private slots:
         QVERIFY(StoreImage::of(*devUsing->displayedSmpData()) == before);
     }
 
+    // A head naming one model before a sample block of another channel count:
+    // refused before anything is merged. The oracle for what suits a model is
+    // the device object the window builds for it.
+    void blockOfAnotherModel_data()
+    {
+        QTest::addColumn<int>("model");
+        QTest::addColumn<bool>("matching");
+        for (int m : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 49, 65}) {
+            QTest::addRow("model %d, its own count", m) << m << true;
+            QTest::addRow("model %d, another count", m) << m << false;
+        }
+    }
+    void blockOfAnotherModel()
+    {
+        QFETCH(int, model);
+        QFETCH(bool, matching);
+        std::unique_ptr<DevBase> probe(DevBase::createDevice(model));
+        const int own = probe->dChnEna.size();
+        const int chn = matching ? own : (own == 8 ? 16 : 8);
+        // Head; block head: 1000 (0x3e8) samples at 1 MHz (0x0f4240), trigger 0,
+        // chn channels; one channel section without edges, its closing record.
+        QByteArray file = "<?xml version=\"1.0\"?>\n<settings><global><devModel>" + QByteArray::number(model)
+            + "</devModel><viewState>2</viewState></global></settings>\n";
+        file += QByteArray("vtdat\0\0\0\xe8\x03\0\0\0\0\0\0\x40\x42\x0f\0\0\0\0\0", 24) + QByteArray(8, 0)
+            + char(chn) + QByteArray(7, 0);
+        file += QByteArray("##D\0\0\x01\0\0\x01\0\0\0\0\0\0\0\xe8\x03\0\0\0", 21);
+        const QString path = env->path("m.vtdat");
+        QVERIFY(writeFile(path, file));
+
+        newDevice(DevModel2127);
+        Config::saveGlobalParam("viewState", "1");
+        showCapture();
+        DevBase* dev = devUsing;
+        const StoreImage before = StoreImage::of(*dev->displayedSmpData());
+        Config::dataFile.clear();
+        QCOMPARE(menu->loadFile(path), matching);
+        if (matching) {
+            QCOMPARE(replaced, 1);
+            QCOMPARE(Config::getDevModel(), model);
+            QCOMPARE(devUsing->displayedSmpData()->smpCount, 1000LL);
+            return;
+        }
+        QCOMPARE(boxes, QStringList({"File open failed.\r\n" + path}));
+        QCOMPARE(replaced, 0);
+        QCOMPARE(devUsing, dev);
+        QCOMPARE(Config::getDevModel(), int(DevModel2127));
+        QCOMPARE(Config::readGlobalParam("viewState"), QStringLiteral("1"));
+        QCOMPARE(Config::dataFile, QString());
+        QVERIFY(StoreImage::of(*devUsing->displayedSmpData()) == before);
+    }
+
     void settingsSaveAndOpen()
     {
         // A failed write is reported with its path.

@@ -133,6 +133,7 @@ class TstSocketApi : public QObject
     std::unique_ptr<DevBase> dev;
     std::unique_ptr<SocketAPI> api;
     int runsEnded = 0;
+    bool runningAtAck = false;   // a run was still marked running when one was answered
 
     void fillDisplayed(const RefCapture& r) { fillStore(*dev->displayedSmpData(), r); }
 
@@ -147,11 +148,13 @@ private slots:
         api.reset(new SocketAPI);
         QVERIFY(api->open(0, QHostAddress::LocalHost));
         runsEnded = 0;
+        runningAtAck = false;
         // What the main window does with a run's end.
         connect(dev.get(), &DevBase::sigSmpSta, api.get(), [this](int state, int error, int) {
             if (state != SmpStaDone || error != 0)
                 return;
             ++runsEnded;
+            runningAtAck = runningAtAck || dev->smpRunning;
             if (dev->smpRemote)
                 api->ackSampleComplete(dev->smpError == 0);
         });
@@ -337,7 +340,7 @@ private slots:
         // Answered when the run has ended.
         QCOMPARE(c.ask("start --simulate --simulate"), QByteArray("ACK"));
         QCOMPARE(runsEnded, 1);
-        QTRY_VERIFY(!dev->smpRunning);
+        QVERIFY(!dev->smpRunning);
         QCOMPARE(c.ask("get-actual-sample-depth"), QByteArray("ACK 200000"));
 
         const RefCapture ref = refOf(dev->displayedSmpData().get());
@@ -352,6 +355,23 @@ private slots:
         rd.smpData = &back;
         QVERIFY(rd.loadData(p, head.size()));
         QCOMPARE(back.smpCount, ref.count);
+    }
+
+    // A client that goes on the moment its run is answered finds the run
+    // over: setters and the next start are accepted, never "busy".
+    void commandRightAfterTheAck()
+    {
+        gate.release(100);
+        Client c(*api);
+        QVERIFY(c.connected());
+        QCOMPARE(c.ask("set-sample-rate 10000000"), QByteArray("ACK"));
+        QCOMPARE(c.ask("set-sample-depth 20000"), QByteArray("ACK"));
+        for (int run = 0; run < 20; ++run) {
+            QCOMPARE(c.ask("start --simulate"), QByteArray("ACK"));
+            QCOMPARE(c.ask(run % 2 ? "set-sample-rate 10000000" : "set-trigger --reset"), QByteArray("ACK"));
+        }
+        QCOMPARE(runsEnded, 20);
+        QVERIFY(!runningAtAck);
     }
 
     void runBlocksSettersAndStopIsNotAcknowledged()

@@ -3,19 +3,16 @@
 #include "app/core/config.h"
 #include "scope/osccolors.h"
 
-#include <QCursor>
 #include <QFont>
 #include <QPainter>
 #include <QPen>
 
 ChnTagOsc::ChnTagOsc(int chn)
-    : width(Config::pixel(11))
-    , height(Config::pixel(11))
+    : OscTagItem(chn < OscColors::chnNum() ? OscColors::channel(chn) : QColor(Qt::white), Qt::SizeVerCursor, true)
     , chnIndex(chn)
     , text(QString::number(chn + 1))
     , chnFlag(chn < OscColors::chnNum())
 {
-    color = chnFlag ? OscColors::channel(chn) : QColor(Qt::white);
     const int w = width;
     const int h = height;
     const int pw = Config::pixel(1);
@@ -24,22 +21,11 @@ ChnTagOsc::ChnTagOsc(int chn)
     outline[2] = QPoint(w - pw, h / 2);
     outline[3] = QPoint(w / 2, h - pw);
     outline[4] = QPoint(0, h - pw);
-    setCacheMode(QGraphicsItem::NoCache);
-    setAcceptHoverEvents(true);
-    setFlag(QGraphicsItem::ItemIsSelectable, true);
-}
-
-QRectF ChnTagOsc::boundingRect() const
-{
-    return QRectF(0, 0, width, height);
 }
 
 void ChnTagOsc::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
 {
-    painter->setPen(QPen(color, 0, Qt::SolidLine));
-    painter->setBrush(color);
-    painter->setRenderHint(QPainter::Antialiasing, false);
-    painter->drawPolygon(outline, 5, Qt::OddEvenFill);
+    drawShape(painter, outline, 5, color);
     if (!chnFlag)
         return;
     const int pw = Config::pixel(1);
@@ -52,14 +38,4 @@ void ChnTagOsc::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidge
     const int right = int(2 * pw + width * 0.5) - 1;
     painter->drawText(QRect(QPoint(0, 0), QPoint(right, height - 2 * pw - 1)), Qt::AlignHCenter | Qt::AlignVCenter,
                       text);
-}
-
-void ChnTagOsc::hoverEnterEvent(QGraphicsSceneHoverEvent*)
-{
-    setCursor(Qt::SizeVerCursor);
-}
-
-void ChnTagOsc::hoverLeaveEvent(QGraphicsSceneHoverEvent*)
-{
-    setCursor(Qt::ArrowCursor);
 }

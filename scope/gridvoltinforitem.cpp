@@ -3,17 +3,11 @@
 #include "app/core/config.h"
 #include "scope/osccolors.h"
 
-#include <QFontMetrics>
 #include <QPainter>
 #include <QPen>
 
-GridVoltInforItem::GridVoltInforItem()
-    : width(Config::pixel(0)), height(Config::pixel(18)), boxWidth(Config::pixel(60))
+GridVoltInforItem::GridVoltInforItem() : OscValueBox(Config::pixel(0), Config::pixel(18)), boxWidth(Config::pixel(60))
 {
-    setCacheMode(QGraphicsItem::NoCache);
-    setAcceptHoverEvents(false);
-    setFlag(QGraphicsItem::ItemIsSelectable, false);
-    hide();
 }
 
 void GridVoltInforItem::setText(int idx, const QString& text)
@@ -28,20 +22,11 @@ void GridVoltInforItem::setWidth(int w)
     width = w;
 }
 
-QRectF GridVoltInforItem::boundingRect() const
-{
-    return QRectF(0, 0, width, height);
-}
-
 void GridVoltInforItem::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
 {
     const int pw = Config::pixel(1);
-    painter->setRenderHint(QPainter::Antialiasing, false);
-    painter->setPen(QPen(Qt::white, pw, Qt::SolidLine));
-    painter->setBrush(Config::grayColor.value(8));
-    painter->drawRect(QRect(QPoint(width - boxWidth - 2 * pw, 0), QPoint(width - 2 * pw - 1, height - 3 * pw - 1)));
-    const int tw = painter->fontMetrics().horizontalAdvance(txt);
-    painter->drawText(width - boxWidth - pw + (boxWidth - tw) / 2, height - 4 * pw, txt);
+    drawBox(painter, QRect(QPoint(width - boxWidth - 2 * pw, 0), QPoint(width - 2 * pw - 1, height - 3 * pw - 1)),
+            Qt::white, width - boxWidth - pw, boxWidth, height - 4 * pw);
     painter->setPen(QPen(color, pw, Qt::DashLine));
     painter->drawLine(0, height, width, height);
 }

@@ -48,17 +48,13 @@ ChnSetOsc::ChnSetOsc(int chn, QWidget* parent)
     layout->setVerticalSpacing(0);
     layout->setHorizontalSpacing(Config::pixel(2));
 
-    QHBoxLayout* tabLay = nullptr;
-    tab = OscPanelKit::header(this, &tabLay);
-    btnDrop = OscPanelKit::collapseButton(tab);
-    labTitle = new QLabel(Lang::tr(QStringLiteral("Channel")) + QLatin1Char(' ') + QString::number(chn + 1), tab);
-    labTitle->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    swEna = new MySwitch(tab);
-    swEna->setFixedSize(Config::pixel(30), Config::pixel(18));
-    swEna->setContentsMargins(2 * px1, 2 * px1, 2 * px1, 2 * px1);
-    tabLay->addWidget(btnDrop, 1);
-    tabLay->addWidget(labTitle);
-    tabLay->addWidget(swEna, 2);
+    const OscPanelKit::Header head =
+        OscPanelKit::header(this, Lang::tr(QStringLiteral("Channel")) + QLatin1Char(' ') + QString::number(chn + 1));
+    tab = head.frame;
+    btnDrop = head.drop;
+    labTitle = head.title;
+    swEna = OscPanelKit::headerSwitch(tab);
+    head.layout->addWidget(swEna, 2);
 
     dialHolder = new QWidget(this);
     auto* dialLay = new QHBoxLayout(dialHolder);

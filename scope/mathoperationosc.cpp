@@ -18,30 +18,20 @@
 
 MathOperationOsc::MathOperationOsc(QWidget* parent) : QFrame(parent)
 {
-    const int px1 = Config::pixel(1);
-    setStyleSheet(OscPanelKit::frameStyle()
-                  + QStringLiteral("QLabel{background-color:transparent;border:0;color:#f7f7f7;}"
-                                   "QLabel::disabled{color:darkGray;border:0;}"
-                                   "QRadioButton{background-color:transparent;border:0;color:#f7f7f7;}"
-                                   "QRadioButton::disabled{border:0;color:darkGray;}"));
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    auto* lay = OscPanelKit::column(this,
+                                    QStringLiteral("QLabel{background-color:transparent;border:0;color:#f7f7f7;}"
+                                                   "QLabel::disabled{color:darkGray;border:0;}"
+                                                   "QRadioButton{background-color:transparent;border:0;color:#f7f7f7;}"
+                                                   "QRadioButton::disabled{border:0;color:darkGray;}"),
+                                    0);
 
-    auto* lay = new QVBoxLayout(this);
-    lay->setContentsMargins(0, 0, 0, 0);
-    lay->setSpacing(0);
-
-    QHBoxLayout* tabLay = nullptr;
-    tab = OscPanelKit::header(this, &tabLay);
-    btnDrop = OscPanelKit::collapseButton(tab);
-    labTitle = new QLabel(Lang::tr(QStringLiteral("Math")), tab);
-    labTitle->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    swEna = new MySwitch(tab);
-    swEna->setFixedSize(Config::pixel(30), Config::pixel(18));
-    swEna->setContentsMargins(2 * px1, 2 * px1, 2 * px1, 2 * px1);
+    const OscPanelKit::Header head = OscPanelKit::header(this, Lang::tr(QStringLiteral("Math")));
+    tab = head.frame;
+    btnDrop = head.drop;
+    labTitle = head.title;
+    swEna = OscPanelKit::headerSwitch(tab);
     swEna->switchOn = true;
-    tabLay->addWidget(btnDrop, 1);
-    tabLay->addWidget(labTitle);
-    tabLay->addWidget(swEna, 2);
+    head.layout->addWidget(swEna, 2);
 
     body = new QWidget(this);
     auto* grid = new QGridLayout(body);

@@ -3,24 +3,52 @@
 #include "app/core/config.h"
 #include "device/devbase.h"
 #include "widgets/mybutton.h"
+#include "widgets/myswitch.h"
 #include "widgets/osctabframe.h"
 
 #include <QAction>
+#include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
+#include <QVBoxLayout>
 
-OscTabFrame* OscPanelKit::header(QWidget* parent, QHBoxLayout** layout)
+OscPanelKit::Header OscPanelKit::header(QWidget* parent, const QString& title, bool titleExpands)
 {
-    auto* frame = new OscTabFrame(parent);
-    frame->setFixedHeight(Config::pixel(24) - Config::pixel(2));
-    auto* lay = new QHBoxLayout(frame);
+    Header h;
+    h.frame = new OscTabFrame(parent);
+    h.frame->setFixedHeight(Config::pixel(24) - Config::pixel(2));
+    h.layout = new QHBoxLayout(h.frame);
+    h.layout->setContentsMargins(0, 0, 0, 0);
+    h.layout->setSpacing(0);
+    h.drop = collapseButton(h.frame);
+    h.title = new QLabel(title, h.frame);
+    if (titleExpands)
+        h.title->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    h.layout->addWidget(h.drop, 1);
+    h.layout->addWidget(h.title);
+    return h;
+}
+
+MySwitch* OscPanelKit::headerSwitch(QWidget* parent)
+{
+    const int px1 = Config::pixel(1);
+    auto* sw = new MySwitch(parent);
+    sw->setFixedSize(Config::pixel(30), Config::pixel(18));
+    sw->setContentsMargins(2 * px1, 2 * px1, 2 * px1, 2 * px1);
+    return sw;
+}
+
+QVBoxLayout* OscPanelKit::column(QFrame* panel, const QString& style, int spacing)
+{
+    panel->setStyleSheet(frameStyle() + style);
+    panel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    auto* lay = new QVBoxLayout(panel);
     lay->setContentsMargins(0, 0, 0, 0);
-    lay->setSpacing(0);
-    *layout = lay;
-    return frame;
+    lay->setSpacing(spacing);
+    return lay;
 }
 
 MyButton* OscPanelKit::collapseButton(QWidget* parent)

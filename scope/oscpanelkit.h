@@ -8,24 +8,39 @@
 #include <QString>
 
 class MyButton;
+class MySwitch;
 class OscTabFrame;
 class QAction;
 class QColor;
+class QFrame;
 class QGridLayout;
 class QHBoxLayout;
 class QLabel;
 class QMenu;
+class QVBoxLayout;
 class QWidget;
 
 class OscPanelKit
 {
 public:
-    // The header strip (fixed height pixel(24) - pixel(2)) with an empty
-    // horizontal layout, and the collapse button (not yet in the layout).
-    static OscTabFrame* header(QWidget* parent, QHBoxLayout** layout);
+    struct Header {
+        OscTabFrame* frame;
+        QHBoxLayout* layout;
+        MyButton* drop;
+        QLabel* title;
+    };
+    // The header strip (fixed height pixel(24) - pixel(2)) with the collapse
+    // button and the title in its layout; the title takes the free width
+    // unless titleExpands is false (the caller then adds a spacer).
+    static Header header(QWidget* parent, const QString& title, bool titleExpands = true);
     static MyButton* collapseButton(QWidget* parent);
+    // The on/off switch at the right end of a header.
+    static MySwitch* headerSwitch(QWidget* parent);
     // The style sheet's opening rule, shared by every panel.
     static QString frameStyle();
+    // A settings panel: frameStyle() followed by style, as wide as the side
+    // bar and as high as it says, over a column without margins.
+    static QVBoxLayout* column(QFrame* panel, const QString& style, int spacing);
     // The toggle's visible part: button icon and the panel's fixed height.
     static void showExpanded(QWidget* panel, MyButton* button, bool expanded, int expandedHeight);
 

@@ -20,26 +20,23 @@
 TimeSetOsc::TimeSetOsc(QWidget* parent) : QFrame(parent)
 {
     const int px1 = Config::pixel(1);
-    setStyleSheet(OscPanelKit::frameStyle()
-                  + QStringLiteral("QLabel{background-color:transparent; border:0; color:#f7f7f7;}"
-                                   "QLabel::hover{border:0;}"
-                                   "QPushButton{background-color:transparent;color:#f7f7f7;border:")
-                  + QString::number(px1) + QStringLiteral("px solid black;border-radius:") + QString::number(4 * px1)
-                  + QStringLiteral("px;}QPushButton::hover{background-color:#7f7f7f;}"
-                                   "QPushButton::pressed{background-color:#575b5f;}"
-                                   "QLineEdit{border:0; background-color:transparent; color:#f7f7f7;}"
-                                   "QLineEdit:focus{border:0; background-color:#dfdfdf;color:black;}"));
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    auto* lay = OscPanelKit::column(
+        this,
+        QStringLiteral("QLabel{background-color:transparent; border:0; color:#f7f7f7;}"
+                       "QLabel::hover{border:0;}"
+                       "QPushButton{background-color:transparent;color:#f7f7f7;border:")
+            + QString::number(px1) + QStringLiteral("px solid black;border-radius:") + QString::number(4 * px1)
+            + QStringLiteral("px;}QPushButton::hover{background-color:#7f7f7f;}"
+                             "QPushButton::pressed{background-color:#575b5f;}"
+                             "QLineEdit{border:0; background-color:transparent; color:#f7f7f7;}"
+                             "QLineEdit:focus{border:0; background-color:#dfdfdf;color:black;}"),
+        px1);
 
-    auto* lay = new QVBoxLayout(this);
-    lay->setContentsMargins(0, 0, 0, 0);
-    lay->setSpacing(px1);
-
-    QHBoxLayout* tabLay = nullptr;
-    tab = OscPanelKit::header(this, &tabLay);
-    btnDrop = OscPanelKit::collapseButton(tab);
-    labTitle = new QLabel(Lang::tr(QStringLiteral("Timebase")), tab);
-    labTitle->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    const OscPanelKit::Header head = OscPanelKit::header(this, Lang::tr(QStringLiteral("Timebase")));
+    tab = head.frame;
+    btnDrop = head.drop;
+    labTitle = head.title;
+    QHBoxLayout* tabLay = head.layout;
     auto* space = new QLabel(tab);
     space->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     editTime = new QLineEdit(tab);
@@ -52,8 +49,6 @@ TimeSetOsc::TimeSetOsc(QWidget* parent) : QFrame(parent)
     btnReset->setFixedSize(Config::pixel(16) + 2 * px1, Config::pixel(16) + 2 * px1);
     btnReset->setIcon(QIcon(QStringLiteral(":/res/reset")));
     btnReset->setIconSize(QSize(Config::pixel(16), Config::pixel(16)));
-    tabLay->addWidget(btnDrop, 1);
-    tabLay->addWidget(labTitle);
     tabLay->addWidget(space);
     tabLay->addWidget(editTime);
     tabLay->addWidget(labUnit);

@@ -16,24 +16,17 @@
 
 TriggerSetOsc::TriggerSetOsc(QWidget* parent) : QFrame(parent)
 {
-    setStyleSheet(OscPanelKit::frameStyle()
-                  + QStringLiteral("QLabel{background-color:transparent;border:0;color:#f7f7f7;}"
-                                   "QRadioButton{background-color:transparent;border:0;color:#f7f7f7;}"));
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    auto* lay = OscPanelKit::column(this,
+                                    QStringLiteral("QLabel{background-color:transparent;border:0;color:#f7f7f7;}"
+                                                   "QRadioButton{background-color:transparent;border:0;color:#f7f7f7;}"),
+                                    0);
 
-    auto* lay = new QVBoxLayout(this);
-    lay->setContentsMargins(0, 0, 0, 0);
-    lay->setSpacing(0);
-
-    QHBoxLayout* tabLay = nullptr;
-    tab = OscPanelKit::header(this, &tabLay);
-    btnDrop = OscPanelKit::collapseButton(tab);
-    auto* title = new QLabel(Lang::tr(QStringLiteral("Trigger")), tab);
+    const OscPanelKit::Header head = OscPanelKit::header(this, Lang::tr(QStringLiteral("Trigger")), false);
+    tab = head.frame;
+    btnDrop = head.drop;
     auto* space = new QLabel(tab);
     space->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    tabLay->addWidget(btnDrop, 1);
-    tabLay->addWidget(title);
-    tabLay->addWidget(space);
+    head.layout->addWidget(space);
 
     body = new QWidget(this);
     body->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);

@@ -79,7 +79,7 @@ void AnnotationsOsc::slotDeployClicked()
     deployed = !deployed;
     btnSet->setVisible(deployed);
     widgetItems->setVisible(deployed);
-    btnDeploy->setIcon(QIcon(deployed ? QStringLiteral(":/res/btnExpand") : QStringLiteral(":/res/btnCollapse")));
+    OscPanelKit::showExpandIcon(btnDeploy, deployed);
 }
 
 void AnnotationsOsc::openMenuDig()

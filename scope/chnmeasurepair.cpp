@@ -221,7 +221,7 @@ QString ChnMeasurePair::valueText(int row) const
 void ChnMeasurePair::slotBtnDeployClicked()
 {
     deployed = !deployed;
-    btnDeploy->setIcon(QIcon(deployed ? QStringLiteral(":/res/btnExpand") : QStringLiteral(":/res/btnCollapse")));
+    OscPanelKit::showExpandIcon(btnDeploy, deployed);
     btnSet->setVisible(deployed);
     widgetBody->setVisible(deployed);
 }

@@ -95,7 +95,7 @@ void MeasureViewOsc::slotDeployClicked()
     btnSet->setVisible(!deployed);
     widgetPairs->setVisible(!deployed);
     deployed = !deployed;
-    btnDeploy->setIcon(QIcon(deployed ? QStringLiteral(":/res/btnExpand") : QStringLiteral(":/res/btnCollapse")));
+    OscPanelKit::showExpandIcon(btnDeploy, deployed);
 }
 
 void MeasureViewOsc::openMenuDig()

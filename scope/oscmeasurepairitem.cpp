@@ -169,7 +169,7 @@ void OscMeasurePairItem::slotBtnDeployClicked()
 {
     deployed = !deployed;
     widgetValues->setVisible(deployed);
-    btnDeploy->setIcon(QIcon(deployed ? QStringLiteral(":/res/btnExpand") : QStringLiteral(":/res/btnCollapse")));
+    OscPanelKit::showExpandIcon(btnDeploy, deployed);
 }
 
 void OscMeasurePairItem::slotBtnClicked()

@@ -117,8 +117,13 @@ QString OscPanelKit::frameStyle()
 
 void OscPanelKit::showExpanded(QWidget* panel, MyButton* button, bool expanded, int expandedHeight)
 {
-    button->setIcon(QIcon(expanded ? QStringLiteral(":/res/btnExpand") : QStringLiteral(":/res/btnCollapse")));
+    showExpandIcon(button, expanded);
     panel->setFixedHeight(expanded ? expandedHeight : Config::pixel(24));
+}
+
+void OscPanelKit::showExpandIcon(MyButton* button, bool expanded)
+{
+    button->setIcon(QIcon(expanded ? QStringLiteral(":/res/btnExpand") : QStringLiteral(":/res/btnCollapse")));
 }
 
 SmpPause::SmpPause()

@@ -43,6 +43,8 @@ public:
     static QVBoxLayout* column(QFrame* panel, const QString& style, int spacing);
     // The toggle's visible part: button icon and the panel's fixed height.
     static void showExpanded(QWidget* panel, MyButton* button, bool expanded, int expandedHeight);
+    // The collapse button's icon alone, for panels that hide their body.
+    static void showExpandIcon(MyButton* button, bool expanded);
 
     // A 16-pixel square without fill until hovered (the collapse button, the
     // settings button of a measurement block).

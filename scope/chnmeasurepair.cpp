@@ -247,11 +247,11 @@ void ChnMeasurePair::slotMenuActionClicked()
 
 void ChnMeasurePair::saveRows()
 {
-    QString text;
+    QVector<bool> rows;
     for (QLabel* name : labelNames)
-        text += (name->isVisibleTo(widgetBody) ? QStringLiteral("1,") : QStringLiteral("0,"));
-    text.chop(1);
-    Config::saveGlobalParam(QStringLiteral("oscMeasureChn") + QString::number(chnIndex), text);
+        rows << name->isVisibleTo(widgetBody);
+    Config::saveGlobalParam(QStringLiteral("oscMeasureChn") + QString::number(chnIndex),
+                            Config::BoolArrayToString(rows.constData(), rows.size()));
 }
 
 void ChnMeasurePair::slotBtnRemoveClicked()

@@ -111,9 +111,8 @@ void MeasureViewOsc::slotMenuClicked(QAction* action)
     const int i = action->data().toInt();
     if (i >= 0 && i < pairs.size())
         pairs[i]->setState(action->isChecked());
-    QString text;
+    QVector<bool> ena;
     for (QAction* a : menuChn->actions())
-        text += a->isChecked() ? QStringLiteral("1,") : QStringLiteral("0,");
-    text.chop(1);
-    Config::saveGlobalParam(QStringLiteral("oscMeasureEna"), text);
+        ena << a->isChecked();
+    Config::saveGlobalParam(QStringLiteral("oscMeasureEna"), Config::BoolArrayToString(ena.constData(), ena.size()));
 }

@@ -6,6 +6,7 @@
 #include "app/core/config.h"
 #include "app/core/lang.h"
 #include "app/statustexts.h"
+#include "controls/inputcheck.h"
 #include "controls/statusbar.h"
 #include "controls/toolbar.h"
 #include "controls/vthsetting.h"
@@ -39,8 +40,6 @@
 #include <QScrollArea>
 #include <QShortcut>
 #include <QUrl>
-
-#include <cmath>
 
 const char* const MainWindow::accessCode = "52p64w81m93";
 MainWindow* MainWindow::hotplugTarget = nullptr;
@@ -414,10 +413,8 @@ void MainWindow::slotToolbarZoomChanged(QString str)
     } else if (str == QLatin1String("In")) {
         waveDataGen->zoomInFine();
     } else {
-        bool ok = false;
-        const double v = str.toDouble(&ok);
-        // toDouble takes "nan" and "inf": not a zoom either.
-        if (ok && std::isfinite(v))
+        double v = 0;
+        if (InputCheck::toFinite(str, &v))
             waveDataGen->zoomFixed(v);
         else
             waveDataGen->zoomAll();

@@ -9,8 +9,7 @@
 //   sidepanel_harness <png>
 
 #include "tests/analysis/sidewiring.h"
-#include "tests/waveview/demohost.h"
-#include "tests/waveview/viewwiring.h"
+#include "tests/waveview/decodeddemo.h"
 
 #include "analysis/annotations.h"
 #include "analysis/measureview.h"
@@ -48,25 +47,16 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("sidepanel_harness.png");
-    Config::fillLists();
-    Config::initResources();
-    Config::createFont();
-    QApplication::setFont(Config::fontNormal);
+    setUpLook();
 
-    DemoHost host;
-    if (!host.addUart()) {
-        std::fprintf(stderr, "UART plug-in not available\n");
+    DecodedDemo demo;
+    if (!demo.start())
         return 1;
-    }
-    host.setRateDepth(10000000, 1000000);
-    ViewWiring w(host.mgr.get(), [&host] { host.mgr->startDecode(); });
+    DemoHost& host = demo.host;
+    ViewWiring& w = *demo.wiring;
     auto* av = new AnalyzerView(host.mgr.get());
     SideTest::place(w.window, av);
     SideTest::wire(w.mainView, av);
-    QObject::connect(host.mgr.get(), &AnalyzerManager::analyzerDecodedChanged, w.mainView,
-                     &MainView::slotUpdateAnalyzerDecoded);
-    QObject::connect(host.mgr.get(), &AnalyzerManager::analyzerItemChanged, w.mainView,
-                     &MainView::slotAnalyzerItemChanged);
     av->devModelChanged();
     w.devModelChanged();
     emit host.mgr->analyzerItemChanged();   // as restoring the analyzers in use announces them
@@ -74,13 +64,8 @@ int main(int argc, char** argv)
     w.window->show();
     app.processEvents();
 
-    int decoded = 0;
-    QObject::connect(host.mgr.get(), &AnalyzerManager::analyzerDecodedChanged, [&decoded] { ++decoded; });
-    host.dev->smpStart(SmpStartSingle);
-    if (!QTest::qWaitFor([&] { return w.captures >= 2 && decoded > 0; }, 30000)) {
-        std::fprintf(stderr, "no decoded capture\n");
+    if (!demo.capture())
         return 1;
-    }
     expect(QTest::qWaitFor([&] { return !w.gen->isAnimating(); }, 3000), "the view keeps moving");
 
     // Two pairs from the panel, each marker placed with the mouse.

@@ -285,12 +285,8 @@ void ChnSetOsc::slotDivVoltChanged(int index)
 
 void ChnSetOsc::slotChnVoltChanged()
 {
-    // Return finishes the edit while it has the focus; the value is applied
-    // once, when the focus has gone.
-    if (editOffset->hasFocus()) {
-        editOffset->clearFocus();
+    if (OscPanelKit::finishEdit(editOffset))
         return;
-    }
     if (!devUsing)
         return;
     int p = devUsing->aChnOffset.value(chnIndex, 0);

@@ -158,12 +158,8 @@ void MathOperationOsc::slotScaleActivated(const QString& text)
 
 void MathOperationOsc::slotEditFinished()
 {
-    // Return finishes the edit while it has the focus; the entry is applied
-    // once, when the focus has gone.
-    if (editOffset->hasFocus()) {
-        editOffset->clearFocus();
+    if (OscPanelKit::finishEdit(editOffset))
         return;
-    }
     const int op = currentOperator();
     if (op < 0)
         return;

@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QVBoxLayout>
 
@@ -96,6 +97,14 @@ QGridLayout* OscPanelKit::panelGrid(QWidget* panel, QWidget* deploy, QWidget* ti
     g->addWidget(set, 0, 2);
     g->addWidget(body, 1, 0, 1, 3);
     return g;
+}
+
+bool OscPanelKit::finishEdit(QLineEdit* edit)
+{
+    if (!edit->hasFocus())
+        return false;
+    edit->clearFocus();
+    return true;
 }
 
 QList<QAction*> OscPanelKit::trimMenu(QMenu* menu, int n)

@@ -16,6 +16,7 @@ class QFrame;
 class QGridLayout;
 class QHBoxLayout;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QVBoxLayout;
 class QWidget;
@@ -57,6 +58,9 @@ public:
     // The grid of a measurement panel: the title row (collapse button, title,
     // settings button), the body below it across the three columns.
     static QGridLayout* panelGrid(QWidget* panel, QWidget* deploy, QWidget* title, QWidget* set, QWidget* body);
+    // Return finishes an edit while it has the focus: true then, with the
+    // focus taken away, so the value is applied once, when the focus has gone.
+    static bool finishEdit(QLineEdit* edit);
     // Deletes the menu's entries from index n on; returns the ones left.
     static QList<QAction*> trimMenu(QMenu* menu, int n);
 };

@@ -159,12 +159,8 @@ void TimeSetOsc::applyTrgPercent(int percent)
 
 void TimeSetOsc::slotTrgTimeEdit()
 {
-    // Return finishes the edit while it has the focus; the value is applied
-    // once, when the focus has gone.
-    if (editTime->hasFocus()) {
-        editTime->clearFocus();
+    if (OscPanelKit::finishEdit(editTime))
         return;
-    }
     if (!devUsing)
         return;
     int p = devUsing->aTrgPercent;

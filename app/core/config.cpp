@@ -243,6 +243,9 @@ int Config::StringToDoubleArray(QString const& text, double* out, int n)
 template <typename T, typename Fmt>
 static QString joinList(const T* values, int n, Fmt fmt)
 {
+    // An empty list reads nothing rather than the element past its end.
+    if (!values || n < 1)
+        return QString();
     QString s = fmt(values[0]);
     for (int i = 1; i < n; ++i)
         s += QLatin1Char(',') + fmt(values[i]);

@@ -202,6 +202,8 @@ private slots:
         const int iv[] = {2, -3, 8};
         QCOMPARE(Config::IntArrayToString(iv, 3), QStringLiteral("2,-3,8"));
         QCOMPARE(Config::IntArrayToString(iv, 1), QStringLiteral("2"));
+        QCOMPARE(Config::IntArrayToString(iv, 0), QString());
+        QCOMPARE(Config::BoolArrayToString(nullptr, 0), QString());
         const bool bv[] = {true, false, true, true};
         QCOMPARE(Config::BoolArrayToString(bv, 4), QStringLiteral("1,0,1,1"));
     }

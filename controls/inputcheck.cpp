@@ -1,22 +1,17 @@
 #include "controls/inputcheck.h"
 
+#include "app/core/finitenumber.h"
 #include "app/core/lang.h"
 
 #include <QMessageBox>
 #include <QPushButton>
 
-#include <cmath>
 
 namespace InputCheck {
 
 bool toFinite(const QString& text, double* out)
 {
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    if (!ok || !std::isfinite(v))
-        return false;
-    *out = v;
-    return true;
+    return readFiniteNumber(text, out);
 }
 
 void warnInvalid(QWidget* parent, const QString& text)

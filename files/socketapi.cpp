@@ -2,6 +2,7 @@
 
 #include "analysis/analyzermanager.h"
 #include "app/core/config.h"
+#include "app/core/finitenumber.h"
 #include "app/core/lang.h"
 #include "device/devbase.h"
 #include "device/smpdata.h"
@@ -16,23 +17,12 @@
 
 namespace {
 
-// A number a client sends: finite only (toDouble also takes "nan" and "inf").
-bool finiteNumber(const QString& word, double* value)
-{
-    bool ok = false;
-    const double v = word.toDouble(&ok);
-    if (!ok || !std::isfinite(v))
-        return false;
-    *value = v;
-    return true;
-}
-
 // Seconds relative to the trigger to a sample position; far beyond any
 // capture (or not a number) is refused rather than converted.
 bool timeToSample(const QString& word, long long rate, long long trigger, long long* pos)
 {
     double t = 0;
-    if (!finiteNumber(word, &t))
+    if (!readFiniteNumber(word, &t))
         return false;
     const double x = t * double(rate);
     if (!(std::fabs(x) <= 1e15))
@@ -338,7 +328,7 @@ bool SocketAPI::actSetSampleTime(const QStringList& words)
     if (!settable(words, 2))
         return false;
     double t = 0;
-    if (!finiteNumber(words[1], &t) || !devUsing->setSmpTime(t))
+    if (!readFiniteNumber(words[1], &t) || !devUsing->setSmpTime(t))
         return fail(3);
     return true;
 }
@@ -375,7 +365,7 @@ bool SocketAPI::actSetThresVoltage(const QStringList& words)
         return fail(3);
     for (int i = 1; i < words.size(); ++i) {
         double v = 0;
-        if (!finiteNumber(words[i], &v) || v < -4.0 || v > 4.0)
+        if (!readFiniteNumber(words[i], &v) || v < -4.0 || v > 4.0)
             return fail(3);
         devUsing->setVthValue(v, i - 1);
         const QString suffix = i == 1 ? QString() : QStringLiteral("2");

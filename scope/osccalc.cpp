@@ -1,5 +1,7 @@
 #include "scope/osccalc.h"
 
+#include "app/core/finitenumber.h"
+
 #include <cmath>
 
 int OscCalc::decimalsFor(qint64 step)
@@ -35,12 +37,7 @@ QString OscCalc::timeUnit(int unitIndex)
 
 bool OscCalc::readNumber(const QString& text, double* value)
 {
-    bool ok = false;
-    const double v = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(v))
-        return false;
-    *value = v;
-    return true;
+    return readFiniteNumber(text, value);
 }
 
 double OscCalc::numberOrZero(const QString& text)

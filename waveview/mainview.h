@@ -43,6 +43,7 @@ class TimeSetOsc;
 class TriggerSetOsc;
 class MathOperationOsc;
 class ChnTagOsc;
+class OscTagItem;
 class TriggerTagOsc;
 class GridVoltInforItem;
 class GridLabelItem;
@@ -247,7 +248,7 @@ private:
     void wheelOsc(int flag, QPoint point);
     void updateViewDisplayOsc();
     OscGrid oscGrid() const;
-    QVector<QGraphicsItem*> oscDragTags() const;
+    QVector<OscTagItem*> oscDragTags() const;
 
     // --- frame
     WaveDataGen* waveDataGen;

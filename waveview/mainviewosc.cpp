@@ -726,33 +726,22 @@ void MainView::slotShortCutMarkerOsc()
 // ---------------------------------------------------------------- mouse
 
 // The tags a press can pick up, in the order they are tested.
-QVector<QGraphicsItem*> MainView::oscDragTags() const
+QVector<OscTagItem*> MainView::oscDragTags() const
 {
-    QVector<QGraphicsItem*> tags = {mathTag, trgPosTag};
+    QVector<OscTagItem*> tags = {mathTag, trgPosTag};
     for (int i = 0; i < chnTags.size(); ++i)
         tags << chnTags[i] << trgLevelTags[i];
     return tags;
 }
-
-namespace {
-
-bool& dragFlag(QGraphicsItem* item)
-{
-    if (auto* t = dynamic_cast<TriggerTagOsc*>(item))
-        return t->dragging;
-    return static_cast<ChnTagOsc*>(item)->dragging;
-}
-
-} // namespace
 
 void MainView::mousePressedOsc(QMouseEvent* e)
 {
     if (!traceItem)
         return;
     const QPointF at = waveView->mapToScene(e->pos());
-    for (QGraphicsItem* tag : oscDragTags()) {
+    for (OscTagItem* tag : oscDragTags()) {
         if (tag && tag->isVisible() && tag->sceneBoundingRect().contains(at)) {
-            dragFlag(tag) = true;
+            tag->dragging = true;
             devUsing->smpStopForRestart();
             return;
         }
@@ -832,9 +821,9 @@ void MainView::mouseReleasedOsc(QMouseEvent* e)
         return;
     voltInfoItem->hide();
     gridLabel->hide();
-    for (QGraphicsItem* tag : oscDragTags()) {
-        if (tag && dragFlag(tag)) {
-            dragFlag(tag) = false;
+    for (OscTagItem* tag : oscDragTags()) {
+        if (tag && tag->dragging) {
+            tag->dragging = false;
             devUsing->smpRestartIfNeed();
             return;
         }

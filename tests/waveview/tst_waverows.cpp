@@ -272,10 +272,11 @@ private slots:
         // The runs themselves, against the ones built pixel by pixel from the edges.
         const std::vector<WaveLine> ref = refRuns(dense, 4000, off, spp, 800);
         QCOMPARE(n, int(ref.size()));
-        for (int i = 0; i < n; ++i)
-            QVERIFY2(l[i].x == ref[size_t(i)].x && l[i].width == ref[size_t(i)].width
-                         && l[i].type == ref[size_t(i)].type,
-                     qPrintable(QString("record %1: {%2,%3,%4} expected {%5,%6,%7}").arg(i).arg(l[i].x).arg(l[i].width).arg(l[i].type).arg(ref[size_t(i)].x).arg(ref[size_t(i)].width).arg(ref[size_t(i)].type)));
+        for (int i = 0; i < n; ++i) {
+            const WaveLine& a = l[i];
+            const WaveLine& b = ref[size_t(i)];
+            QVERIFY2(a.x == b.x && a.width == b.width && a.type == b.type, qPrintable(QString::number(i)));
+        }
         const int yHigh = ItemWaveLine::levelHigh(h), yLow = ItemWaveLine::levelLow(h);
         int columns = 0;
         for (int i = 0; i < n; ++i) {

@@ -999,6 +999,18 @@ int SmpData::getWaveLineData(int chn, double offset, double smpPerPixel, int wid
             return n;
         if ((long long)next < 0)
             return n;
+        {
+            // Where edges lie more than a column apart, the entry after the
+            // one just drawn already lies past this column's first sample: it
+            // is what a search would find, read from the same block.
+            const long long ek = entryAtIndex(d, k);
+            if (ek > (long long)next) {
+                haveE = true;
+                knownE = ek;
+                level = int((k + d->initLevel) & 1);
+                continue;
+            }
+        }
         if (indexed && e <= (long long)next) {
             // The edge just drawn lies before this column: while a sampled
             // entry lies in the column (after its first sample, at or before

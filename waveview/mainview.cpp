@@ -162,6 +162,10 @@ void MainView::init()
         initOsc();
     else
         initLogic();
+    // The row header width just changed: place the wave view now, so that the
+    // rows and the generator take its new width rather than the old one.
+    if (layout())
+        layout()->activate();
     resizeEvent(nullptr);
     if (!isOscMode()) {
         // The overlay bar shows while the rows are taller than the view.

@@ -77,6 +77,7 @@ struct Area {
         view->show();
         QApplication::processEvents();
         view->init();
+        fitWaveView();
         QObject::connect(gen.get(), &WaveDataGen::sigViewRefresh, view.get(), [this](bool) {
             gen->setRefreshDone();
             view->updateViewDisplay();
@@ -93,10 +94,21 @@ struct Area {
         devUsing = nullptr;
     }
 
+    // Sizes the window so that the wave view itself is viewW x viewH.
+    void fitWaveView()
+    {
+        QApplication::processEvents();
+        const QWidget* wv = view->getWaveView();
+        view->resize(view->width() + viewW - wv->width(), view->height() + viewH - wv->height());
+        QApplication::processEvents();
+    }
+
+    // Pixel for pixel, as the window paints it: a render scaled to the image
+    // would time the paint engine's transformed paths instead.
     void paint()
     {
         QPainter p(&image);
-        view->getWaveView()->render(&p);
+        view->getWaveView()->render(&p, QRectF(0, 0, viewW, viewH), QRect(0, 0, viewW, viewH));
     }
 
     void mouseAt(QPoint pos)

@@ -232,6 +232,13 @@ void TstMainView::layout()
         dev->setDChnEna(ena);
 
         const int n = dev->dChnEna.size();
+        // The wave view takes what the row headers leave, and the traces and
+        // the generator take its width at once.
+        const int waveW = 1000 - Config::pixel(196);
+        QCOMPARE(view.getWaveView()->width(), waveW);
+        QCOMPARE(gen.getViewWidth(), waveW / Config::pixel(1));
+        for (const ItemWaveLine* l : view.getWaveLines())
+            QCOMPARE(int(l->boundingRect().width()), waveW);
         QCOMPARE(view.getChnSidebars().size(), n);
         QCOMPARE(view.getWaveLines().size(), n);
         // Rows, backgrounds and traces, plus progress disc, period arrows and edge button.

@@ -106,6 +106,7 @@ class TestWaveRows : public QObject
     Analyzer* uartAnalyzer = nullptr;
     DataForAnly capture;
     TestSource source;
+    Chn dense;   // channel 3
 
     // A view of spp samples a pixel with sample `off` at pixel 0.
     void view(double spp, double off, int width = 800)
@@ -144,7 +145,7 @@ private slots:
         chns.push_back(uartChn(uartText, uartStart, uartSpb, 3, {2}));
         chns.push_back(Chn{1, {400}});   // high, then low from sample 400
         chns.push_back(Chn{0, {100, 300, 500}});
-        Chn dense;   // edges 1 to 6 samples apart: hundreds of separate columns
+        // Edges 1 to 6 samples apart: hundreds of separate columns.
         for (long long p = 3, k = 0; p < 4000; p += 1 + (k++ * 7) % 6)
             dense.edges.push_back(p);
         chns.push_back(dense);
@@ -238,6 +239,8 @@ private slots:
         QTest::newRow("dense, translated") << 3.3 << 7 << 45 << true;
         QTest::newRow("zoomed in") << 0.4 << 0 << 0 << false;
         QTest::newRow("whole capture") << 5.0 << 3 << 2 << true;
+        QTest::newRow("edges about a column apart") << 2.0 << 0 << 0 << true;
+        QTest::newRow("edges about two columns apart") << 1.75 << 5 << 11 << false;
     }
     void denseRowsMatchTheirRuns()
     {
@@ -248,7 +251,10 @@ private slots:
         QFETCH(int, dy);
         QFETCH(bool, coloured);
         Config::colorWaveLine = coloured;
-        view(spp, 0.0);
+        // Column borders between whole samples, where the runs and the plain
+        // per-pixel reference agree on every edge's column.
+        const double off = 0.37;
+        view(spp, off);
         const int h = 60;
         ItemWaveLine item(3, gen.get());
         item.setSize(800, h);
@@ -263,6 +269,14 @@ private slots:
         const WaveLine* l = nullptr;
         const int n = gen->frame()->getData(3, &l);
         QVERIFY(n > 100);
+        // The runs themselves, against the ones built pixel by pixel from the edges.
+        const std::vector<WaveLine> ref = refRuns(dense, 4000, off, spp, 800);
+        QCOMPARE(n, int(ref.size()));
+        for (int i = 0; i < n; ++i) {
+            const WaveLine& a = l[i];
+            const WaveLine& b = ref[size_t(i)];
+            QVERIFY2(a.x == b.x && a.width == b.width && a.type == b.type, qPrintable(QString::number(i)));
+        }
         const int yHigh = ItemWaveLine::levelHigh(h), yLow = ItemWaveLine::levelLow(h);
         int columns = 0;
         for (int i = 0; i < n; ++i) {

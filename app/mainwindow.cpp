@@ -261,10 +261,10 @@ void MainWindow::replaceDevice(int model)
 {
     // The analyzer workers and the trace generator read the old object's
     // stores: they let go before it is deleted (the object joins its own
-    // capture thread).
+    // capture thread, or stays until a stuck one ends).
     AnalyzerManager::stopAllAnalyzer();
     waveDataGen->releaseDevice();
-    delete devUsing;
+    DevBase::deleteWhenStopped(devUsing);
     devUsing = DevBase::createDevice(model);
 }
 

@@ -30,7 +30,7 @@ void ProcessObjects::deleteDevices()
 {
     delete devInit;
     devInit = nullptr;
-    delete devUsing;
+    DevBase::deleteWhenStopped(devUsing);
     devUsing = nullptr;
     delete devSupport;
     devSupport = nullptr;

@@ -29,6 +29,7 @@ DevBase* devUsing = nullptr;
 DevSupport* devSupport = nullptr;
 quint16 DevBase::devBatch = 0;
 DevBase::SmpWorkerFactory DevBase::smpWorkerFactory = nullptr;
+std::atomic<int> DevBase::smpStopTimeoutMs{10000};
 
 namespace {
 
@@ -122,9 +123,19 @@ DevBase::DevBase()
 DevBase::~DevBase()
 {
     smpStopAndWait();
+    // Only the last run's worker can still run: the converter ends with its reader.
+    bool stuck = activeWorker && activeWorker->isRunning();
     for (QThread* t : workers)
-        if (t)
-            t->wait();
+        if (t && t != activeWorker && !t->wait(ulong(smpStopTimeoutMs.load())))
+            stuck = true;
+    if (stuck) {
+        // Never delete a running thread, nor the stores and buffers it
+        // writes: they are left behind (callers use deleteWhenStopped).
+        qWarning("VormelTAV: a capture worker did not end; it and its stores are left behind");
+        static_cast<void>(new SmpDataPtr[2]{smpData[0], smpData[1]});
+        static_cast<void>(new SmpDataOscPtr[2]{smpDataOsc[0], smpDataOsc[1]});
+        return;
+    }
     // The transport must not call into workers that are about to go.
     if (devSupport && devSupport->devCallback) {
         for (QThread* t : workers)
@@ -147,6 +158,24 @@ DevBase::~DevBase()
         std::free(b);
     blockQueue.clear();
     blockSizes.clear();
+}
+
+void DevBase::deleteWhenStopped(DevBase* d)
+{
+    if (!d)
+        return;
+    if (d->smpStopAndWait()) {
+        delete d;
+        return;
+    }
+    qWarning("VormelTAV: a device object is kept until its capture worker ends");
+    // Its late reports belong to no window any more.
+    QObject::disconnect(d, nullptr, nullptr, nullptr);
+    QThread* t = d->activeWorker;
+    QObject::connect(t, &QThread::finished, d, &QObject::deleteLater);
+    // Ended meanwhile: the signal may have gone; a second deleteLater is harmless.
+    if (t->isFinished())
+        d->deleteLater();
 }
 
 DevBase* DevBase::createDevice(int model)
@@ -545,8 +574,11 @@ void DevBase::finishStartFailed(int error)
 
 void DevBase::smpStart(SmpStartMode mode, bool remote)
 {
-    // A worker still finishing its last pass could not be started again.
-    smpStopAndWait();
+    // A worker still finishing its last pass could not be started again;
+    // one that does not end keeps its stores (the stop reported it).
+    if (!smpStopAndWait())
+        return;
+    stopGivenUp = false;
     clearSmpData();
     smpRunSerial = nextRunSerial();
     if (mode != SmpStartAuto)
@@ -599,14 +631,37 @@ void DevBase::smpStop()
     }
 }
 
-void DevBase::smpStopAndWait()
+bool DevBase::smpStopAndWait()
 {
     if (smpRunning && !smpStopReq)
         smpStop();
     // Wait for the worker that was started, even when the connection changed
     // since: it is the one still touching the stores.
-    if (activeWorker)
-        activeWorker->wait();
+    QThread* t = activeWorker;
+    if (!t)
+        return true;
+    // A single run reads out and converts after the stop, for as long as the
+    // data takes: wait on while it moves; give up after a whole bound
+    // without progress (a transfer that never ends).
+    quint32 seen = smpProgress;
+    while (!t->wait(ulong(smpStopTimeoutMs.load()))) {
+        const quint32 now = smpProgress;
+        if (now != seen) {
+            seen = now;
+            continue;
+        }
+        if (!stopGivenUp) {
+            stopGivenUp = true;
+            qWarning("VormelTAV: the capture worker did not stop in time");
+            smpError = SmpErrStillRunning;
+            const int sta = runSta;
+            // Reported the way a worker reports, after the caller has returned.
+            QMetaObject::invokeMethod(
+                this, [this, sta]() { emit sigSmpSta(sta, SmpErrStillRunning, 0); }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+    return true;
 }
 
 // Brackets nest: a setting applied inside another one's bracket (a rate
@@ -632,6 +687,9 @@ void DevBase::clearSmpData()
 {
     // Stores a reader holds must stay as they are: both slots get fresh ones,
     // and the old ones are freed (by whoever lets go last) outside the lock.
+    // A worker that did not stop still writes the filling store.
+    if (activeWorker && activeWorker->isRunning())
+        return;
     SmpDataPtr gone[2];
     SmpDataOscPtr goneOsc[2];
     std::lock_guard<std::mutex> l(storeMutex);
@@ -751,13 +809,15 @@ SmpDataOscPtr DevBase::fillingSmpDataOsc() const
 SmpData* DevBase::filling() const
 {
     // Only toggleSmpData and clearSmpData replace the slot, never while its
-    // writer converts into it.
+    // writer converts into it. Every conversion step passes here.
+    ++smpProgress;
     std::lock_guard<std::mutex> l(storeMutex);
     return smpData[smpDataIdx == 2 ? 0 : 1].get();
 }
 
 SmpDataOsc* DevBase::fillingOsc() const
 {
+    ++smpProgress;
     std::lock_guard<std::mutex> l(storeMutex);
     return smpDataOsc[smpDataOscIdx == 2 ? 0 : 1].get();
 }

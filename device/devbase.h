@@ -75,6 +75,9 @@ enum DevWorkMode { WorkModeLogic = 0, WorkModeOsc = 1 };
 enum SmpStartMode { SmpStartKeep = -1, SmpStartAuto = 0, SmpStartSingle = 1, SmpStartRepeatTrg = 2, SmpStartRepeat = 3 };
 enum DevFunction { DevFuncVth = 1, DevFuncPWM = 2 };
 enum DevSmpSta { SmpStaIdle = 0, SmpStaPre = 1, SmpStaWaitTrg = 2, SmpStaSampling = 3, SmpStaReading = 4, SmpStaDone = 5 };
+// Run error of the device object itself, beside the transport's and the
+// instrument's codes: the capture worker did not end after a stop.
+enum DevSmpError { SmpErrStillRunning = 11 };
 
 // The sampling workers a device object runs.
 enum SmpWorkerKind { SmpWorkerSimulate = 0, SmpWorkerNormal = 1, SmpWorkerStream = 2, SmpWorkerConvert = 3 };
@@ -112,6 +115,10 @@ public:
     // The requested code is kept as "devModel" either way.
     static DevBase* createDevice(int model);
     static bool queryModelSupport(int code);
+    // Deletes d once its capture worker has ended. A worker that does not
+    // stop within the bound keeps d (signals disconnected) until it ends;
+    // without a running event loop d is then left behind on purpose.
+    static void deleteWhenStopped(DevBase* d);
 
     ~DevBase() override;
 
@@ -271,10 +278,18 @@ public:
     // --- runs
     void smpStart(SmpStartMode mode, bool remote = false);
     void smpStop();
-    void smpStopAndWait();
+    // Stops the run and waits for its worker, without spinning. False when
+    // the worker made no progress for smpStopTimeoutMs (a transfer that never
+    // ends): SmpErrStillRunning is then reported once per run, and the
+    // worker keeps smpRunning and the stores until it ends, so nothing may
+    // change them meanwhile (smpStart and clearSmpData leave them alone).
+    bool smpStopAndWait();
+    // Above the longest USB time-out the workers use (tests shorten it).
+    static std::atomic<int> smpStopTimeoutMs;
     bool smpStopForRestart();
     void smpRestartIfNeed();
-    // Fresh empty stores in both slots of the work mode (GUI thread, no run active).
+    // Fresh empty stores in both slots of the work mode (GUI thread, no run
+    // active); nothing while a worker still runs.
     void clearSmpData();
     // Publishes the filled store as the displayed one; the store that stops
     // being displayed is let go (its readers keep it) and the filling slot
@@ -408,6 +423,9 @@ private:
 
     QThread* workers[4] = {nullptr, nullptr, nullptr, nullptr};
     QThread* activeWorker = nullptr;   // the worker of the current or last run
+    bool stopGivenUp = false;          // this run's stuck stop is reported
+    // Counts conversion steps of the workers: a stop waits on while it moves.
+    mutable std::atomic<quint32> smpProgress{0};
     mutable std::mutex storeMutex;     // guards the store slots and indexes
 };
 

@@ -261,6 +261,9 @@ void MainMenu::actOpenFile()
 
 bool MainMenu::loadFile(QString path)
 {
+    // A dropped file too: a capture worker still writes the filling store.
+    if (refuseWhileRunning())
+        return false;
     const QString reviewedBefore = Config::dataFile;
     const int kind = Config::parseLoadFile(path);
     QByteArray head;

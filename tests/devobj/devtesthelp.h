@@ -21,7 +21,8 @@ inline void resetSettings()
 }
 
 // Counts its runs; with hold set it runs until the device asks it to stop,
-// then ends the run the way a sampling worker does.
+// then ends the run the way a sampling worker does. With poll set it reads
+// the run status meanwhile, as a buffer-mode worker does.
 class FakeWorker : public QThread, public InterfaceDevCallback
 {
 public:
@@ -29,11 +30,13 @@ public:
 
     static std::atomic<int> starts[4];
     static std::atomic<bool> hold;
+    static std::atomic<bool> poll;
     static void resetCounts()
     {
         for (auto& s : starts)
             s = 0;
         hold = false;
+        poll = false;
     }
     static QThread* make(DevBase* d, int kind) { return new FakeWorker(d, kind); }
     void devCbAutoBulkRead(unsigned char* buf, int) override { std::free(buf); }
@@ -42,8 +45,11 @@ protected:
     void run() override
     {
         ++starts[kind];
-        while (hold && !dev->smpStopReq)
+        while (hold && !dev->smpStopReq) {
+            if (poll)
+                dev->getRunSta(nullptr);
             QThread::msleep(1);
+        }
         dev->runSta = SmpStaDone;
         dev->smpRunning = false;
     }
@@ -55,6 +61,7 @@ private:
 
 inline std::atomic<int> FakeWorker::starts[4];
 inline std::atomic<bool> FakeWorker::hold{false};
+inline std::atomic<bool> FakeWorker::poll{false};
 
 // A device object's surroundings against the emulator: fresh settings,
 // counting workers, one plugged instrument opened by a new transport (which

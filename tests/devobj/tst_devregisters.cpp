@@ -7,6 +7,7 @@
 #include "device/devsupport.h"
 #include "usbemu.h"
 
+#include <QPointer>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -103,6 +104,8 @@ private slots:
     void failedWrites_data();
     void failedWrites();
     void stopAndStandby();
+    void stuckWorkerStop();
+    void stuckWorkerKeepsDevice();
     void threshold_data();
     void threshold();
     void thresholdRestore();
@@ -127,6 +130,8 @@ void TstDevRegisters::init()
 
 void TstDevRegisters::cleanup()
 {
+    emu_release_control();
+    DevBase::smpStopTimeoutMs = 10000;
     devtest::closeEmulated(ds);
 }
 
@@ -437,6 +442,63 @@ void TstDevRegisters::stopAndStandby()
     dev->devStandby();
     QCOMPARE(emu_log_count(), 0);
     QCOMPARE(FakeWorker::starts[SmpWorkerSimulate].load(), 1);
+}
+
+// A buffer-mode stand-in whose status read never completes: it ignores the stop.
+static std::unique_ptr<DevBase> stuckRun()
+{
+    auto dev = connected(3);
+    if (!dev)
+        return dev;
+    FakeWorker::hold = true;
+    FakeWorker::poll = true;
+    emu_hold_control(1, 0x20, 0x00);
+    dev->smpStart(SmpStartRepeat, false);
+    DevBase::smpStopTimeoutMs = 200;
+    return dev;
+}
+
+void TstDevRegisters::stuckWorkerStop()
+{
+    // The wait gives up and reports it once; nothing replaces the stores meanwhile.
+    auto dev = stuckRun();
+    QVERIFY(dev);
+    QSignalSpy sta(dev.get(), &DevBase::sigSmpSta);
+    QTRY_COMPARE(emu_held_controls(), 1);
+    const SmpDataPtr filling = dev->fillingSmpData();
+    QVERIFY(!dev->smpStopAndWait());
+    QVERIFY(dev->smpRunning);
+    QTRY_COMPARE(sta.count(), 1);
+    QCOMPARE(sta.at(0), (QList<QVariant>{int(SmpStaIdle), int(SmpErrStillRunning), 0}));
+    dev->smpStart(SmpStartSingle, false);
+    dev->clearSmpData();
+    QCOMPARE(FakeWorker::starts[SmpWorkerNormal].load(), 1);
+    QCOMPARE(dev->fillingSmpData(), filling);
+    QCoreApplication::processEvents();
+    QCOMPARE(sta.count(), 1);
+
+    // Released, the worker sees the stop and ends; then all works as usual.
+    DevBase::smpStopTimeoutMs = 10000;
+    emu_release_control();
+    QVERIFY(dev->smpStopAndWait());
+    FakeWorker::hold = false;
+    dev->smpStart(SmpStartSingle, false);
+    QVERIFY(dev->smpStopAndWait());
+    QCOMPARE(FakeWorker::starts[SmpWorkerNormal].load(), 2);
+    QCOMPARE(dev->smpError.load(), 0);
+    QVERIFY(dev->fillingSmpData() != filling);
+}
+
+void TstDevRegisters::stuckWorkerKeepsDevice()
+{
+    // A replaced device object stays while its worker still writes to it.
+    QPointer<DevBase> dev(stuckRun().release());
+    QVERIFY(dev);
+    QTRY_COMPARE(emu_held_controls(), 1);
+    DevBase::deleteWhenStopped(dev);
+    QVERIFY(dev && dev->smpRunning);
+    emu_release_control();
+    QTRY_VERIFY(dev.isNull());
 }
 
 // ---------------------------------------------------------------- threshold

@@ -10,7 +10,6 @@
 #include <QSemaphore>
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <memory>
 
@@ -85,16 +84,13 @@ int ctrlReadAll(unsigned char req, unsigned short value, unsigned char* buf, int
     return done < len ? 2 : 0;
 }
 
-void joinThread(StartupThread* t)
+// Waits, bounded, for t to end; false (logged) when it still runs.
+bool joinThread(StartupThread* t)
 {
-    if (!t)
-        return;
-    if (!t->join(unsigned(DevInit::threadEndTimeoutMs.load()))) {
-        // Every wait of the start-up threads checks abort and every transfer
-        // has its own time-out, so this ends; never delete a running thread.
-        qWarning("VormelTAV: a device start-up thread is slow to end");
-        t->join(ULONG_MAX);
-    }
+    if (!t || t->join(unsigned(DevInit::threadEndTimeoutMs.load())))
+        return true;
+    qWarning("VormelTAV: a device start-up thread did not end in time");
+    return false;
 }
 
 } // namespace
@@ -111,10 +107,12 @@ DevInit::~DevInit()
 {
     thrDevAttach->abort = true;
     thrRenumDone->abort = true;
-    joinThread(thrDevAttach);
-    joinThread(thrRenumDone);
-    delete thrDevAttach;
-    delete thrRenumDone;
+    // A running thread is never deleted: one stuck in a transfer is left
+    // behind, and touches nothing of ours once it returns (it checks abort).
+    if (joinThread(thrDevAttach))
+        delete thrDevAttach;
+    if (joinThread(thrRenumDone))
+        delete thrRenumDone;
 }
 
 bool DevInit::isAcceptedProduct(uint16_t pid)
@@ -315,6 +313,7 @@ ThrDevAttach::ThrDevAttach(DevInit* o)
 
 ThrDevAttach::~ThrDevAttach()
 {
+    // DevInit deletes it only once it has ended.
     abort = true;
     joinThread(this);
 }
@@ -407,6 +406,7 @@ ThrRenumDone::ThrRenumDone(DevInit* o)
 
 ThrRenumDone::~ThrRenumDone()
 {
+    // DevInit deletes it only once it has ended.
     abort = true;
     joinThread(this);
 }
@@ -447,7 +447,7 @@ int ThrRenumDone::loadFpgaFw(int model, int rev)
             return 2;
         sent += std::min(done, n);
         const int pct = percentOf(sent, total);
-        if (pct >= reported + 10) {
+        if (pct >= reported + 10 && !abort) {
             reported = pct;
             emit owner->sigInitSta(4, 0, pct);
         }
@@ -498,6 +498,8 @@ void ThrRenumDone::run()
     }
     QThread::msleep(30);
     r = devSupport->ctrlWrite(UsbReq::FpgaRun, 1, nullptr, 0);
+    if (abort)
+        return;
     if (r != 0) {
         emit owner->sigInitSta(4, r, 0);
         return;
@@ -505,6 +507,8 @@ void ThrRenumDone::run()
     QThread::msleep(40);
     unsigned char st[2] = {0, 0};
     r = ctrlReadAll(UsbReq::Register, 0, st, 2);
+    if (abort)
+        return;
     if (r != 0) {
         emit owner->sigInitSta(4, r, 0);
         return;

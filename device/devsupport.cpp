@@ -9,6 +9,7 @@
 #include <libusb.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <limits>
@@ -61,6 +62,8 @@ constexpr int descTimeout = 1000;
 constexpr int maxConfigDesc = 4096;
 
 }  // namespace
+
+std::atomic<int> DevSupport::closeTimeoutMs{10000};
 
 // The USB layer's state: owned by the DevSupport object, guarded by m.
 struct DevSupport::State {
@@ -127,11 +130,26 @@ DevSupport::~DevSupport()
 {
     // Close first: a running read still needs the monitor to complete its
     // transfers. Every thread that uses the transport has been joined by its
-    // owner by now; an operation still running here ends with its time-out.
+    // owner by now; an operation still running here ends with its time-out,
+    // or is given up after the bound.
     closeDev();
+    bool idle;
     {
         std::unique_lock<std::mutex> lk(d->m);
-        d->idle.wait(lk, [this] { return d->users == 0; });
+        idle = d->idle.wait_for(lk, std::chrono::milliseconds(closeTimeoutMs.load()),
+                                [this] { return d->users == 0; });
+    }
+    // A running thread is never deleted, nor what an operation still in
+    // progress uses: its state, the library, and the event thread that
+    // completes its transfers stay behind.
+    if (!idle) {
+        qWarning("VormelTAV: a USB transfer did not end; the USB layer is left behind");
+        static_cast<void>(d.release());
+        return;
+    }
+    if (!monitor->stop(ulong(closeTimeoutMs.load()))) {
+        qWarning("VormelTAV: the USB event thread did not end; it is left behind");
+        return;
     }
     delete monitor;
     monitor = nullptr;

@@ -47,6 +47,8 @@ public:
     static constexpr uint16_t makerVendorId = TAV_VENDOR_ID;
 
     DevSupport();
+    // Waits, bounded, for operations still running and the event thread;
+    // when they do not end, the USB layer is left behind (logged).
     ~DevSupport();
     DevSupport(const DevSupport&) = delete;
     DevSupport& operator=(const DevSupport&) = delete;
@@ -81,6 +83,9 @@ public:
     std::atomic<uint8_t> epIn{0x86};
     std::atomic<int> bulkSize{1048576};
     std::atomic<InterfaceDevCallback*> devCallback{nullptr};
+
+    // Bound of the destructor's waits: above every transfer time-out.
+    static std::atomic<int> closeTimeoutMs;
 
 private:
     struct State;

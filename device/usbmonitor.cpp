@@ -18,16 +18,18 @@ void UsbMonitor::setNotification(NotifyFn fn)
     notifyFn.store(fn);
 }
 
-void UsbMonitor::stop()
+bool UsbMonitor::stop(unsigned long ms)
 {
     if (!isRunning())
-        return;
+        return true;
     // Killing the thread while it may hold libusb's locks could deadlock
     // libusb_exit; wake it instead and let it leave on its own.
     quit.store(true);
     libusb_interrupt_event_handler(nullptr);
-    wait();
+    if (!wait(ms))
+        return false;
     std::lock_guard<std::mutex> joined(endMutex);
+    return true;
 }
 
 void UsbMonitor::slotDevListChanged()

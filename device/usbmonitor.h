@@ -3,6 +3,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <climits>
 #include <mutex>
 
 // Runs libusb's event loop (which also completes the asynchronous bulk
@@ -18,8 +19,9 @@ public:
     ~UsbMonitor() override;
 
     void setNotification(NotifyFn fn);
-    // Ends the event loop and joins the thread (safe when never started).
-    void stop();
+    // Ends the event loop and joins the thread, waiting up to ms (safe when
+    // never started); false when it still runs.
+    bool stop(unsigned long ms = ULONG_MAX);
 
 signals:
     void sigDevListChanged();

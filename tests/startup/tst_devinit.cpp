@@ -129,6 +129,7 @@ private slots:
     void claimRefusedReported();
     void stuckThreadReported_data();
     void stuckThreadReported();
+    void shutdownWithStuckThread();
 };
 
 void TstDevInit::init()
@@ -699,6 +700,28 @@ void TstDevInit::stuckThreadReported()
     QVERIFY(rig.waitFor(6, 0));
     rig.settle();
     QVERIFY(devUsing->isConnected);
+}
+
+void TstDevInit::shutdownWithStuckThread()
+{
+    // Shutdown while a start-up thread waits for a request that never
+    // completes: the controller goes after the bound instead of freezing,
+    // and the thread, left running, ends on its own once released.
+    Rig rig;
+    emu_hold_control(1, 0xA2, -1);
+    plugRunning();
+    devInit->init();
+    QTRY_COMPARE_WITH_TIMEOUT(emu_held_controls(), 1, 10000);
+    StartupThread* stuck = devInit->thrRenumDone;
+    DevInit::threadEndTimeoutMs = 200;
+    delete devInit;
+    devInit = nullptr;
+    QVERIFY(stuck->isRunning());
+    QCOMPARE(emu_held_controls(), 1);
+
+    emu_release_control();
+    QTRY_VERIFY_WITH_TIMEOUT(stuck->isFinished(), 10000);
+    delete stuck;
 }
 
 QTEST_GUILESS_MAIN(TstDevInit)

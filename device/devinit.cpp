@@ -220,14 +220,7 @@ void DevInit::init()
 {
     if (!devSupport)
         return;
-    const int r = devSupport->devRetrieve();
-    if (r == 0) {
-        // A device of the maker that could not be taken (its interface is
-        // held elsewhere) stays unconnected: say so instead of nothing.
-        if (const int err = devSupport->openError())
-            emit sigInitSta(2, err, 0);
-        return;
-    }
+    int r = devSupport->devRetrieve();
     if (r < 0) {
         if (devUsing && devUsing->isConnected) {
             // The run must not go on against a handle that is gone.
@@ -235,6 +228,16 @@ void DevInit::init()
             devUsing->devDisconnect();
             emit sigInitSta(7, 0, 0);
         }
+        // A device may have taken its place within the same change of the
+        // device count (a controller back with its firmware, seen late by
+        // the monitor): look once more, now that nothing is open.
+        r = devSupport->devRetrieve();
+    }
+    if (r <= 0) {
+        // A device of the maker that could not be taken (its interface is
+        // held elsewhere) stays unconnected: say so instead of nothing.
+        if (const int err = devSupport->openError())
+            emit sigInitSta(2, err, 0);
         return;
     }
     if (devUsing)

@@ -22,6 +22,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -143,7 +144,10 @@ struct Emu {
     // A re-enumerating device comes back only once a device list has shown
     // it gone: a monitor that counts devices sees both changes however late
     // it is scheduled (the real re-enumeration takes far longer than a test's).
+    // Once a thread handles events (the monitor), only its own lists count:
+    // another thread's list does not make the monitor see the gap.
     bool goneListed = true;
+    std::thread::id eventThread;
 
     // identity and configuration
     uint16_t vid = TAV_VENDOR_ID, pid = 0x01A2;
@@ -1324,6 +1328,8 @@ void LIBUSB_CALL libusb_exit(libusb_context*)
     std::lock_guard<std::mutex> lk(e.m);
     if (e.initRefs > 0)
         --e.initRefs;
+    if (e.initRefs == 0)
+        e.eventThread = std::thread::id();
 }
 
 void LIBUSB_CALL libusb_set_debug(libusb_context*, int) {}
@@ -1375,7 +1381,8 @@ ssize_t LIBUSB_CALL libusb_get_device_list(libusb_context*, libusb_device*** lis
     std::lock_guard<std::mutex> lk(e.m);
     requireInit(e, "libusb_get_device_list");
     e.timers(Clock::now());
-    e.goneListed = true;
+    if (e.eventThread == std::thread::id() || e.eventThread == std::this_thread::get_id())
+        e.goneListed = true;
     auto** l = static_cast<libusb_device**>(calloc(e.bus.size() + 1, sizeof(libusb_device*)));
     if (!l)
         return LIBUSB_ERROR_NO_MEM;
@@ -1690,6 +1697,7 @@ static int handleEvents(const struct timeval* tv)
     {
         std::unique_lock<std::mutex> lk(e.m);
         requireInit(e, "libusb_handle_events");
+        e.eventThread = std::this_thread::get_id();
         auto wait = std::chrono::milliseconds(e.eventWaitMs);
         if (tv) {
             const auto want = std::chrono::milliseconds(tv->tv_sec * 1000 + tv->tv_usec / 1000);
@@ -1813,6 +1821,7 @@ void emu_reset(void)
 {
     EMU_LOCK;
     e.unplug();
+    e.eventThread = std::thread::id();
     e.ctrlHold.direction = -2;
     e.cv.notify_all();
     while (!e.bus.empty()) {

@@ -130,6 +130,7 @@ private slots:
     void stuckThreadReported_data();
     void stuckThreadReported();
     void shutdownWithStuckThread();
+    void replacedWithinOneChange();
 };
 
 void TstDevInit::init()
@@ -722,6 +723,26 @@ void TstDevInit::shutdownWithStuckThread()
     emu_release_control();
     QTRY_VERIFY_WITH_TIMEOUT(stuck->isFinished(), 10000);
     delete stuck;
+}
+
+void TstDevInit::replacedWithinOneChange()
+{
+    // The controller leaves and comes back with its firmware before the
+    // monitor counts again: one notification, which must still start it.
+    Rig rig;
+    devSupport->registerNotification(nullptr);
+    plugWaitingForFirmware(0x01A2);
+    emu_set_reenum_delay_ms(-1);
+    devInit->init();
+    QTRY_COMPARE_WITH_TIMEOUT(emu_firmware_starts(), 1, 10000);
+    emu_set_bus_address(9);
+    emu_set_firmware_running(1);
+    emu_plug();
+    devInit->init();
+    QVERIFY(rig.waitFor(6, 0));
+    rig.settle();
+    QVERIFY(devUsing->isConnected);
+    QCOMPARE(int(devUsing->devModel), int(DevModel2127));
 }
 
 QTEST_GUILESS_MAIN(TstDevInit)

@@ -1123,9 +1123,12 @@ void splitPositions(const long long* __restrict v, uint32_t* __restrict lo, uint
 }
 
 // Sequential writer for building a list; the last written entry can be
-// moved. The fill of the current block is kept here and written back by done().
+// moved. The fill of the current block is kept here and written back when
+// the block is finished, which also samples it for the search index while
+// it is still in cache (index may be null).
 struct ListWriter {
     DigitalChnData* d;
+    std::vector<long long>* index = nullptr;
     DataBlock* cur = nullptr;
     int num = 0;
 
@@ -1139,16 +1142,27 @@ struct ListWriter {
         return true;
     }
     bool written() const { return num > 0; }
+    void finishBlock()
+    {
+        cur->num = num;
+        if (index)
+            for (int i = 0; i < num && index->size() < index->capacity(); i += SmpSearchIndex::Step)
+                index->push_back(cur->pos(i));
+    }
+    bool nextBlock()
+    {
+        finishBlock();
+        if (!SmpData::newDataBlock(d))
+            return false;
+        DataGroup* g = d->groups[d->groupNum - 1];
+        cur = g->blocks[g->blockNum - 1];
+        num = 0;
+        return true;
+    }
     bool append(long long p)
     {
-        if (num == DataBlock::Capacity) {
-            cur->num = num;
-            if (!SmpData::newDataBlock(d))
-                return false;
-            DataGroup* g = d->groups[d->groupNum - 1];
-            cur = g->blocks[g->blockNum - 1];
-            num = 0;
-        }
+        if (num == DataBlock::Capacity && !nextBlock())
+            return false;
         cur->setPos(num++, p);
         return true;
     }
@@ -1156,14 +1170,8 @@ struct ListWriter {
     bool appendAll(const long long* v, long long n)
     {
         while (n > 0) {
-            if (num == DataBlock::Capacity) {
-                cur->num = num;
-                if (!SmpData::newDataBlock(d))
-                    return false;
-                DataGroup* g = d->groups[d->groupNum - 1];
-                cur = g->blocks[g->blockNum - 1];
-                num = 0;
-            }
+            if (num == DataBlock::Capacity && !nextBlock())
+                return false;
             const int take = int(std::min<long long>(n, DataBlock::Capacity - num));
             splitPositions(v, cur->posLow + num, cur->posHigh + num, take);
             num += take;
@@ -1173,7 +1181,7 @@ struct ListWriter {
         return true;
     }
     void overwriteLast(long long p) { cur->setPos(num - 1, p); }
-    void done() { cur->num = num; }
+    void done() { finishBlock(); }
 };
 
 } // namespace
@@ -1181,8 +1189,14 @@ struct ListWriter {
 bool SmpData::dataFilter(const DigitalChnData* raw, DigitalChnData* out, unsigned int w,
                          const std::atomic<bool>* abort, std::atomic<long long>* done)
 {
+    return filterList(raw, out, w, abort, done, nullptr);
+}
+
+bool SmpData::filterList(const DigitalChnData* raw, DigitalChnData* out, unsigned int w,
+                         const std::atomic<bool>* abort, std::atomic<long long>* done, std::vector<long long>* index)
+{
     out->initLevel = raw->initLevel;
-    ListWriter wr{out};
+    ListWriter wr{out, index};
     if (!wr.start()) {
         clearOneChn(out);
         return false;
@@ -1333,14 +1347,30 @@ const DigitalChnData* SmpData::filterSource(int chn) const
 bool SmpData::buildFiltered(const DigitalChnData* raw, unsigned int w, FilteredChn* out,
                             const std::atomic<bool>* abort, std::atomic<long long>* done)
 {
+    out->index = SmpSearchIndex();
     out->list = newChnData();
     if (!out->list)
         return false;
-    if (!dataFilter(raw, out->list, w, abort, done)) {
-        out->list = nullptr;   // freed by dataFilter
+    // The filtered list is never longer than the raw one, so the index
+    // fills without reallocating; without room for it, build it afterwards.
+    std::vector<long long>* sample = &out->index.sample;
+    try {
+        sample->reserve(size_t(tavEntryCount(raw) / SmpSearchIndex::Step + 1));
+    } catch (const std::bad_alloc&) {
+        sample = nullptr;
+    }
+    if (!filterList(raw, out->list, w, abort, done, sample)) {
+        out->list = nullptr;   // freed by filterList
+        out->index = SmpSearchIndex();
         return false;
     }
-    buildSearchIndex(out->list, &out->index);
+    if (sample) {
+        out->index.entries = tavEntryCount(out->list);
+        out->index.end = out->list->groupLast[out->list->groupNum - 1];
+        out->index.list = out->list;
+    } else {
+        buildSearchIndex(out->list, &out->index);
+    }
     return true;
 }
 

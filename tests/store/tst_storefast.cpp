@@ -375,7 +375,7 @@ void TstStoreFast::filterMatchesPlainRules()
 
 // Repeated step patterns that put glitches at every place of a run of four
 // entries, exactly at the width and one above it, across 2^32 and into the
-// end entry; the list is also checked entry for entry for its shape.
+// end entry; the list is also checked for its shape and its search index.
 void TstStoreFast::filterPatternsMatchPlainRules_data()
 {
     QTest::addColumn<qlonglong>("start");
@@ -415,14 +415,21 @@ void TstStoreFast::filterPatternsMatchPlainRules()
     ref.count = p + tail;
     SmpData s(1);
     buildStore(s, {ref}, ref.count);
-    DigitalChnData* out = new DigitalChnData;
-    QVERIFY(SmpData::dataFilter(s.chnData[0], out, width));
-    const std::vector<long long> got = flatten(out);
+    SmpData::FilteredChn f;
+    QVERIFY(SmpData::buildFiltered(s.chnData[0], width, &f));
+    const std::vector<long long> got = flatten(f.list);
     QString why;
-    const bool shape = listShapeOk(out, &why);
-    SmpData::clearOneChn(out);
+    const bool shape = listShapeOk(f.list, &why);
+    const bool indexed = f.index.matches(f.list);
+    SmpData::clearOneChn(f.list);
     QVERIFY2(shape, qPrintable(why));
+    QVERIFY(indexed);
     QCOMPARE(got, plainFilter(ref.entries(), width));
+    // The search index sampled while filtering: every Step-th entry.
+    std::vector<long long> every;
+    for (size_t k = 0; k < got.size(); k += SmpSearchIndex::Step)
+        every.push_back(got[k]);
+    QCOMPARE(f.index.sample, every);
     if (width == 0)
         QCOMPARE(got, ref.entries());
 }

@@ -1122,10 +1122,9 @@ void splitPositions(const long long* __restrict v, uint32_t* __restrict lo, uint
     }
 }
 
-// Sequential writer for building a list; the last written entry can be
-// moved. The fill of the current block is kept here and written back when
-// the block is finished, which also samples it for the search index while
-// it is still in cache (index may be null).
+// Sequential writer for building a list. The fill of the current block is
+// kept here and written back when the block is finished, which also samples
+// it for the search index while it is still in cache (index may be null).
 struct ListWriter {
     DigitalChnData* d;
     std::vector<long long>* index = nullptr;
@@ -1141,7 +1140,6 @@ struct ListWriter {
         num = 0;
         return true;
     }
-    bool written() const { return num > 0; }
     void finishBlock()
     {
         cur->num = num;
@@ -1149,29 +1147,15 @@ struct ListWriter {
             for (int i = 0; i < num && index->size() < index->capacity(); i += SmpSearchIndex::Step)
                 index->push_back(cur->pos(i));
     }
-    bool nextBlock()
-    {
-        finishBlock();
-        if (!SmpData::newDataBlock(d))
-            return false;
-        DataGroup* g = d->groups[d->groupNum - 1];
-        cur = g->blocks[g->blockNum - 1];
-        num = 0;
-        return true;
-    }
-    bool append(long long p)
-    {
-        if (num == DataBlock::Capacity && !nextBlock())
-            return false;
-        cur->setPos(num++, p);
-        return true;
-    }
     // Whole runs per block, with no capacity test per entry.
     bool appendAll(const long long* v, long long n)
     {
         while (n > 0) {
-            if (num == DataBlock::Capacity && !nextBlock())
-                return false;
+            if (num == DataBlock::Capacity) {
+                finishBlock();
+                if (!start())
+                    return false;
+            }
             const int take = int(std::min<long long>(n, DataBlock::Capacity - num));
             splitPositions(v, cur->posLow + num, cur->posHigh + num, take);
             num += take;
@@ -1180,7 +1164,6 @@ struct ListWriter {
         }
         return true;
     }
-    void overwriteLast(long long p) { cur->setPos(num - 1, p); }
     void done() { finishBlock(); }
 };
 

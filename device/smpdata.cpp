@@ -1106,10 +1106,28 @@ int SmpData::getWaveLineData(int chn, double offset, double smpPerPixel, int wid
 
 namespace {
 
-// Sequential writer for building a list; the last written entry can be
-// moved. The fill of the current block is kept here and written back by done().
+// Fixed runs of 16 with no aliasing are what the compiler vectorises at -O2.
+void splitPositions(const long long* __restrict v, uint32_t* __restrict lo, uint8_t* __restrict hi, int n)
+{
+    int k = 0;
+    for (; k + 16 <= n; k += 16) {
+        for (int j = 0; j < 16; ++j) {
+            lo[k + j] = uint32_t(v[k + j]);
+            hi[k + j] = uint8_t(uint64_t(v[k + j]) >> 32);
+        }
+    }
+    for (; k < n; ++k) {
+        lo[k] = uint32_t(v[k]);
+        hi[k] = uint8_t(uint64_t(v[k]) >> 32);
+    }
+}
+
+// Sequential writer for building a list. The fill of the current block is
+// kept here and written back when the block is finished, which also samples
+// it for the search index while it is still in cache (index may be null).
 struct ListWriter {
     DigitalChnData* d;
+    std::vector<long long>* index = nullptr;
     DataBlock* cur = nullptr;
     int num = 0;
 
@@ -1122,48 +1140,31 @@ struct ListWriter {
         num = 0;
         return true;
     }
-    bool written() const { return num > 0; }
-    bool append(long long p)
+    void finishBlock()
     {
-        if (num == DataBlock::Capacity) {
-            cur->num = num;
-            if (!SmpData::newDataBlock(d))
-                return false;
-            DataGroup* g = d->groups[d->groupNum - 1];
-            cur = g->blocks[g->blockNum - 1];
-            num = 0;
-        }
-        cur->setPos(num++, p);
-        return true;
+        cur->num = num;
+        if (index)
+            for (int i = 0; i < num && index->size() < index->capacity(); i += SmpSearchIndex::Step)
+                index->push_back(cur->pos(i));
     }
-    // Whole runs per block: the split into posLow/posHigh is a plain loop the
-    // compiler vectorises, with no capacity test per entry.
+    // Whole runs per block, with no capacity test per entry.
     bool appendAll(const long long* v, long long n)
     {
         while (n > 0) {
             if (num == DataBlock::Capacity) {
-                cur->num = num;
-                if (!SmpData::newDataBlock(d))
+                finishBlock();
+                if (!start())
                     return false;
-                DataGroup* g = d->groups[d->groupNum - 1];
-                cur = g->blocks[g->blockNum - 1];
-                num = 0;
             }
             const int take = int(std::min<long long>(n, DataBlock::Capacity - num));
-            uint32_t* lo = cur->posLow + num;
-            uint8_t* hi = cur->posHigh + num;
-            for (int k = 0; k < take; ++k) {
-                lo[k] = uint32_t(v[k]);
-                hi[k] = uint8_t(uint64_t(v[k]) >> 32);
-            }
+            splitPositions(v, cur->posLow + num, cur->posHigh + num, take);
             num += take;
             v += take;
             n -= take;
         }
         return true;
     }
-    void overwriteLast(long long p) { cur->setPos(num - 1, p); }
-    void done() { cur->num = num; }
+    void done() { finishBlock(); }
 };
 
 } // namespace
@@ -1171,8 +1172,14 @@ struct ListWriter {
 bool SmpData::dataFilter(const DigitalChnData* raw, DigitalChnData* out, unsigned int w,
                          const std::atomic<bool>* abort, std::atomic<long long>* done)
 {
+    return filterList(raw, out, w, abort, done, nullptr);
+}
+
+bool SmpData::filterList(const DigitalChnData* raw, DigitalChnData* out, unsigned int w,
+                         const std::atomic<bool>* abort, std::atomic<long long>* done, std::vector<long long>* index)
+{
     out->initLevel = raw->initLevel;
-    ListWriter wr{out};
+    ListWriter wr{out, index};
     if (!wr.start()) {
         clearOneChn(out);
         return false;
@@ -1255,7 +1262,28 @@ bool SmpData::dataFilter(const DigitalChnData* raw, DigitalChnData* out, unsigne
                 for (; i < end && !written; ++i)
                     step(blk->pos(i), written);
                 if (oneHigh) {
+                    // Most steps are long: four long steps after a long one
+                    // keep their four entries as they are, without the
+                    // bookkeeping of stepKept, which then does the rest.
+                    while (end - i >= 4) {
+                        const long long p0 = high | pl[i];
+                        const long long d = std::min(std::min((long long)pl[i + 1] - pl[i], (long long)pl[i + 2] - pl[i + 1]),
+                                                     std::min((long long)pl[i + 3] - pl[i + 2], p0 - prev));
+                        if (s == 0 && d > width) {
+                            st[o] = p0;
+                            st[o + 1] = high | pl[i + 1];
+                            st[o + 2] = high | pl[i + 2];
+                            prev = high | pl[i + 3];
+                            st[o + 3] = prev;
+                            o += 4;
+                            i += 4;
+                            continue;
+                        }
 #pragma GCC unroll 4
+                        for (int k = 0; k < 4; ++k)
+                            stepKept(high | pl[i + k]);
+                        i += 4;
+                    }
                     for (; i < end; ++i)
                         stepKept(high | pl[i]);
                 } else {
@@ -1302,14 +1330,30 @@ const DigitalChnData* SmpData::filterSource(int chn) const
 bool SmpData::buildFiltered(const DigitalChnData* raw, unsigned int w, FilteredChn* out,
                             const std::atomic<bool>* abort, std::atomic<long long>* done)
 {
+    out->index = SmpSearchIndex();
     out->list = newChnData();
     if (!out->list)
         return false;
-    if (!dataFilter(raw, out->list, w, abort, done)) {
-        out->list = nullptr;   // freed by dataFilter
+    // The filtered list is never longer than the raw one, so the index
+    // fills without reallocating; without room for it, build it afterwards.
+    std::vector<long long>* sample = &out->index.sample;
+    try {
+        sample->reserve(size_t(tavEntryCount(raw) / SmpSearchIndex::Step + 1));
+    } catch (const std::bad_alloc&) {
+        sample = nullptr;
+    }
+    if (!filterList(raw, out->list, w, abort, done, sample)) {
+        out->list = nullptr;   // freed by filterList
+        out->index = SmpSearchIndex();
         return false;
     }
-    buildSearchIndex(out->list, &out->index);
+    if (sample) {
+        out->index.entries = tavEntryCount(out->list);
+        out->index.end = out->list->groupLast[out->list->groupNum - 1];
+        out->index.list = out->list;
+    } else {
+        buildSearchIndex(out->list, &out->index);
+    }
     return true;
 }
 

@@ -159,6 +159,11 @@ private:
     std::vector<SmpSearchIndex> searchIndex_;   // per channel, for chnData
     void rebuildSearchIndex(int chn);
     static void buildSearchIndex(const DigitalChnData* d, SmpSearchIndex* x);
+    // dataFilter, also sampling the new list into index (when not null) as
+    // buildSearchIndex would.
+    static bool filterList(const DigitalChnData* raw, DigitalChnData* out, unsigned int w,
+                           const std::atomic<bool>* abort, std::atomic<long long>* done,
+                           std::vector<long long>* index);
     const DigitalChnData* list(int chn) const;
     // The cursor search on a list known to be complete.
     static int locateIn(const DigitalChnData* d, long long pos, DigitalDataSubs* cursor);

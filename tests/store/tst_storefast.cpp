@@ -7,6 +7,8 @@
 
 #include <QtTest>
 
+Q_DECLARE_METATYPE(std::vector<long long>)
+
 namespace {
 
 // getWaveLineData done one column at a time on the flat entry list: the
@@ -102,6 +104,8 @@ private slots:
     void searchIndexFollowsLists();
     void filterMatchesPlainRules_data();
     void filterMatchesPlainRules();
+    void filterPatternsMatchPlainRules_data();
+    void filterPatternsMatchPlainRules();
 };
 
 namespace {
@@ -367,6 +371,67 @@ void TstStoreFast::filterMatchesPlainRules()
         SmpData::clearOneChn(out);
         QCOMPARE(got, plainFilter(ref.entries(), width));
     }
+}
+
+// Repeated step patterns that put glitches at every place of a run of four
+// entries, exactly at the width and one above it, across 2^32 and into the
+// end entry; the list is also checked for its shape and its search index.
+void TstStoreFast::filterPatternsMatchPlainRules_data()
+{
+    QTest::addColumn<qlonglong>("start");
+    QTest::addColumn<uint>("width");
+    QTest::addColumn<std::vector<long long>>("steps");   // repeated
+    QTest::addColumn<int>("edges");
+    QTest::addColumn<qlonglong>("tail");                  // end entry minus last edge
+    const int n = denseEdgeCount();
+    using V = std::vector<long long>;
+    QTest::newRow("only long steps") << 0LL << 3u << V{4, 9, 5} << n << 4LL;
+    QTest::newRow("steps at and above the width") << 0LL << 3u << V{4, 3, 4, 4, 4, 4, 3, 3, 4} << n << 3LL;
+    QTest::newRow("one glitch in five") << 7LL << 3u << V{5, 5, 5, 5, 1} << n << 2LL;
+    QTest::newRow("glitch pairs in seven") << 0LL << 3u << V{5, 5, 5, 1, 5, 2, 2} << n << 9LL;
+    QTest::newRow("width 1") << 0LL << 1u << V{2, 1, 2, 2, 2, 1, 1, 2, 2} << n << 1LL;
+    QTest::newRow("width 0 keeps every edge") << 0LL << 0u << V{1, 2, 1, 1} << n << 1LL;
+    QTest::newRow("long steps across 2^32") << qlonglong((1LL << 32) - 40003) << 3u << V{4, 7, 5, 1} << n << 5LL;
+    QTest::newRow("no edge") << 0LL << 3u << V{5} << 0 << 100LL;
+    QTest::newRow("one long edge") << 0LL << 3u << V{5} << 1 << 100LL;
+    QTest::newRow("one edge, glitch at the end") << 0LL << 3u << V{5} << 1 << 2LL;
+    QTest::newRow("four long edges") << 0LL << 3u << V{5} << 4 << 6LL;
+}
+
+void TstStoreFast::filterPatternsMatchPlainRules()
+{
+    QFETCH(qlonglong, start);
+    QFETCH(uint, width);
+    QFETCH(std::vector<long long>, steps);
+    QFETCH(int, edges);
+    QFETCH(qlonglong, tail);
+    RefChannel ref;
+    ref.initLevel = 1;
+    long long p = start;
+    for (int i = 0; i < edges; ++i) {
+        p += steps[size_t(i) % steps.size()];
+        ref.edges.push_back(p);
+    }
+    ref.count = p + tail;
+    SmpData s(1);
+    buildStore(s, {ref}, ref.count);
+    SmpData::FilteredChn f;
+    QVERIFY(SmpData::buildFiltered(s.chnData[0], width, &f));
+    const std::vector<long long> got = flatten(f.list);
+    QString why;
+    const bool shape = listShapeOk(f.list, &why);
+    const bool indexed = f.index.matches(f.list);
+    SmpData::clearOneChn(f.list);
+    QVERIFY2(shape, qPrintable(why));
+    QVERIFY(indexed);
+    QCOMPARE(got, plainFilter(ref.entries(), width));
+    // The search index sampled while filtering: every Step-th entry.
+    std::vector<long long> every;
+    for (size_t k = 0; k < got.size(); k += SmpSearchIndex::Step)
+        every.push_back(got[k]);
+    QCOMPARE(f.index.sample, every);
+    if (width == 0)
+        QCOMPARE(got, ref.entries());
 }
 
 QTEST_APPLESS_MAIN(TstStoreFast)

@@ -1,6 +1,7 @@
 #include "analysis/sectionstyle.h"
 
 #include "app/core/config.h"
+#include "scope/oscpanelkit.h"
 #include "widgets/mybutton.h"
 
 #include <QGridLayout>
@@ -13,18 +14,12 @@ QString expandIcon(bool open)
     return open ? QStringLiteral(":/res/btnExpand") : QStringLiteral(":/res/btnCollapse");
 }
 
+// The oscilloscope panels' buttons look the same: one kit draws both.
 static void iconOnly(MyButton* b, const QString& icon, int hoverGrey, int radius)
 {
-    const int p16 = Config::pixel(16);
-    b->setFixedSize(p16, p16);
-    b->setIconSize(QSize(p16, p16));
+    OscPanelKit::styleFlat(b, Config::grayColor[hoverGrey], radius);
     if (!icon.isEmpty())
         b->setIcon(QIcon(icon));
-    b->normalColor = QColor(0, 0, 0, 0);
-    b->hoverColor = Config::grayColor[hoverGrey];
-    b->gradientNormal = false;
-    b->gradientHover = false;
-    b->setBorderRadius(radius);
 }
 
 void expandButton(MyButton* b)
@@ -34,10 +29,7 @@ void expandButton(MyButton* b)
 
 void flatButton(MyButton* b)
 {
-    b->normalColor = Config::grayColor[6];
-    b->hoverColor = Config::grayColor[5];
-    b->borderWidth = Config::pixel(1);
-    b->setBorderRadius(Config::pixel(3));
+    OscPanelKit::styleFramed(b);
 }
 
 void toolButton(MyButton* b, const QString& icon)
@@ -60,9 +52,7 @@ TitleBar titleBar(QWidget* owner, QGridLayout* grid, const QString& title, const
     TitleBar t;
     t.expand = new MyButton(owner);
     expandButton(t.expand);
-    t.title = new QLabel(title, owner);
-    t.title->setFixedHeight(Config::pixel(16));
-    t.title->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    t.title = OscPanelKit::title(title, owner);
     t.tool = new MyButton(owner);
     toolButton(t.tool, toolIcon);
     grid->addWidget(t.expand, 0, 0);

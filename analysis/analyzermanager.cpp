@@ -695,7 +695,7 @@ void AnalyzerManager::endExport(AnalyzerResults* results)
     if (!e || (results && e->results != results))
         return;
     e->cancelExport();
-    e->wait();
+    e->join();
     exportDataProMng = nullptr;
     delete e;   // its queued end-of-export call goes with it
 }

@@ -12,7 +12,16 @@ ExportDataProMng::ExportDataProMng(AnalyzerResults* r, QObject* parent) : QThrea
 
 ExportDataProMng::~ExportDataProMng()
 {
+    join();
+}
+
+void ExportDataProMng::join()
+{
     wait();
+    // The worker's last use of the results comes before its store of ok;
+    // loading it makes that visible to thread checkers that cannot see the
+    // join itself.
+    (void)ok.load(std::memory_order_acquire);
 }
 
 void ExportDataProMng::startExportThread(QString const& path, DisplayBase base, unsigned id)
@@ -44,6 +53,6 @@ void ExportDataProMng::run()
 
 void ExportDataProMng::slotQuit()
 {
-    wait();
+    join();
     emit sigDeleteExportDataProMng(this);
 }

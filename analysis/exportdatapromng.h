@@ -32,6 +32,8 @@ public:
     double getProgress() const;
     // After the thread ended: the file was written.
     bool succeeded() const { return ok.load(); }
+    // Waits for the thread to end.
+    void join();
 
 signals:
     // Carries the object, so the host deletes this export and no other.

@@ -1,5 +1,6 @@
 #include "device/rawconvert.h"
 
+#include "device/smpblockpool.h"
 #include "device/smpdata.h"
 #include "device/wordquiet.h"
 
@@ -236,7 +237,7 @@ void popEntry(DigitalChnData* d)
     DataBlock* b = g->blocks[g->blockNum - 1];
     if (--b->num > 0)
         return;
-    delete b;
+    SmpBlockPool::instance().give(b);
     if (--g->blockNum > 0)
         return;
     delete g;

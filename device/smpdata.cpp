@@ -1,5 +1,7 @@
 #include "device/smpdata.h"
 
+#include "device/smpblockpool.h"
+
 #include <algorithm>
 #include <cmath>
 #include <mutex>
@@ -27,44 +29,6 @@ inline bool allocAllowed()
 }
 #endif
 
-// Blocks freed by one capture are kept (up to a bound) for the next one: a
-// repeated capture then writes into memory that is already mapped instead of
-// faulting in fresh pages for every block. Shared by all stores, so locked.
-class BlockCache {
-public:
-    static BlockCache& instance()
-    {
-        static BlockCache* cache = new BlockCache;   // never destroyed: stores may outlive statics
-        return *cache;
-    }
-    DataBlock* take()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (free_.empty())
-            return nullptr;
-        DataBlock* b = free_.back();
-        free_.pop_back();
-        return b;
-    }
-    void give(DataBlock* b)
-    {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (free_.size() < MaxBlocks) {
-                free_.push_back(b);
-                return;
-            }
-        }
-        delete b;
-    }
-
-private:
-    static constexpr size_t MaxBlocks = (64u << 20) / sizeof(DataBlock) + 1;   // about 64 MB
-    BlockCache() { free_.reserve(MaxBlocks); }
-    std::mutex mutex_;
-    std::vector<DataBlock*> free_;
-};
-
 // Blocks are not zeroed: only entries below num are ever read.
 template <class T>
 T* allocNode()
@@ -79,16 +43,12 @@ DataBlock* allocNode<DataBlock>()
 {
     if (!allocAllowed())
         return nullptr;
-    if (DataBlock* b = BlockCache::instance().take()) {
-        b->num = 0;
-        return b;
-    }
-    return new (std::nothrow) DataBlock;
+    return SmpBlockPool::instance().take();
 }
 
 inline void freeBlock(DataBlock* b)
 {
-    BlockCache::instance().give(b);
+    SmpBlockPool::instance().give(b);
 }
 
 inline long long entryAt(const DigitalChnData* d, const DigitalDataSubs& c)

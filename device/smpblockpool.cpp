@@ -29,7 +29,7 @@ static_assert((SmpBlockPool::ChunkBytes & (SmpBlockPool::ChunkBytes - 1)) == 0,
 struct SmpBlockPool::Chunk {
     Chunk* prev;
     Chunk* next;
-    Chunk** list;      // the list it is in; null while all its blocks are out
+    bool listed;       // in a list; false while all its blocks are out
     int used;          // blocks given out
     int carved;        // blocks [0, carved) have been given out at least once
     int freeNum;       // entries in freeIdx
@@ -68,7 +68,7 @@ SmpBlockPool::Chunk* mapChunk()
 #endif
     auto* c = reinterpret_cast<SmpBlockPool::Chunk*>(base);
     c->prev = c->next = nullptr;
-    c->list = nullptr;
+    c->listed = false;
     c->used = c->carved = c->freeNum = 0;
     // A block not given out is off limits, as freed heap memory would be.
     ASAN_POISON_MEMORY_REGION(blockAt(c, 0), size_t(Blocks) * Stride);
@@ -104,7 +104,7 @@ void SmpBlockPool::unlink(Chunk*& head, Chunk* c)
     if (c->next)
         c->next->prev = c->prev;
     c->prev = c->next = nullptr;
-    c->list = nullptr;
+    c->listed = false;
 }
 
 void SmpBlockPool::push(Chunk*& head, Chunk* c)
@@ -114,7 +114,7 @@ void SmpBlockPool::push(Chunk*& head, Chunk* c)
     if (head)
         head->prev = c;
     head = c;
-    c->list = &head;
+    c->listed = true;
 }
 
 DataBlock* SmpBlockPool::takeFrom(Chunk* c)
@@ -165,11 +165,11 @@ void SmpBlockPool::give(DataBlock* b)
         --stats_.inUse;
         c->freeIdx[c->freeNum++] = uint16_t(i);
         if (--c->used > 0) {
-            if (!c->list)
+            if (!c->listed)
                 push(partial_, c);
             return;
         }
-        if (c->list)
+        if (c->listed)
             unlink(partial_, c);
         if (stats_.spare < SpareChunks) {
             // Its pages stay mapped and are handed out again from the start.

@@ -2,9 +2,9 @@
 
 #include "analysis/analyzerprogmng.h"
 #include "analysis/exportdatapromng.h"
-#include "app/core/apppaths.h"
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/apppaths.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "device/devbase.h"
 #include "libanalyzer/analyzer.h"
 

@@ -5,7 +5,7 @@
 #include "analysis/protocolresult.h"
 #include "analysis/protocolsetting.h"
 #include "analysis/pulsemeasure.h"
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/devbase.h"
 #include "scope/annotationsosc.h"
 #include "scope/measureviewosc.h"

@@ -1,6 +1,6 @@
 #include "analysis/anlymessage.h"
 
-#include "app/core/lang.h"
+#include "core/lang.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>

@@ -3,8 +3,8 @@
 #include "analysis/anlymessage.h"
 #include "analysis/sectionstyle.h"
 #include "analysis/timingmarkerpair.h"
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "widgets/mybutton.h"
 
 #include <QGridLayout>

@@ -1,8 +1,8 @@
 #include "analysis/measureview.h"
 
 #include "analysis/sectionstyle.h"
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "widgets/mybutton.h"
 #include "widgets/mymenu.h"
 

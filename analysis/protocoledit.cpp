@@ -3,8 +3,8 @@
 #include "analysis/analyzermanager.h"
 #include "analysis/anlymessage.h"
 #include "analysis/protocollists.h"
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "device/devbase.h"
 #include "libanalyzer/analyzer.h"
 

@@ -1,7 +1,7 @@
 #include "analysis/protocollists.h"
 
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 
 QString ProtocolLists::pluginFile(QString const& protocol)
 {

@@ -5,8 +5,8 @@
 #include "analysis/protocolitem.h"
 #include "analysis/protocollists.h"
 #include "analysis/searchedit.h"
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "widgets/mybutton.h"
 
 #include <QAction>

@@ -1,8 +1,8 @@
 #include "analysis/pulsemeasure.h"
 
 #include "analysis/sectionstyle.h"
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "device/devbase.h"
 #include "device/smpdata.h"
 #include "waveview/mainview.h"

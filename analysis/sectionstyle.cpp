@@ -1,6 +1,6 @@
 #include "analysis/sectionstyle.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "scope/oscpanelkit.h"
 #include "widgets/mybutton.h"
 

@@ -1,7 +1,7 @@
 #include "analysis/timingmarkerpair.h"
 
 #include "analysis/sectionstyle.h"
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/devbase.h"
 #include "device/smpdata.h"
 #include "widgets/mybutton.h"

@@ -1,4 +1,4 @@
-#include "app/core/config.h"
+#include "core/config.h"
 #include "app/mainwindow.h"
 #include "app/processobjects.h"
 #include "app/signalcloser.h"

@@ -7,8 +7,8 @@
 
 #include "analysis/analyzermanager.h"
 #include "analysis/protocolresult.h"
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "app/statustexts.h"
 #include "controls/statusbar.h"
 #include "controls/toolbar.h"

@@ -1,7 +1,7 @@
 #include "app/processobjects.h"
 
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "device/devbase.h"
 #include "device/devinit.h"
 #include "device/devsupport.h"

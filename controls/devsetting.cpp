@@ -1,7 +1,7 @@
 #include "controls/devsetting.h"
 
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "controls/menudevselect.h"
 #include "controls/menudevsetting.h"
 #include "device/devbase.h"

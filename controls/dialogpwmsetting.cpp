@@ -1,6 +1,6 @@
 #include "controls/dialogpwmsetting.h"
 
-#include "app/core/lang.h"
+#include "core/lang.h"
 #include "widgets/colorlump.h"
 
 #include <QCheckBox>

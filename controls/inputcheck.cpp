@@ -1,7 +1,7 @@
 #include "controls/inputcheck.h"
 
-#include "app/core/finitenumber.h"
-#include "app/core/lang.h"
+#include "core/finitenumber.h"
+#include "core/lang.h"
 
 #include <QMessageBox>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 #include "controls/menudevselect.h"
 
-#include "app/core/lang.h"
+#include "core/lang.h"
 #include "device/devbase.h"
 
 #include <QButtonGroup>

@@ -1,6 +1,6 @@
 #include "controls/pwmsetting.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "controls/dialogpwmsetting.h"
 #include "device/devbase.h"
 #include "widgets/mybutton.h"

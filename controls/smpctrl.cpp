@@ -1,8 +1,8 @@
 #include "controls/smpctrl.h"
 
 #include "analysis/analyzermanager.h"
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "device/devbase.h"
 #include "waveview/wavedatagenosc.h"
 #include "widgets/mybutton.h"

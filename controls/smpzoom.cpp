@@ -1,7 +1,7 @@
 #include "controls/smpzoom.h"
 
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "controls/inputcheck.h"
 #include "waveview/wavedatagen.h"
 #include "widgets/mybutton.h"

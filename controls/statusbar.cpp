@@ -1,7 +1,7 @@
 #include "controls/statusbar.h"
 
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "widgets/smpprogress.h"
 
 #include <QPainter>

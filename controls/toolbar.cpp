@@ -1,6 +1,6 @@
 #include "controls/toolbar.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "controls/controlsresources.h"
 #include "controls/devsetting.h"
 #include "controls/pwmsetting.h"

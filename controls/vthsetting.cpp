@@ -1,7 +1,7 @@
 #include "controls/vthsetting.h"
 
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "controls/controlsresources.h"
 #include "controls/inputcheck.h"
 #include "device/devbase.h"

@@ -1,6 +1,6 @@
 #include "device/devbase.h"
 
-#include "app/core/modeltable.h"
+#include "core/modeltable.h"
 #include "device/dev2113.h"
 #include "device/dev2121a.h"
 #include "device/dev2127.h"

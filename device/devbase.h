@@ -25,7 +25,7 @@
 //   has stopped every analyzer (they read the lists for a whole decode).
 // The analog stores follow the same rule; they are read on the GUI thread only.
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/analogchndata.h"
 
 #include <QByteArray>

@@ -3,7 +3,7 @@
 // thread, like every setter of the device object.
 #include "device/devbase.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 
 #include <QByteArray>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "device/devinit.h"
 
-#include "app/core/percent.h"
+#include "core/percent.h"
 #include "device/devsupport.h"
 #include "device/firmware.h"
 #include "device/usbrequests.h"

@@ -1,6 +1,6 @@
 #include "device/smpctrlnormal.h"
 
-#include "app/core/percent.h"
+#include "core/percent.h"
 #include "device/devbase.h"
 #include "device/smpdata.h"
 

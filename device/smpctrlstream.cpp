@@ -1,6 +1,6 @@
 #include "device/smpctrlstream.h"
 
-#include "app/core/percent.h"
+#include "core/percent.h"
 #include "device/devbase.h"
 #include "device/smpcnvtstream.h"
 #include "device/wordquiet.h"

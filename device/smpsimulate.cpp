@@ -1,6 +1,6 @@
 #include "device/smpsimulate.h"
 
-#include "app/core/percent.h"
+#include "core/percent.h"
 #include "device/devbase.h"
 #include "device/simuanalyzers.h"
 #include "libanalyzer/simulationchanneldescriptor.h"

@@ -1,10 +1,10 @@
 #include "files/abouttav.h"
 
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "device/devbase.h"
 #include "device/devsupport.h"
-#include "app/core/updatelink.h"
+#include "core/updatelink.h"
 #include "files/checkupdate.h"
 
 #include <QDialogButtonBox>

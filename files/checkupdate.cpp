@@ -1,8 +1,8 @@
 #include "files/checkupdate.h"
 
-#include "app/core/config.h"
-#include "app/core/lang.h"
-#include "app/core/updatelink.h"
+#include "core/config.h"
+#include "core/lang.h"
+#include "core/updatelink.h"
 #include "device/devbase.h"
 #include "files/updatedialog.h"
 

@@ -1,8 +1,8 @@
 #include "files/datafile.h"
 
-#include "app/core/config.h"
-#include "app/core/lang.h"
-#include "app/core/percent.h"
+#include "core/config.h"
+#include "core/lang.h"
+#include "core/percent.h"
 #include "device/smpdata.h"
 #include "widgets/myprogressdlg.h"
 

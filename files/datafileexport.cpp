@@ -2,7 +2,7 @@
 // records of one bit per channel per sample. Jobs of DataFile.
 #include "files/datafile.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/smpdata.h"
 #include "files/smptimeexport.h"
 

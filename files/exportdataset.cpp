@@ -1,7 +1,7 @@
 #include "files/exportdataset.h"
 
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "device/devbase.h"
 #include "device/smpdata.h"
 #include "files/datafile.h"

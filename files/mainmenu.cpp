@@ -1,7 +1,7 @@
 #include "files/mainmenu.h"
 
-#include "app/core/apppaths.h"
-#include "app/core/config.h"
+#include "core/apppaths.h"
+#include "core/config.h"
 #include "device/devbase.h"
 #include "device/smpdata.h"
 #include "device/smpdataosc.h"

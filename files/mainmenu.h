@@ -3,7 +3,7 @@
 // behind it: open, save and export files, language, options, user guide,
 // update check, change log and the about box.
 
-#include "app/core/lang.h"
+#include "core/lang.h"
 
 #include <QList>
 #include <QMessageBox>

@@ -1,7 +1,7 @@
 #include "files/options.h"
 
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "widgets/kitstyle.h"
 
 #include <QButtonGroup>

@@ -1,9 +1,9 @@
 #include "files/socketapi.h"
 
 #include "analysis/analyzermanager.h"
-#include "app/core/config.h"
-#include "app/core/finitenumber.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/finitenumber.h"
+#include "core/lang.h"
 #include "device/devbase.h"
 #include "device/smpdata.h"
 #include "files/datafile.h"

@@ -2,7 +2,7 @@
 // The update dialog: the waiting state, the result of a check, and the start
 // of the Updater when the user accepts an automatic update.
 
-#include "app/core/version.h"
+#include "core/version.h"
 
 #include <QDialog>
 #include <QString>

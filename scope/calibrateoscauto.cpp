@@ -3,7 +3,7 @@
 // own 250 ms timer.
 #include "scope/calibrateosc.h"
 
-#include "app/core/lang.h"
+#include "core/lang.h"
 #include "device/devbase.h"
 #include "device/smpdataosc.h"
 #include "scope/calibadc.h"

@@ -1,6 +1,6 @@
 #include "scope/chntagosc.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "scope/osccolors.h"
 
 #include <QFont>

@@ -1,6 +1,6 @@
 #include "scope/cursormarkernameosc.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "scope/cursormarkerosc.h"
 
 #include <QFont>

@@ -1,6 +1,6 @@
 #include "scope/cursormarkerosc.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 
 #include <QPainter>
 #include <QPen>

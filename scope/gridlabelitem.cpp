@@ -1,6 +1,6 @@
 #include "scope/gridlabelitem.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "scope/osccolors.h"
 
 GridLabelItem::GridLabelItem() : OscValueBox(Config::pixel(60), Config::pixel(15)) {}

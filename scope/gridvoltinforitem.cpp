@@ -1,6 +1,6 @@
 #include "scope/gridvoltinforitem.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "scope/osccolors.h"
 
 #include <QPainter>

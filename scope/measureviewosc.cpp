@@ -1,7 +1,7 @@
 #include "scope/measureviewosc.h"
 
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "scope/oscpanelkit.h"
 #include "device/devbase.h"
 #include "scope/chnmeasurepair.h"

@@ -1,6 +1,6 @@
 #include "scope/osccalc.h"
 
-#include "app/core/finitenumber.h"
+#include "core/finitenumber.h"
 
 #include <cmath>
 

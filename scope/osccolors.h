@@ -3,7 +3,7 @@
 // its colour lightened to 120 %, the trigger position a lightened green, the
 // math trace white.
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/devbase.h"
 
 #include <QColor>

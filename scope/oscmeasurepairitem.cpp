@@ -1,6 +1,6 @@
 #include "scope/oscmeasurepairitem.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/devbase.h"
 #include "scope/oscpanelkit.h"
 #include "widgets/mybutton.h"

@@ -1,6 +1,6 @@
 #include "scope/oscpanelkit.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/devbase.h"
 #include "widgets/mybutton.h"
 #include "widgets/myswitch.h"

@@ -1,6 +1,6 @@
 #include "scope/osctagitem.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 
 #include <QCursor>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "scope/oscvaluebox.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #include "scope/triggersetosc.h"
 
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "device/devbase.h"
 #include "scope/oscpanelkit.h"
 #include "widgets/mybutton.h"

@@ -1,6 +1,6 @@
 #include "scope/triggertagosc.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "scope/osccolors.h"
 
 // An outline takes no drags, so it shows no resize cursor.

@@ -1,6 +1,6 @@
 #include "scope/wavelineosc.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/analogchndata.h"
 #include "device/devbase.h"
 #include "scope/osccolors.h"

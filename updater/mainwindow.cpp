@@ -1,7 +1,7 @@
 #include "updater/mainwindow.h"
 
-#include "app/core/lang.h"
-#include "app/core/percent.h"
+#include "core/lang.h"
+#include "core/percent.h"
 #include "updater/programwatch.h"
 #include "updater/updargs.h"
 #include "updater/updfilelist.h"

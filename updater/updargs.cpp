@@ -1,6 +1,6 @@
 #include "updater/updargs.h"
 
-#include "app/core/updatelink.h"
+#include "core/updatelink.h"
 
 UpdArgs::UpdArgs(QStringList const& a)
 {

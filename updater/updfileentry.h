@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/version.h"
+#include "core/version.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "waveview/cursorbody.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 
 #include <QPainter>
 

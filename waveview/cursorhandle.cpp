@@ -1,6 +1,6 @@
 #include "waveview/cursorhandle.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "waveview/cursorbody.h"
 
 #include <QApplication>

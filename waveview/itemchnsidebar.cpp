@@ -1,6 +1,6 @@
 #include "waveview/itemchnsidebar.h"
 
-#include "app/core/lang.h"
+#include "core/lang.h"
 #include "device/devbase.h"
 #include "waveview/labelmove.h"
 #include "widgets/chnstashow.h"

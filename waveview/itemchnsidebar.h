@@ -2,7 +2,7 @@
 // The header of one logic channel row: number strip (the drag handle), name,
 // analyzer aliases, settings button, trigger buttons and live level lamp.
 
-#include "app/core/config.h"
+#include "core/config.h"
 
 #include <QVector>
 #include <QWidget>

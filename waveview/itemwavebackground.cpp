@@ -1,6 +1,6 @@
 #include "waveview/itemwavebackground.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 
 #include <QLinearGradient>
 #include <QPainter>

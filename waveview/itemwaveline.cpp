@@ -1,6 +1,6 @@
 #include "waveview/itemwaveline.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "libanalyzer/analyzer.h"
 
 #include <QFontMetrics>

@@ -1,6 +1,6 @@
 #include "waveview/mainview.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/devbase.h"
 #include "device/smpdata.h"
 #include "waveview/cursorbody.h"

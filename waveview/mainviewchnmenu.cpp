@@ -4,8 +4,8 @@
 
 #include "waveview/mainview.h"
 
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "device/devbase.h"
 #include "device/smpdata.h"
 #include "waveview/dlgfilter.h"

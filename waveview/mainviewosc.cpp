@@ -5,7 +5,7 @@
 
 #include "waveview/mainview.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/devbase.h"
 #include "device/smpdataosc.h"
 #include "scope/autoscaleitem.h"

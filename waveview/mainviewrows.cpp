@@ -4,7 +4,7 @@
 
 #include "waveview/mainview.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/devbase.h"
 #include "scope/triggersetosc.h"
 #include "waveview/itemchnsidebar.h"

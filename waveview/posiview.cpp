@@ -1,6 +1,6 @@
 #include "waveview/posiview.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 
 #include <QMouseEvent>
 #include <QPainter>

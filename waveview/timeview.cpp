@@ -1,6 +1,6 @@
 #include "waveview/timeview.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "waveview/cursorhandle.h"
 #include "waveview/wavemeasure.h"
 

@@ -1,6 +1,6 @@
 #include "waveview/wavedatagen.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/devbase.h"
 
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "waveview/wavemeasure.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/smpdata.h"
 
 #include <algorithm>

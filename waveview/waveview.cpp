@@ -1,6 +1,6 @@
 #include "waveview/waveview.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "widgets/myscrollbar.h"
 
 #include <QScrollBar>

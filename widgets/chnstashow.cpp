@@ -1,6 +1,6 @@
 #include "widgets/chnstashow.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 
 #include <QPainter>
 #include <QRadialGradient>

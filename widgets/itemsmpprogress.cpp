@@ -1,6 +1,6 @@
 #include "widgets/itemsmpprogress.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "widgets/smpprogress.h"
 
 #include <QFont>

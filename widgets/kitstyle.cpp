@@ -1,6 +1,6 @@
 #include "widgets/kitstyle.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 
 namespace KitStyle {
 

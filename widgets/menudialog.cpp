@@ -1,6 +1,6 @@
 #include "widgets/menudialog.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "widgets/kitstyle.h"
 #include "widgets/mymenu.h"
 

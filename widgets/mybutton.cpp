@@ -1,6 +1,6 @@
 #include "widgets/mybutton.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QLinearGradient>

@@ -1,6 +1,6 @@
 #include "widgets/mydial.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "widgets/mylightbtn.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QPainter>

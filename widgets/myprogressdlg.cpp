@@ -1,6 +1,6 @@
 #include "widgets/myprogressdlg.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 
 #include <QGridLayout>
 #include <QLabel>

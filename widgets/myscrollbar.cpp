@@ -1,6 +1,6 @@
 #include "widgets/myscrollbar.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 
 #include <QMouseEvent>
 #include <QPainter>

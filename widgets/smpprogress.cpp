@@ -1,6 +1,6 @@
 #include "widgets/smpprogress.h"
 
-#include "app/core/lang.h"
+#include "core/lang.h"
 
 #include <QtGlobal>
 

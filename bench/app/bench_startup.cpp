@@ -6,7 +6,7 @@
 // QApplication itself is built once. --tav_smoke (the CTest smoke run) takes
 // the same steps.
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "app/mainwindow.h"
 #include "app/processobjects.h"
 #include "device/devbase.h"

@@ -2,7 +2,7 @@
 // a ratio to memcpy bandwidth measured in the same run. Set TAV_BENCH_LARGE=1
 // for full-size captures; the default sizes keep the smoke run short. Times
 // include committing the file (QSaveFile syncs it to disk before the rename).
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/smpdata.h"
 #include "files/datafile.h"
 

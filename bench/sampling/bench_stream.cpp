@@ -8,7 +8,7 @@
 // 64 MiB of stream by default; --tav_smoke (the CTest smoke run) uses 2 MiB;
 // TAV_BENCH_STREAM_MB overrides.
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/devbase.h"
 #include "device/smpctrlfactory.h"
 #include "device/smpctrlstream.h"

@@ -8,7 +8,7 @@
 
 #include "oscrecord.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/dev7329.h"
 #include "device/smpdataosc.h"
 #include "scope/wavebackgroundosc.h"

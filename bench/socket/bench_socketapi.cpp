@@ -3,7 +3,7 @@
 // blocking socket. Reports the median and the 99th percentile of single
 // round trips over 1000 sequential commands, and memcpy's bandwidth as the
 // machine's yardstick.
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/devbase.h"
 #include "files/socketapi.h"
 

@@ -9,7 +9,7 @@
 // 1920 x 1080 pixels. --tav_smoke (the CTest smoke run) shrinks the capture
 // a hundredfold.
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/devbase.h"
 #include "device/smpdata.h"
 #include "waveview/cursorbody.h"

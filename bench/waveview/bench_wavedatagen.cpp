@@ -8,7 +8,7 @@
 // for painting. --tav_smoke (the CTest smoke run) shrinks the captures a
 // hundredfold.
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "waveview/itemwaveline.h"
 #include "waveview/wavedatagen.h"
 

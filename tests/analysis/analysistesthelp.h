@@ -5,7 +5,7 @@
 
 #include "../common/tempenv.h"
 #include "analysis/analyzermanager.h"
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/devbase.h"
 #include "libanalyzer/analyzer.h"
 

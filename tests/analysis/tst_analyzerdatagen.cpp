@@ -7,7 +7,7 @@
 
 #include "analysis/analyzerdatagen.h"
 #include "analysis/analyzermanager.h"
-#include "app/core/config.h"
+#include "core/config.h"
 
 #include <QtTest>
 

@@ -14,7 +14,7 @@
 #include "analysis/protocolsetting.h"
 #include "analysis/pulsemeasure.h"
 #include "analysis/timingmarkerpair.h"
-#include "app/core/lang.h"
+#include "core/lang.h"
 #include "device/analogchndata.h"
 #include "device/dev7329.h"
 #include "device/smpdataosc.h"

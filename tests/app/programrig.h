@@ -5,7 +5,7 @@
 // main window; deleted in reverse.
 
 #include "../common/tempenv.h"
-#include "app/core/config.h"
+#include "core/config.h"
 #include "app/mainwindow.h"
 #include "app/processobjects.h"
 #include "device/devbase.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/apppaths.h"
+#include "core/apppaths.h"
 
 #include <QDir>
 #include <QTemporaryDir>

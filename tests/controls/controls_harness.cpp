@@ -6,7 +6,7 @@
 //
 //   controls_harness <prefix>
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "controls/devoptions.h"
 #include "controls/dialogpwmsetting.h"
 #include "controls/menudevsetting.h"

@@ -5,8 +5,8 @@
 
 #include "devobj/devtesthelp.h"
 
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "device/devbase.h"
 
 #include <QAbstractButton>

@@ -1,5 +1,5 @@
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "common/tempenv.h"
 
 #include <QtTest>

@@ -1,4 +1,4 @@
-#include "app/core/percent.h"
+#include "core/percent.h"
 
 #include <QtTest>
 

@@ -2,7 +2,7 @@
 // Shared set-up of the demo capture tests: a device object whose capture
 // worker is the demo generator.
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/devbase.h"
 #include "device/smpdata.h"
 #include "device/smpsimulate.h"

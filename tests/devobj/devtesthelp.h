@@ -2,7 +2,7 @@
 // Shared set-up of the device-object tests: a fresh in-memory settings
 // document and stand-in sampling workers that only count their runs.
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/devbase.h"
 #include "device/devsupport.h"
 #include "usbemu.h"

@@ -1,7 +1,7 @@
 // Shows the menu and the dialogs of the file actions on a demo capture and
 // saves screenshots: files_gallery [output-folder]
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "common/tempenv.h"
 #include "device/devbase.h"
 #include "device/smpdata.h"

@@ -1,7 +1,7 @@
 // The update check against a local HTTP server: the request body, the
 // results and their texts, failures, and the start of the Updater.
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "common/tempenv.h"
 #include "device/devbase.h"
 #include "files/checkupdate.h"

@@ -3,8 +3,8 @@
 // with the shipped block sizes and with tiny ones.
 #include "filetesthelp.h"
 
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "common/tempenv.h"
 #include "device/smpdataosc.h"
 #include "files/datafile.h"

@@ -2,8 +2,8 @@
 // (from the worker and from the dialog), write failures on a full disk.
 #include "filetesthelp.h"
 
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "common/tempenv.h"
 #include "files/datafile.h"
 #include "widgets/myprogressdlg.h"

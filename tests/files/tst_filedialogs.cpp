@@ -1,7 +1,7 @@
 // The export range dialog (times, ranges, markers), the options dialog and
 // the about box, driven with clicks and keys.
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "common/tempenv.h"
 #include "device/devbase.h"
 #include "device/smpdata.h"

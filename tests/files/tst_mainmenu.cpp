@@ -1,8 +1,8 @@
 // The main menu's file actions end to end with real files: the dialogs are
 // driven through the menu's hooks, and a small rig plays the main window's
 // part (it replaces the device object when a file's settings were merged).
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "common/tempenv.h"
 #include "device/devbase.h"
 #include "files/exportdataset.h"

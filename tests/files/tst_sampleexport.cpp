@@ -2,8 +2,8 @@
 // documented examples and brute-force per-sample references.
 #include "filetesthelp.h"
 
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 #include "common/tempenv.h"
 #include "files/datafile.h"
 #include "files/smptimeexport.h"

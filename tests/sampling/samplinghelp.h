@@ -3,7 +3,7 @@
 // loaded and running, a connected 16-channel device object with the real
 // sampling workers, and a recorder of what the workers report.
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/devbase.h"
 #include "device/devsupport.h"
 #include "device/smpctrlfactory.h"

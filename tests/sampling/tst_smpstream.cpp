@@ -2,7 +2,7 @@
 // both raw forms, pre-trigger trimming, the forced trigger and the queue
 // hand-over, with no USB and no converter involved.
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/devbase.h"
 #include "device/smpctrlfactory.h"
 #include "device/smpctrlnormal.h"

@@ -9,7 +9,7 @@
 #include "devobj/devtesthelp.h"
 #include "scope/dev7329help.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/smpctrlfactory.h"
 #include "scope/annotationsosc.h"
 #include "scope/calibrateosc.h"

@@ -9,7 +9,7 @@
 
 #include "tests/scope/oscwiring.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/dev7329.h"
 #include "device/smpctrlfactory.h"
 #include "device/smpsimulate.h"

@@ -2,7 +2,7 @@
 // Fixture of the start-up tests: a transport over the emulator, a device
 // object and a start-up controller wired the way the program wires them.
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/devbase.h"
 #include "device/devinit.h"
 #include "device/devsupport.h"

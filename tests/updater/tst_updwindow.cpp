@@ -2,8 +2,8 @@
 // stands in for the update server, the real tar unpacks, and a temporary
 // installation holds a stand-in main program that records how it was started.
 
-#include "app/core/apppaths.h"
-#include "app/core/lang.h"
+#include "core/apppaths.h"
+#include "core/lang.h"
 #include "updater/mainwindow.h"
 #include "updater/updargs.h"
 #include "updtesttools.h"

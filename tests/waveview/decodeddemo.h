@@ -7,7 +7,7 @@
 #include "tests/waveview/demohost.h"
 #include "tests/waveview/viewwiring.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 
 #include <QApplication>
 #include <QtTest>

@@ -6,7 +6,7 @@
 
 #include "../common/tempenv.h"
 #include "analysis/analyzermanager.h"
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/devbase.h"
 #include "device/smpsimulate.h"
 #include "libanalyzer/analyzer.h"

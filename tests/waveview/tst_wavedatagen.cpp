@@ -4,7 +4,7 @@
 
 #include "tests/waveview/wavetestutil.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "device/devbase.h"
 #include "waveview/wavedatagen.h"
 

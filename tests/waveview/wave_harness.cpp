@@ -8,7 +8,7 @@
 #include "tests/analyzers/pluginloader.h"
 #include "tests/waveview/wavetestutil.h"
 
-#include "app/core/config.h"
+#include "core/config.h"
 #include "libanalyzer/analyzer.h"
 #include "waveview/itemwavearrow.h"
 #include "waveview/itemwavebackground.h"

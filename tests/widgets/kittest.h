@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/config.h"
+#include "core/config.h"
 
 #include <QImage>
 #include <QPainter>

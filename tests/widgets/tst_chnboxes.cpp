@@ -1,6 +1,6 @@
 // ChnQuickGroupBox and ChnEnaGroupBox, alone and wired together as their
 // owners wire them.
-#include "app/core/config.h"
+#include "core/config.h"
 #include "widgets/chnenagroupbox.h"
 #include "widgets/chnquickgroupbox.h"
 

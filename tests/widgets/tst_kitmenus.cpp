@@ -1,5 +1,5 @@
 // MyMenu and MenuDialog (entries that keep the menu open) and MyProgressDlg.
-#include "app/core/config.h"
+#include "core/config.h"
 #include "widgets/menudialog.h"
 #include "widgets/mymenu.h"
 #include "widgets/myprogressdlg.h"

@@ -1,6 +1,6 @@
 // Shows every widget of the kit in its states on the dark background and
 // saves screenshots: widget_gallery [output-folder] [--show]
-#include "app/core/config.h"
+#include "core/config.h"
 #include "widgets/itemsmpprogress.h"
 #include "controls/statusbar.h"
 #include "widgets/chnenagroupbox.h"

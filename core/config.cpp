@@ -1,7 +1,7 @@
-#include "app/core/config.h"
+#include "core/config.h"
 
-#include "app/core/lang.h"
-#include "app/core/modeltable.h"
+#include "core/lang.h"
+#include "core/modeltable.h"
 
 #include <QApplication>
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "app/core/version.h"
+#include "core/version.h"
 
 #include <QStringList>
 #include <tuple>

@@ -1,7 +1,7 @@
 // Colours, fonts and the main window's first geometry (part of Config).
-#include "app/core/config.h"
+#include "core/config.h"
 
-#include "app/core/lang.h"
+#include "core/lang.h"
 
 #include <QApplication>
 #include <QFontDatabase>

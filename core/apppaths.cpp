@@ -1,4 +1,4 @@
-#include "app/core/apppaths.h"
+#include "core/apppaths.h"
 
 #include <QCoreApplication>
 

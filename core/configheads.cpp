@@ -1,9 +1,9 @@
 // Settings heads of data and settings files, the command-line file and the
 // file dialogs (part of Config).
-#include "app/core/config.h"
+#include "core/config.h"
 
-#include "app/core/lang.h"
-#include "app/core/modeltable.h"
+#include "core/lang.h"
+#include "core/modeltable.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,7 +1,7 @@
 // Lang::init reads the settings, so it lives with Config in tav_core; the rest
 // of Lang is shared with the Updater, which has no settings store.
-#include "app/core/config.h"
-#include "app/core/lang.h"
+#include "core/config.h"
+#include "core/lang.h"
 
 #include <QLocale>
 

@@ -1,6 +1,6 @@
-#include "app/core/lang.h"
+#include "core/lang.h"
 
-#include "app/core/apppaths.h"
+#include "core/apppaths.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "app/core/modeltable.h"
+#include "core/modeltable.h"
 
 bool ModelTable::isSupported(int code)
 {

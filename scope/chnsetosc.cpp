@@ -5,6 +5,7 @@
 #include "device/devbase.h"
 #include "scope/osccalc.h"
 #include "scope/oscpanelkit.h"
+#include "scope/smppause.h"
 #include "widgets/mybutton.h"
 #include "widgets/mydial.h"
 #include "widgets/myswitch.h"

@@ -1,7 +1,6 @@
 #include "scope/oscpanelkit.h"
 
 #include "core/config.h"
-#include "device/devbase.h"
 #include "widgets/mybutton.h"
 #include "widgets/myswitch.h"
 #include "widgets/osctabframe.h"
@@ -133,16 +132,4 @@ void OscPanelKit::showExpanded(QWidget* panel, MyButton* button, bool expanded, 
 void OscPanelKit::showExpandIcon(MyButton* button, bool expanded)
 {
     button->setIcon(QIcon(expanded ? QStringLiteral(":/res/btnExpand") : QStringLiteral(":/res/btnCollapse")));
-}
-
-SmpPause::SmpPause()
-{
-    if (devUsing)
-        devUsing->smpStopForRestart();
-}
-
-SmpPause::~SmpPause()
-{
-    if (devUsing)
-        devUsing->smpRestartIfNeed();
 }

@@ -1,8 +1,7 @@
 #pragma once
 // What the side-bar panels of the oscilloscope mode share: the header strip
 // with its collapse button, the frame style, the collapse toggle, the button
-// looks and title of the measurement panels, and the pause of a running
-// capture around a setting change.
+// looks and title of the measurement panels.
 
 #include <QList>
 #include <QString>
@@ -63,15 +62,4 @@ public:
     static bool finishEdit(QLineEdit* edit);
     // Deletes the menu's entries from index n on; returns the ones left.
     static QList<QAction*> trimMenu(QMenu* menu, int n);
-};
-
-// Stops a running capture while a setting changes and starts it again after,
-// so the instrument is never reconfigured under a running capture.
-class SmpPause
-{
-public:
-    SmpPause();
-    ~SmpPause();
-    SmpPause(const SmpPause&) = delete;
-    SmpPause& operator=(const SmpPause&) = delete;
 };

@@ -18,7 +18,7 @@
 #include "scope/mathoperationosc.h"
 #include "scope/osccalc.h"
 #include "scope/oscgrid.h"
-#include "scope/oscpanelkit.h"
+#include "scope/smppause.h"
 #include "scope/timesetosc.h"
 #include "scope/triggersetosc.h"
 #include "scope/triggertagosc.h"

@@ -1,7 +1,7 @@
 #include "analysis/sectionstyle.h"
 
 #include "core/config.h"
-#include "scope/oscpanelkit.h"
+#include "widgets/oscpanelkit.h"
 #include "widgets/mybutton.h"
 
 #include <QGridLayout>

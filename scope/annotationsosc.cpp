@@ -2,7 +2,7 @@
 
 #include "core/config.h"
 #include "core/lang.h"
-#include "scope/oscpanelkit.h"
+#include "widgets/oscpanelkit.h"
 #include "scope/oscmeasurepairitem.h"
 #include "widgets/mybutton.h"
 #include "widgets/mymenu.h"

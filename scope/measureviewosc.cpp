@@ -2,7 +2,7 @@
 
 #include "core/config.h"
 #include "core/lang.h"
-#include "scope/oscpanelkit.h"
+#include "widgets/oscpanelkit.h"
 #include "device/devbase.h"
 #include "scope/chnmeasurepair.h"
 #include "widgets/mybutton.h"

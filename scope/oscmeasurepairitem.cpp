@@ -2,7 +2,7 @@
 
 #include "core/config.h"
 #include "device/devbase.h"
-#include "scope/oscpanelkit.h"
+#include "widgets/oscpanelkit.h"
 #include "widgets/mybutton.h"
 
 #include <QGridLayout>

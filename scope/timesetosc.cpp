@@ -4,7 +4,7 @@
 #include "core/lang.h"
 #include "device/devbase.h"
 #include "scope/osccalc.h"
-#include "scope/oscpanelkit.h"
+#include "widgets/oscpanelkit.h"
 #include "scope/smppause.h"
 #include "widgets/mybutton.h"
 #include "widgets/mydial.h"

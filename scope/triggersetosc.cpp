@@ -3,7 +3,7 @@
 #include "core/config.h"
 #include "core/lang.h"
 #include "device/devbase.h"
-#include "scope/oscpanelkit.h"
+#include "widgets/oscpanelkit.h"
 #include "widgets/mybutton.h"
 #include "widgets/osctabframe.h"
 

@@ -1,4 +1,4 @@
-#include "scope/oscpanelkit.h"
+#include "widgets/oscpanelkit.h"
 
 #include "core/config.h"
 #include "widgets/mybutton.h"

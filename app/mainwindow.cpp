@@ -24,7 +24,7 @@
 #include "waveview/posiview.h"
 #include "waveview/timeview.h"
 #include "waveview/wavedatagen.h"
-#include "waveview/wavedatagenosc.h"
+#include "scope/wavedatagenosc.h"
 #include "widgets/itemsmpprogress.h"
 #include "widgets/myprogressdlg.h"
 

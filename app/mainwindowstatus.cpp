@@ -18,7 +18,7 @@
 #include "scope/calibrateosc.h"
 #include "waveview/mainview.h"
 #include "waveview/wavedatagen.h"
-#include "waveview/wavedatagenosc.h"
+#include "scope/wavedatagenosc.h"
 #include "widgets/myprogressdlg.h"
 
 #include <QLabel>

@@ -4,7 +4,7 @@
 #include "core/config.h"
 #include "core/lang.h"
 #include "device/devbase.h"
-#include "waveview/wavedatagenosc.h"
+#include "scope/wavedatagenosc.h"
 #include "widgets/mybutton.h"
 
 #include <QDebug>

@@ -4,7 +4,7 @@
 #include "core/lang.h"
 #include "device/devbase.h"
 #include "widgets/oscpanelkit.h"
-#include "waveview/wavedatagenosc.h"
+#include "scope/wavedatagenosc.h"
 #include "widgets/mybutton.h"
 #include "widgets/mymenu.h"
 

@@ -4,7 +4,7 @@
 #include "device/analogchndata.h"
 #include "device/devbase.h"
 #include "scope/osccolors.h"
-#include "waveview/wavedatagenosc.h"
+#include "scope/wavedatagenosc.h"
 
 #include <QPainter>
 #include <QPen>

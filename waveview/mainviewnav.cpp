@@ -12,7 +12,7 @@
 #include "waveview/itemwavearrow.h"
 #include "waveview/nextedge.h"
 #include "waveview/wavedatagen.h"
-#include "waveview/wavedatagenosc.h"
+#include "scope/wavedatagenosc.h"
 #include "waveview/wavemeasure.h"
 #include "waveview/waveview.h"
 #include "widgets/itemsmpprogress.h"

@@ -26,7 +26,7 @@
 #include "scope/wavelineosc.h"
 #include "waveview/nextedge.h"
 #include "waveview/waveanalyzersource.h"
-#include "waveview/wavedatagenosc.h"
+#include "scope/wavedatagenosc.h"
 #include "waveview/waveview.h"
 #include "widgets/myscrollbar.h"
 

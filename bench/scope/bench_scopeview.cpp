@@ -13,7 +13,7 @@
 #include "device/smpdataosc.h"
 #include "scope/wavebackgroundosc.h"
 #include "scope/wavelineosc.h"
-#include "waveview/wavedatagenosc.h"
+#include "scope/wavedatagenosc.h"
 
 #include <benchmark/benchmark.h>
 

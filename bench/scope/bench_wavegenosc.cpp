@@ -8,7 +8,7 @@
 #include "core/config.h"
 #include "device/dev7329.h"
 #include "device/smpdataosc.h"
-#include "waveview/wavedatagenosc.h"
+#include "scope/wavedatagenosc.h"
 
 #include <benchmark/benchmark.h>
 

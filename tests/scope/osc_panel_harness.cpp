@@ -15,7 +15,7 @@
 #include "scope/calibrateosc.h"
 #include "scope/chnmeasurepair.h"
 #include "scope/measureviewosc.h"
-#include "waveview/wavedatagenosc.h"
+#include "scope/wavedatagenosc.h"
 
 #include <QApplication>
 #include <QDialog>

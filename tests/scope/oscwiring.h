@@ -6,7 +6,7 @@
 #include "device/devbase.h"
 #include "waveview/mainview.h"
 #include "waveview/wavedatagen.h"
-#include "waveview/wavedatagenosc.h"
+#include "scope/wavedatagenosc.h"
 
 #include <QObject>
 

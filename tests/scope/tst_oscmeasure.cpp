@@ -7,7 +7,7 @@
 #include "scope/chnmeasurepair.h"
 #include "scope/measureviewosc.h"
 #include "scope/oscmeasurepairitem.h"
-#include "waveview/wavedatagenosc.h"
+#include "scope/wavedatagenosc.h"
 #include "widgets/mybutton.h"
 #include "widgets/mymenu.h"
 

@@ -18,7 +18,7 @@
 #include "scope/triggertagosc.h"
 #include "scope/wavebackgroundosc.h"
 #include "scope/wavelineosc.h"
-#include "waveview/wavedatagenosc.h"
+#include "scope/wavedatagenosc.h"
 
 #include <QGraphicsScene>
 #include <QGraphicsSceneHoverEvent>

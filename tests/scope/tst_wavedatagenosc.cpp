@@ -5,7 +5,7 @@
 #include "oscref.h"
 
 #include "device/dev7329.h"
-#include "waveview/wavedatagenosc.h"
+#include "scope/wavedatagenosc.h"
 
 #include <QtTest>
 

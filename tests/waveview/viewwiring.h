@@ -11,7 +11,7 @@
 #include "waveview/posiview.h"
 #include "waveview/timeview.h"
 #include "waveview/wavedatagen.h"
-#include "waveview/wavedatagenosc.h"
+#include "scope/wavedatagenosc.h"
 
 #include <QGridLayout>
 #include <QWidget>

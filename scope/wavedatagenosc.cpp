@@ -1,4 +1,4 @@
-#include "waveview/wavedatagenosc.h"
+#include "scope/wavedatagenosc.h"
 
 #include "device/devbase.h"
 #include "device/smpdataosc.h"

@@ -2,6 +2,7 @@
 
 #include "app/core/lang.h"
 #include "app/core/modeltable.h"
+#include "app/core/savefilecommit.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -138,7 +139,7 @@ bool Config::writeDocument(QDomDocument const& doc, QString const& path)
         f.cancelWriting();
         return false;
     }
-    return f.commit();
+    return commitWholeFile(f);
 }
 
 bool Config::saveConfig(QString const& path)

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QVector>
 
 #include <cmath>
@@ -53,7 +54,10 @@ const SocketAPI::SocketCommand SocketAPI::commands[14] = {
 SocketAPI::SocketAPI(QObject* parent)
     : QObject(parent)
     , server(new QTcpServer(this))
+    , overLongRest(new QTimer(this))
 {
+    overLongRest->setSingleShot(true);
+    overLongRest->setInterval(RestGapMs);
     connect(server, &QTcpServer::newConnection, this, &SocketAPI::slotNewConnection);
     port = configuredPort();
     if (configuredEnable())
@@ -119,8 +123,8 @@ void SocketAPI::slotNewConnection()
     // The newest program takes over; the one before is dropped silently.
     while (QTcpSocket* next = server->nextPendingConnection()) {
         closeSocket();
+        overLongRest->stop();
         client = next;
-        client->setReadBufferSize(MaxReadBytes);
         connect(client, &QTcpSocket::readyRead, this, &SocketAPI::slotReadClient);
     }
 }
@@ -130,9 +134,19 @@ void SocketAPI::slotReadClient()
     auto* sock = qobject_cast<QTcpSocket*>(sender());
     if (!sock)
         return;
-    QByteArray data = sock->readAll();
+    // Everything readable now is one arrival; only its start is kept.
+    QByteArray data = sock->read(KeepBytes);
+    bool cut = false;
+    char sink[16384];
+    while (sock->bytesAvailable() > 0 && sock->read(sink, sizeof sink) > 0)
+        cut = true;
     if (sock != client)
         return;
+    if (overLongRest->isActive()) {
+        // More of a cut over-long write: dropped with it.
+        overLongRest->start();
+        return;
+    }
     const int nul = data.indexOf('\0');
     if (nul >= 0)
         data.truncate(nul);
@@ -140,6 +154,8 @@ void SocketAPI::slotReadClient()
     // too long without decoding it.
     if (data.size() > 3 * MaxCommandChars) {
         lastError = 1;
+        if (cut)
+            overLongRest->start();
         return;
     }
     const QString text = QString::fromUtf8(data);

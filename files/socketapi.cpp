@@ -204,10 +204,12 @@ void SocketAPI::execute(const QStringList& words)
         return;
     }
     bool ok = false;
+    // A file job reads or fills a store while its dialog keeps events
+    // turning: queries and "stop" (no run is active then) are answered.
+    const bool harmless = cmd->withValue || cmd->handler == &SocketAPI::actStop;
     if (cmd->handler == &SocketAPI::actLastError)
         ok = actLastError(words);
-    else if (DataFile::jobRunning())
-        // A file job reads or fills a store while its dialog keeps events turning.
+    else if (DataFile::jobRunning() && !harmless)
         ok = fail(9);
     else if (!devUsing)
         ok = fail(7);

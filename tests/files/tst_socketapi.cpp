@@ -491,20 +491,37 @@ private slots:
             big.chn[0].edges.push_back(p);
         SmpData store(16);
         fillStore(store, big);
+        fillDisplayed(knownCapture());
         Client c(*api);
         QVERIFY(c.connected());
-        QByteArray during;
+        QCOMPARE(c.ask("set-sample-rate 10000000"), QByteArray("ACK"));
+        // Queries and "stop" are answered while the job runs; what would start
+        // a capture, change settings or write files waits for it.
+        const QList<QByteArray> commands{"get-sample-rate", "get-actual-sample-depth", "stop",
+                                         "start --simulate", "set-sample-rate 20000",
+                                         "export-data " + env->path("x.bin").toUtf8()};
+        QList<QByteArray> during;
+        bool jobRan = true;
         // Runs inside the job's wait, where events still turn.
         QTimer::singleShot(0, this, [&] {
-            during = c.ask("get-sample-rate");
-            during += c.lastError();
+            for (const QByteArray& cmd : commands) {
+                jobRan = jobRan && DataFile::jobRunning();
+                const QByteArray reply = c.ask(cmd);
+                during << reply + " / " + c.lastError();
+            }
         });
         DataFile df;
         df.useDialog = false;
         df.smpData = &store;
         QVERIFY(df.exportCSV(env->path("job.csv"), all().data(), 0, big.count, false));
-        QCOMPARE(during, QByteArray("NAKACK sampling in progress, cannot execute the command"));
-        QCOMPARE(c.ask("get-sample-rate").left(4), QByteArray("ACK "));
+        QVERIFY(jobRan);
+        const QByteArray busy = "NAK / ACK sampling in progress, cannot execute the command";
+        QCOMPARE(during, (QList<QByteArray>{"ACK 10000000 / ACK no error", "ACK 5000 / ACK no error",
+                                            "ACK / ACK no error", busy, busy, busy}));
+        QVERIFY(!QFile::exists(env->path("x.bin")));
+        QCOMPARE(dev->getSmpFrequ(), 10000000LL);
+        QVERIFY(!dev->smpRunning);
+        QCOMPARE(c.ask("get-sample-rate"), QByteArray("ACK 10000000"));
     }
 
     void settingsFromFileDoNotEnable()

@@ -14,20 +14,19 @@
 #include <QTimer>
 #include <QVector>
 
-#include <cmath>
+#include <algorithm>
 
 namespace {
 
-// Seconds relative to the trigger to a sample position; far beyond any
-// capture (or not a number) is refused rather than converted.
+// Seconds relative to the trigger to a sample position; only text that is
+// not a finite number is refused. The data file clamps the range to the
+// capture, so a time far beyond it is first held well inside 64 bits.
 bool timeToSample(const QString& word, long long rate, long long trigger, long long* pos)
 {
     double t = 0;
     if (!readFiniteNumber(word, &t))
         return false;
-    const double x = t * double(rate);
-    if (!(std::fabs(x) <= 1e15))
-        return false;
+    const double x = std::max(-1e18, std::min(t * double(rate), 1e18));
     *pos = (long long)x + trigger;
     return true;
 }

@@ -221,7 +221,8 @@ private slots:
         row("export-data /none/x.CSV", "NAK", "invalid parameter", 2);
         row("export-data --time-span 0 1 /none/x.csv", "NAK", "invalid parameter", 2);
         row("export-data /none/x.csv --time-span nan", "NAK", "invalid parameter", 2);
-        row("export-data /none/x.csv --time-span 0 1e300", "NAK", "invalid parameter", 2);
+        row("export-data /none/x.csv --time-span 0 inf", "NAK", "invalid parameter", 2);
+        row("export-data /none/x.csv --time-span -infinity 1", "NAK", "invalid parameter", 2);
         row("export-data /none/x.csv --chn-select 16", "NAK", "invalid parameter", 2);
         row("export-data /none/x.csv stray", "NAK", "invalid parameter", 2);
         row("save-data /none/y.vtdat", "NAK", "save file failed", 2);
@@ -480,6 +481,34 @@ private slots:
         QByteArray head;
         QCOMPARE(blockOf(p, &head), refBlock(ref, all(), 0, ref.count));
         QCOMPARE(head, reduced);
+    }
+
+    // Times far outside the capture are clamped to it, however far.
+    void hugeTimeSpansAreClamped_data()
+    {
+        QTest::addColumn<QByteArray>("span");
+        QTest::addColumn<long long>("from");
+        QTest::addColumn<long long>("to");
+        QTest::newRow("1e9 s") << QByteArray("-1e9 1e9") << 0LL << 4999LL;
+        QTest::newRow("1e10 s") << QByteArray("-1e10 1e10") << 0LL << 4999LL;
+        QTest::newRow("1e300 s, reversed") << QByteArray("1e300 -1e300") << 0LL << 4999LL;
+        QTest::newRow("from the trigger on") << QByteArray("0 1e20") << 1000LL << 4999LL;
+        QTest::newRow("up to the trigger") << QByteArray("-1e20 0") << 0LL << 1000LL;
+        QTest::newRow("both before") << QByteArray("-1e12 -1e11") << 0LL << 0LL;
+    }
+    void hugeTimeSpansAreClamped()
+    {
+        QFETCH(QByteArray, span);
+        QFETCH(long long, from);
+        QFETCH(long long, to);
+        RefCapture ref = knownCapture();
+        ref.rate = 1000000;
+        fillDisplayed(ref);
+        Client c(*api);
+        QVERIFY(c.connected());
+        const QString bin = env->path("span.bin");
+        QCOMPARE(c.ask("export-data " + bin.toUtf8() + " --time-span " + span), QByteArray("ACK"));
+        QCOMPARE(readAllOf(bin), refBin(ref, all(), from, to));
     }
 
     void fileJobRefusesCommands()

@@ -320,16 +320,16 @@ void MainWindow::timerEvent(QTimerEvent* event)
 void MainWindow::loadCommandLineData()
 {
     const QString path = Config::dataFile;
+    // A file without a settings part holds only the block: it is read from
+    // its first byte (the head stays empty).
     QByteArray head;
-    bool ok = Config::extractConfig(path, head);
-    if (ok) {
-        DataFile file;
-        const SmpDataPtr logic = devUsing->workMode == WorkModeOsc ? nullptr : devUsing->fillingSmpData();
-        const SmpDataOscPtr analog = devUsing->workMode == WorkModeOsc ? devUsing->fillingSmpDataOsc() : nullptr;
-        file.smpData = logic.get();
-        file.smpDataOsc = analog.get();
-        ok = (file.smpData || file.smpDataOsc) && file.loadData(path, head.size());
-    }
+    Config::extractConfig(path, head);
+    DataFile file;
+    const SmpDataPtr logic = devUsing->workMode == WorkModeOsc ? nullptr : devUsing->fillingSmpData();
+    const SmpDataOscPtr analog = devUsing->workMode == WorkModeOsc ? devUsing->fillingSmpDataOsc() : nullptr;
+    file.smpData = logic.get();
+    file.smpDataOsc = analog.get();
+    const bool ok = (file.smpData || file.smpDataOsc) && file.loadData(path, head.size());
     if (!ok) {
         showErrorBox(Lang::tr(QStringLiteral("File open failed.")) + QStringLiteral("\r\n") + path);
         return;

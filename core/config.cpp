@@ -2,6 +2,7 @@
 
 #include "core/lang.h"
 #include "core/modeltable.h"
+#include "core/savefilecommit.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -137,7 +138,7 @@ bool Config::writeDocument(QDomDocument const& doc, QString const& path)
         f.cancelWriting();
         return false;
     }
-    return f.commit();
+    return commitWholeFile(f);
 }
 
 bool Config::saveConfig(QString const& path)

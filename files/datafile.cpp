@@ -3,6 +3,7 @@
 #include "core/config.h"
 #include "core/lang.h"
 #include "core/percent.h"
+#include "core/savefilecommit.h"
 #include "device/smpdata.h"
 #include "widgets/myprogressdlg.h"
 
@@ -237,7 +238,7 @@ bool DataFile::writeAtomically(const QString& path, QIODevice::OpenMode mode, co
     bool ok = body();
     // Only a complete file replaces the old one.
     if (ok)
-        ok = f.commit();
+        ok = commitWholeFile(f);
     else
         f.cancelWriting();
     out = nullptr;
@@ -352,7 +353,8 @@ bool DataFile::saveFile_vtdat()
                 used = 0;
                 if (inThread) {
                     reportProgress(written / 1000000, totalRecordNum / 1000000);
-                    out->flush();
+                    if (!out->flush())
+                        return finish(false);
                 }
             }
             if (cancelled())

@@ -204,7 +204,7 @@ bool DataFile::saveFile_bin()
         usedRecs = 0;
         if (inThread) {
             reportProgress(written / 2000000, totalSmpNum / 2000000);
-            out->flush();
+            return out->flush();
         }
         return true;
     };

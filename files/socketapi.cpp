@@ -11,22 +11,22 @@
 #include <QFileInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QVector>
 
-#include <cmath>
+#include <algorithm>
 
 namespace {
 
-// Seconds relative to the trigger to a sample position; far beyond any
-// capture (or not a number) is refused rather than converted.
+// Seconds relative to the trigger to a sample position; only text that is
+// not a finite number is refused. The data file clamps the range to the
+// capture, so a time far beyond it is first held well inside 64 bits.
 bool timeToSample(const QString& word, long long rate, long long trigger, long long* pos)
 {
     double t = 0;
     if (!readFiniteNumber(word, &t))
         return false;
-    const double x = t * double(rate);
-    if (!(std::fabs(x) <= 1e15))
-        return false;
+    const double x = std::max(-1e18, std::min(t * double(rate), 1e18));
     *pos = (long long)x + trigger;
     return true;
 }
@@ -53,7 +53,10 @@ const SocketAPI::SocketCommand SocketAPI::commands[14] = {
 SocketAPI::SocketAPI(QObject* parent)
     : QObject(parent)
     , server(new QTcpServer(this))
+    , overLongRest(new QTimer(this))
 {
+    overLongRest->setSingleShot(true);
+    overLongRest->setInterval(RestGapMs);
     connect(server, &QTcpServer::newConnection, this, &SocketAPI::slotNewConnection);
     port = configuredPort();
     if (configuredEnable())
@@ -119,8 +122,8 @@ void SocketAPI::slotNewConnection()
     // The newest program takes over; the one before is dropped silently.
     while (QTcpSocket* next = server->nextPendingConnection()) {
         closeSocket();
+        overLongRest->stop();
         client = next;
-        client->setReadBufferSize(MaxReadBytes);
         connect(client, &QTcpSocket::readyRead, this, &SocketAPI::slotReadClient);
     }
 }
@@ -130,9 +133,19 @@ void SocketAPI::slotReadClient()
     auto* sock = qobject_cast<QTcpSocket*>(sender());
     if (!sock)
         return;
-    QByteArray data = sock->readAll();
+    // Everything readable now is one arrival; only its start is kept.
+    QByteArray data = sock->read(KeepBytes);
+    bool cut = false;
+    char sink[16384];
+    while (sock->bytesAvailable() > 0 && sock->read(sink, sizeof sink) > 0)
+        cut = true;
     if (sock != client)
         return;
+    if (overLongRest->isActive()) {
+        // More of a cut over-long write: dropped with it.
+        overLongRest->start();
+        return;
+    }
     const int nul = data.indexOf('\0');
     if (nul >= 0)
         data.truncate(nul);
@@ -140,6 +153,8 @@ void SocketAPI::slotReadClient()
     // too long without decoding it.
     if (data.size() > 3 * MaxCommandChars) {
         lastError = 1;
+        if (cut)
+            overLongRest->start();
         return;
     }
     const QString text = QString::fromUtf8(data);
@@ -188,10 +203,12 @@ void SocketAPI::execute(const QStringList& words)
         return;
     }
     bool ok = false;
+    // A file job reads or fills a store while its dialog keeps events
+    // turning: queries and "stop" (no run is active then) are answered.
+    const bool harmless = cmd->withValue || cmd->handler == &SocketAPI::actStop;
     if (cmd->handler == &SocketAPI::actLastError)
         ok = actLastError(words);
-    else if (DataFile::jobRunning())
-        // A file job reads or fills a store while its dialog keeps events turning.
+    else if (DataFile::jobRunning() && !harmless)
         ok = fail(9);
     else if (!devUsing)
         ok = fail(7);

@@ -11,6 +11,7 @@
 
 class QTcpServer;
 class QTcpSocket;
+class QTimer;
 
 class SocketAPI : public QObject
 {
@@ -20,9 +21,14 @@ public:
     static constexpr quint16 DefaultPort = 23367;
     // Longest command, in characters, that is still carried out.
     static constexpr int MaxCommandChars = 2048;
-    // What the connection may hold unread: a client cannot fill memory while
-    // a long command (a save, a stop) keeps the event loop away.
-    static constexpr qint64 MaxReadBytes = 65536;
+    // Bytes of an arrival that are kept: no character takes more than three,
+    // so an arrival with more and no NUL among them is too long. The rest is
+    // read and dropped in chunks; the kernel's receive buffer bounds what
+    // waits unread while a long command keeps the event loop away.
+    static constexpr int KeepBytes = 3 * MaxCommandChars + 1;
+    // A write longer than the kept bytes may reach us in several pieces:
+    // what follows such an arrival within this time is taken as its rest.
+    static constexpr int RestGapMs = 200;
 
     // Listens when the global setting "enaSocket" is not 0, on "listenPort".
     explicit SocketAPI(QObject* parent = nullptr);
@@ -90,6 +96,8 @@ private:
 
     QTcpServer* server = nullptr;
     QTcpSocket* client = nullptr;
+    // Runs while the rest of a cut over-long write may still arrive.
+    QTimer* overLongRest = nullptr;
     quint16 port = DefaultPort;
     QHostAddress address = QHostAddress::Any;
     QString replyText;

@@ -131,6 +131,7 @@ private slots:
     void startupConnectsInstrument();
     void startupLoadsDataFile();
     void startupBrokenDataFile();
+    void startupDataFileWithoutHead();
     void replaceDevice();
     void dropFiles();
     void closeWritesSettings();
@@ -495,6 +496,52 @@ void TstMainWindow::startupBrokenDataFile()
     QCOMPARE(boxes.texts.first(), QStringLiteral("File open failed.\r\n") + path);
     QCOMPARE(boxes.titles.first(), QStringLiteral("An error occurred"));
     QCOMPARE(boxes.buttons.first(), QStringLiteral("Close"));
+    QCOMPARE(devUsing->displayedSmpData()->smpCount, 0LL);
+}
+
+// A data file without its settings part is read from its first byte; a
+// file that is no block either still fails.
+void TstMainWindow::startupDataFileWithoutHead()
+{
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("saved.vtdat"));
+    const QString path = dir.filePath(QStringLiteral("bare.vtdat"));
+    const QString junk = dir.filePath(QStringLiteral("junk.vtdat"));
+    QVector<int> levels;
+    {
+        ProgramRig first(settingsXml(QString(), shortDemo));
+        first.window->show();
+        QVERIFY(captureWithF5(first.window));
+        saveWithCtrlS(first.window, saved);
+        QVERIFY(QFile::exists(saved));
+        auto s = devUsing->displayedSmpData();
+        for (qint64 p : {0LL, 777LL, 19999LL})
+            levels << s->getPointLevel(3, p);
+        QByteArray head;
+        QVERIFY(Config::extractConfig(saved, head));
+        QFile in(saved), out(path), bad(junk);
+        QVERIFY(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly) && bad.open(QIODevice::WriteOnly));
+        const QByteArray block = in.readAll().mid(head.size());
+        QVERIFY(block.startsWith("vtdat"));
+        QCOMPARE(out.write(block), qint64(block.size()));
+        bad.write("vtdat and then nothing that makes sense");
+    }
+    {
+        BoxCatcher boxes;
+        ProgramRig rig(settingsXml(), {path});
+        rig.window->show();
+        QTRY_VERIFY_WITH_TIMEOUT(captureShown(20000) && captureDrawn(rig.window, 20000), 20000);
+        auto s = devUsing->displayedSmpData();
+        QVector<int> loaded;
+        for (qint64 p : {0LL, 777LL, 19999LL})
+            loaded << s->getPointLevel(3, p);
+        QCOMPARE(loaded, levels);
+        QCOMPARE(boxes.texts, QStringList());
+    }
+    BoxCatcher boxes;
+    ProgramRig rig(settingsXml(), {junk});
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.size(), 1, 10000);
+    QCOMPARE(boxes.texts.first(), QStringLiteral("File open failed.\r\n") + junk);
     QCOMPARE(devUsing->displayedSmpData()->smpCount, 0LL);
 }
 

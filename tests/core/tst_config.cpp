@@ -1,5 +1,6 @@
 #include "core/config.h"
 #include "core/lang.h"
+#include "common/filesizelimit.h"
 #include "common/tempenv.h"
 
 #include <QtTest>
@@ -160,6 +161,38 @@ private slots:
         QCOMPARE(readFile(env->settingsFile()), before);
         const QStringList leftovers = QDir(env->dataHome() + "/vormel").entryList(QDir::Files);
         QCOMPARE(leftovers, QStringList{"tav.config"});
+    }
+
+    // Only the document's last bytes find no room: the failure shows first in
+    // the final flush, for a settings file and for the settings at close.
+    void saveWithoutRoomForTheTailKeepsOldFile_data()
+    {
+        QTest::addColumn<bool>("atClose");
+        QTest::newRow("settings file") << false;
+        QTest::newRow("settings at close") << true;
+    }
+    void saveWithoutRoomForTheTailKeepsOldFile()
+    {
+        QFETCH(bool, atClose);
+        for (int i = 0; i < 20; ++i)
+            Config::saveGlobalParam(QStringLiteral("filler%1").arg(i), QString(40, QLatin1Char('x')));
+        const QString whole = env->path("whole.vtset");
+        QVERIFY(Config::saveConfig(whole));
+        const qint64 size = QFileInfo(whole).size();
+        QVERIFY(size > 1000);
+        const QString p = atClose ? env->settingsFile() : env->path("keep.vtset");
+        writeFile(p, "the old file");
+        bool ok = true;
+        {
+            FileSizeLimit lim{rlim_t(size - 1)};
+            QVERIFY(lim.ok);
+            ok = atClose ? Config::close() : Config::saveConfig(p);
+        }
+        QVERIFY(!ok);
+        QCOMPARE(readFile(p), QByteArray("the old file"));
+        // No temporary file is left beside it.
+        const QStringList files = QDir(QFileInfo(p).absolutePath()).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(files, atClose ? QStringList{"tav.config"} : (QStringList{"keep.vtset", "whole.vtset"}));
     }
 
     void intCodec_data()

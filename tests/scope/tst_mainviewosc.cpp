@@ -327,17 +327,23 @@ void TstMainViewOsc::levelTagDrag_data()
 {
     QTest::addColumn<double>("toFraction");
     QTest::addColumn<double>("level");
+    QTest::addColumn<int>("probe");
     QTest::addColumn<QString>("text");
     // 1 V per division, offset 0: the centre is 0 V, each tenth of the grid 1 V.
-    QTest::newRow("0.3 of the grid") << 0.3 << 2000.0 << "2V";
-    QTest::newRow("0.45") << 0.45 << 500.0 << "500mV";
-    QTest::newRow("past the bottom") << 1.4 << -5000.0 << "-5V";
+    // The level is kept at 1X; the box shows it through the probe.
+    QTest::newRow("0.3 of the grid") << 0.3 << 2000.0 << 1 << "2V";
+    QTest::newRow("0.45") << 0.45 << 500.0 << 1 << "500mV";
+    QTest::newRow("past the bottom") << 1.4 << -5000.0 << 1 << "-5V";
+    QTest::newRow("0.3, 10X probe") << 0.3 << 2000.0 << 10 << "20V";
+    QTest::newRow("0.45, 10X probe") << 0.45 << 500.0 << 10 << "5V";
 }
 
 void TstMainViewOsc::levelTagDrag()
 {
     QFETCH(double, toFraction);
     QFETCH(double, level);
+    QFETCH(int, probe);
+    dev->setAProbeRate(0, probe);
     wiring->devModelChanged();
     TriggerTagOsc* tag = trgTag(view, 0, 0);
     QVERIFY(tag->isVisible());

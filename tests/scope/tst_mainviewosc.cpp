@@ -18,6 +18,7 @@
 #include "device/smpsimulate.h"
 #include "scope/annotationsosc.h"
 #include "scope/autoscaleitem.h"
+#include "scope/calibrateosc.h"
 #include "scope/chnsetosc.h"
 #include "scope/chntagosc.h"
 #include "scope/cursormarkerosc.h"
@@ -32,6 +33,9 @@
 #include "scope/wavelineosc.h"
 #include "waveview/waveview.h"
 #include "widgets/mybutton.h"
+#include "widgets/mydial.h"
+#include "widgets/myspinbox.h"
+#include "widgets/myswitch.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -138,6 +142,8 @@ private slots:
     void mathOffsetTexts_data();
     void mathOffsetTexts();
     void calibrationRefreshesBothChannels();
+    void calibrationEditsShowInPanels_data();
+    void calibrationEditsShowInPanels();
     void tinyWindow();
     void autoScaleRestartsOncePerCapture();
     void capturesShown_data();
@@ -482,6 +488,55 @@ void TstMainViewOsc::calibrationRefreshesBothChannels()
     QCOMPARE(panels[1]->offsetEdit()->text(), QStringLiteral("-2.50"));
     view->slotCalibSettingChanged(0, 9);   // no such channel: nothing
     view->slotCalibSettingChanged(4, 0);
+}
+
+void TstMainViewOsc::calibrationEditsShowInPanels_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<QString>("text");
+    // Channel 2 is off at -600 mV on 200 mV/div; an edit puts it on, on the
+    // 1 V step, at the offset that shows the edited entry.
+    QTest::newRow("zero, last row") << "1,2" << 0 << "0.00";
+    QTest::newRow("slope") << "1" << 400 << "4.00";
+}
+
+void TstMainViewOsc::calibrationEditsShowInPanels()
+{
+    QFETCH(QString, box);
+    QFETCH(int, offset);
+    useEmulator();
+    if (QTest::currentTestFailed())
+        return;
+    dev->setAChnEna({true, false});
+    dev->setAVoltDivIndex(1, 3);
+    dev->setAChnOffset(1, -300);
+    wiring->devModelChanged();
+    CalibrateOsc calib;
+    calib.init();
+    connect(&calib, &CalibrateOsc::calibSettingChanged, view, &MainView::slotCalibSettingChanged);
+    ChnSetOsc* panel = view->getSidebarFrame()->findChildren<ChnSetOsc*>().value(1);
+    QVERIFY(panel);
+    QVERIFY(!panel->enableSwitch()->switchOn && !chnTag(view, 1)->isVisible());
+    QCOMPARE(panel->offsetEdit()->text(), QStringLiteral("-600"));   // mV
+
+    // Zero and gain boxes share their name pattern; the zero box has the narrow range.
+    MySpinBox* edit = nullptr;
+    for (MySpinBox* b : calib.findChildren<MySpinBox*>(box))
+        if (!edit || b->maximum() < edit->maximum())
+            edit = b;
+    QVERIFY(edit);
+    edit->setValue(edit->value() + 7);
+    QCOMPARE(dev->aChnEna, (QVector<bool>{true, true}));
+    QCOMPARE(dev->aChnOffset[1], offset);
+    QCOMPARE(dev->getAVoltDivValue(1), 1000);
+
+    QVERIFY(panel->enableSwitch()->switchOn);
+    QTEST(panel->offsetEdit()->text(), "text");
+    QCOMPARE(panel->voltDial()->currentIndex(), 5);
+    QVERIFY(chnTag(view, 1)->isVisible());
+    // On the new zero line (to the pixel the grid rounds it to).
+    QVERIFY(std::abs(centre(chnTag(view, 1)).y() - (15 + 500 * (0.5 - offset / 1000.0))) <= 1);
 }
 
 void TstMainViewOsc::tinyWindow()

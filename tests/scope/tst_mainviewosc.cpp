@@ -149,6 +149,8 @@ private slots:
     void capturesShown_data();
     void capturesShown();
     void viewChangesReachInstrument();
+    void panelChangeRestartsOnce_data();
+    void panelChangeRestartsOnce();
 
 private:
     // A device object connected to the emulated instrument, which holds the
@@ -729,6 +731,63 @@ void TstMainViewOsc::viewChangesReachInstrument()
     const int offset = indexOf(log, QStringLiteral("48:"));
     QVERIFY2(stop >= 0 && offset > stop && indexOf(log, QStringLiteral("3:"), offset) > offset,
              qPrintable(log.join(' ')));
+    QVERIFY(dev->smpRunning);
+}
+
+void TstMainViewOsc::panelChangeRestartsOnce_data()
+{
+    QTest::addColumn<int>("change");
+    QTest::newRow("volts/div") << 0;
+    QTest::newRow("channel off") << 1;
+    QTest::newRow("offset reset") << 2;
+    QTest::newRow("time/div") << 3;
+    QTest::newRow("trigger time") << 4;
+}
+
+void TstMainViewOsc::panelChangeRestartsOnce()
+{
+    // A change in a side panel during a repeated capture: the panel and the
+    // view's answer to it share one stop and one restart.
+    QFETCH(int, change);
+    dev->setAChnOffset(0, 100);
+    wiring->devModelChanged();
+    FakeWorker::hold = true;
+    dev->smpStart(SmpStartRepeat);
+    QTRY_COMPARE(FakeWorker::starts[SmpWorkerSimulate].load(), 1);
+    ChnSetOsc* chn = view->getSidebarFrame()->findChildren<ChnSetOsc*>().value(0);
+    auto* time = view->getSidebarFrame()->findChild<TimeSetOsc*>();
+    QVERIFY(chn && time);
+    const quint32 runs = dev->smpRunSerial;
+    const int div = dev->aVoltDivIndex[0];
+    const int timeDiv = dev->timeDivIndex;
+    const int trg = dev->aTrgPercent;
+    auto plus = [](MyDial* d) { return d->findChild<QPushButton*>(QStringLiteral("1")); };
+    switch (change) {
+    case 0:
+        QTest::mouseClick(plus(chn->voltDial()), Qt::LeftButton);
+        QVERIFY(dev->aVoltDivIndex[0] != div);
+        break;
+    case 1:
+        QTest::mouseClick(chn->enableSwitch(), Qt::LeftButton);
+        QVERIFY(!dev->aChnEna[0]);
+        break;
+    case 2:
+        QTest::mouseClick(chn->resetButton(), Qt::LeftButton);
+        QCOMPARE(dev->aChnOffset[0], 0);
+        break;
+    case 3:
+        QTest::mouseClick(plus(time->timeDial()), Qt::LeftButton);
+        QVERIFY(dev->timeDivIndex != timeDiv);
+        break;
+    default:
+        time->trgTimeEdit()->setText(QStringLiteral("1"));
+        QTest::keyClick(time->trgTimeEdit(), Qt::Key_Return);
+        QVERIFY(dev->aTrgPercent != trg);
+        break;
+    }
+    // smpStart raises the serial at once; the worker counts as it runs.
+    QCOMPARE(dev->smpRunSerial - runs, 1u);
+    QTRY_COMPARE(FakeWorker::starts[SmpWorkerSimulate].load(), 2);
     QVERIFY(dev->smpRunning);
 }
 

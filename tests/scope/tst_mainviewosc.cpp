@@ -41,7 +41,10 @@
 #include <QFrame>
 #include <QGraphicsScene>
 #include <QLineEdit>
+#include <QComboBox>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QtTest>
@@ -141,6 +144,7 @@ private slots:
     void cursorPanelFollowsWaveform();
     void mathOffsetTexts_data();
     void mathOffsetTexts();
+    void mathBoxesShowWholeTexts();
     void calibrationRefreshesBothChannels();
     void calibrationEditsShowInPanels_data();
     void calibrationEditsShowInPanels();
@@ -473,6 +477,25 @@ void TstMainViewOsc::mathOffsetTexts()
     QTEST(itemsOf<GridLabelItem>(view).value(0)->text(), "text");
     QCOMPARE(Config::readDeviceParam(dev->devName, QStringLiteral("AMathOperator0")),
              QString::number(scale) + QStringLiteral(",100"));
+}
+
+void TstMainViewOsc::mathBoxesShowWholeTexts()
+{
+    // The math panel in the side bar: every item of its boxes fits the box's
+    // text field, and the boxes stay inside the panel.
+    wiring->devModelChanged();
+    auto* math = view->getSidebarFrame()->findChild<MathOperationOsc*>();
+    QVERIFY(math && math->isVisible());
+    for (QComboBox* box : {math->operatorBox(), math->scaleBox()}) {
+        QStyleOptionComboBox opt;
+        opt.initFrom(box);
+        const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, box);
+        for (int i = 0; i < box->count(); ++i)
+            QVERIFY2(box->fontMetrics().horizontalAdvance(box->itemText(i)) <= field.width(),
+                     qPrintable(box->itemText(i) + " in " + QString::number(field.width())));
+        QVERIFY(box->mapTo(math, QPoint(box->width(), 0)).x() <= math->width());
+    }
+    QVERIFY(math->offsetEdit()->mapTo(math, QPoint(math->offsetEdit()->width(), 0)).x() <= math->width());
 }
 
 void TstMainViewOsc::calibrationRefreshesBothChannels()

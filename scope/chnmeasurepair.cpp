@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -269,13 +270,16 @@ void ChnMeasurePair::buildSnapshot()
 {
     dlgSnapshot = new QDialog(this, Qt::Dialog | Qt::WindowCloseButtonHint);
     dlgSnapshot->setWindowTitle(chnName + QStringLiteral(" ") + Lang::tr(QStringLiteral("Snapshot")));
+    // The group titles sit in the groups' top margin, which must hold a whole
+    // line of text (descenders included).
+    const int titleRoom = std::max(Config::pixel(8), dlgSnapshot->fontMetrics().height());
     dlgSnapshot->setStyleSheet(
         QStringLiteral("QGroupBox{border:%1px solid black;border-radius:%2px;;margin-top:%3px;margin-bottom:%4px;}"
                        "QGroupBox::title{subcontrol-origin:margin; position:relative;left:%5px;}"
                        "QWidget{background-color:#F0F0F0; color:black;}")
             .arg(Config::pixel(1))
             .arg(Config::pixel(4))
-            .arg(Config::pixel(8))
+            .arg(titleRoom)
             .arg(Config::pixel(4))
             .arg(Config::pixel(16)));
     layoutSnapshot = new QVBoxLayout(dlgSnapshot);

@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPointer>
 #include <QWidgetAction>
@@ -367,6 +368,11 @@ void TstOscMeasure::snapshotShowsWholeTexts()
                     cut << l->text();
             }
         }
+        // A group's title is drawn in the room above its frame, which must
+        // hold a whole line of text.
+        for (QGroupBox* g : dlg->findChildren<QGroupBox*>())
+            if (g->contentsRect().top() < g->fontMetrics().height())
+                cut << g->title();
         dlg->accept();
     });
     QVERIFY(QMetaObject::invokeMethod(pair, "slotBtnSnapshotClicked"));

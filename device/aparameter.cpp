@@ -44,68 +44,60 @@ int pickLevelBin(const long long* hist, int from, int to, int fallback)
 QVector<qint64> SmpDataOsc::getPeriodSubA(const short* data, qint64 n, int highThr, int lowThr)
 {
     QVector<qint64> list;
-    if (!data || n <= 0)
+    if (!data || n <= 0 || highThr <= lowThr)
         return list;
-    auto firstAtMost = [data](qint64 from, qint64 end, int thr) {
-        for (qint64 k = from; k < end; ++k) {
-            if (data[k] <= thr)
-                return k;
-        }
-        return end;
+    // A Schmitt trigger between the two thresholds: a rise counts only once
+    // the signal has been at or below lowThr, a fall only once it has been at
+    // or above highThr, so noise around one threshold cannot add a pair. A
+    // pair starts where the signal last crossed its first threshold on the
+    // way (a sample on the threshold counts as crossed) and ends on the first
+    // sample at or past the second.
+    enum { Between, Low, High } state = Between;
+    qint64 start = 0;
+    auto enterLow = [&](qint64 k) {
+        state = Low;
+        start = data[k] < lowThr ? k + 1 : k;
     };
-    auto firstAtLeast = [data](qint64 from, qint64 end, int thr) {
-        for (qint64 k = from; k < end; ++k) {
-            if (data[k] >= thr)
-                return k;
-        }
-        return end;
+    auto enterHigh = [&](qint64 k) {
+        state = High;
+        start = data[k] > highThr ? k + 1 : k;
     };
-    // A pair starts on the first sample strictly inside the band: a sample
-    // that lies on a threshold has ended the pair before and cannot start
-    // the next one too (integer codes hit the thresholds often).
-    auto firstAbove = [data](qint64 from, qint64 end, int thr) {
-        for (qint64 k = from; k < end; ++k) {
-            if (data[k] > thr)
-                return k;
-        }
-        return end;
-    };
-    auto firstBelow = [data](qint64 from, qint64 end, int thr) {
-        for (qint64 k = from; k < end; ++k) {
-            if (data[k] < thr)
-                return k;
-        }
-        return end;
-    };
-
-    qint64 i = firstAtMost(0, n, lowThr);
-    if (i >= n)
-        return list;
-    // data[i] <= lowThr, so every pass moves on.
-    while (i < n) {
-        const qint64 a = firstAbove(i, n, lowThr);
-        const qint64 b = firstAtLeast(a, n, highThr);
-        const qint64 c = firstBelow(b, n, highThr);
-        const qint64 e = firstAtMost(c, n, lowThr);
-        list << a << b << c << e;
-        i = e;
-    }
-
-    if (!list.isEmpty() && data[0] > highThr) {
-        // Leading falling edge, searched no further than the first entry.
-        const qint64 bound = list.front();
-        const qint64 q = firstBelow(0, bound, highThr);
-        const qint64 r = firstAtMost(q, bound, lowThr);
-        if (q > 0 && r > q) {
-            list.prepend(r);
-            list.prepend(q);
+    if (data[0] <= lowThr)
+        enterLow(0);
+    else if (data[0] >= highThr)
+        enterHigh(0);
+    for (qint64 k = 1; k < n; ++k) {
+        const int v = data[k];
+        switch (state) {
+        case Low:
+            if (v < lowThr) {
+                start = k + 1;
+            } else if (v >= highThr) {
+                list << start << k;
+                enterHigh(k);
+            }
+            break;
+        case High:
+            if (v > highThr) {
+                start = k + 1;
+            } else if (v <= lowThr) {
+                list << start << k;
+                enterLow(k);
+            }
+            break;
+        case Between:
+            if (v <= lowThr)
+                enterLow(k);
+            else if (v >= highThr)
+                enterHigh(k);
+            break;
         }
     }
-
-    while (list.size() >= 2 && list[list.size() - 1] == list[list.size() - 2])
-        list.removeLast();
-    if (list.size() % 2)
-        list.removeLast();
+    // A record ending inside an edge: the pair gets n as its end, so its
+    // start can still close a period.
+    const int last = data[n - 1];
+    if ((state == Low && last > lowThr) || (state == High && last < highThr))
+        list << start << n;
     return list;
 }
 
@@ -233,33 +225,41 @@ void SmpDataOsc::getAParameterValues(int chn, double startSmp, double smpLen, do
     values[7] = f / double(T);
     valid[6] = valid[7] = true;
 
+    // Pairs alternate, and only the last one may lack its end, so the end of
+    // the first pair tells the kind of every pair.
+    const bool firstRising = code(L[1]) >= high;
+    auto rising = [&](int j) { return firstRising == ((j / 2) % 2 == 0); };
     const int g = int(4 * ((L.size() - 2) / 8) - (P % 2 == 0 ? 2 : 0));
-    const double d1 = double(L[g + 1] - L[g]) * psPerSmp;
-    const double d2 = double(L[g + 3] - L[g + 2]) * psPerSmp;
-    const bool risingFirst = code(L[g]) < code(L[g + 1]);
-    values[8] = risingFirst ? d1 : d2;
-    values[9] = risingFirst ? d2 : d1;
-    valid[8] = valid[9] = true;
+    const bool risingFirst = rising(g);
+    // An edge faster than one sample has no time to show.
+    const qint64 d1 = L[g + 1] - L[g];
+    const qint64 d2 = L[g + 3] - L[g + 2];
+    const qint64 riseSmp = risingFirst ? d1 : d2;
+    const qint64 fallSmp = risingFirst ? d2 : d1;
+    values[8] = double(riseSmp) * psPerSmp;
+    values[9] = double(fallSmp) * psPerSmp;
+    valid[8] = riseSmp > 0;
+    valid[9] = fallSmp > 0;
 
-    // Pulse widths: where each of three consecutive pairs crosses the middle.
+    // Pulse widths: where each of three consecutive pairs crosses the middle,
+    // the first sample at or past it (an instantaneous edge: its own sample).
+    // -1 when the pair never gets there (the record ends inside it).
     const int m = (high + low) / 2;
-    auto crossing = [&](qint64 a, qint64 e) -> long long {
-        if (a >= e)
-            return 0;
-        const bool rising = code(a) < code(e);
-        // Sample a itself, else the first one inside the pair.
-        for (qint64 k = a; k < e; ++k) {
-            const int v = code(k);
-            if (rising ? v >= m : v <= m)
-                return k + s0;
+    auto crossing = [&](int j) -> long long {
+        const bool up = rising(j);
+        const qint64 end = std::min<qint64>(L[j + 1], n - 1);
+        for (qint64 k = L[j]; k <= end; ++k) {
+            const int v = w[k];
+            if (up ? v >= m : v <= m)
+                return k;
         }
-        return 0;
+        return -1;
     };
-    const long long t0 = crossing(L[g], L[g + 1]);
-    const long long t1 = crossing(L[g + 2], L[g + 3]);
-    const long long t2 = crossing(L[g + 4], L[g + 5]);
-    const double w1 = double(t1 - t0) * psPerSmp;
-    const double w2 = double(t2 - t1) * psPerSmp;
+    const long long t0 = crossing(g);
+    const long long t1 = crossing(g + 2);
+    const long long t2 = crossing(g + 4);
+    const double w1 = t0 >= 0 && t1 >= 0 ? double(t1 - t0) * psPerSmp : 0.0;
+    const double w2 = t1 >= 0 && t2 >= 0 ? double(t2 - t1) * psPerSmp : 0.0;
     const double pos = risingFirst ? w1 : w2;
     const double neg = risingFirst ? w2 : w1;
     values[10] = pos;

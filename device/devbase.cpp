@@ -111,6 +111,20 @@ SmpDataOscPtr freshLike(const SmpDataOscPtr& old)
     return s;
 }
 
+// The analog sample rate: the highest of the list that fills the record in
+// ten divisions of the time base.
+qint64 oscSmpFrequ(qint32 memSize, int na, const QVector<qint64>& timeDivList, int timeDivIndex,
+                   const QVector<qint64>& smpFrequList)
+{
+    if (na <= 0 || timeDivIndex < 0 || timeDivIndex >= timeDivList.size() || timeDivList[timeDivIndex] <= 0)
+        return 0;
+    const double r = double(memSize / na) / (double(timeDivList[timeDivIndex]) * 1e-8);
+    for (qint64 f : smpFrequList)
+        if (double(f) <= r)
+            return f;
+    return qint64(r);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- creation
@@ -822,25 +836,43 @@ SmpDataOsc* DevBase::fillingOsc() const
     return smpDataOsc[smpDataOscIdx == 2 ? 0 : 1].get();
 }
 
+DevBase::AnalogPassSet DevBase::analogPassSet() const
+{
+    AnalogPassSet a;
+    std::lock_guard<std::mutex> l(aSetMutex);
+    const int n = aChnEna.size();
+    a.smpFrequ = oscSmpFrequ(memSize, n, timeDivList, timeDivIndex, smpFrequList);
+    a.trgPercent = aTrgPercent;
+    a.voltDiv.resize(n);
+    a.halfScreen.resize(n);
+    a.offset = aChnOffset;
+    a.offset.resize(n);
+    a.ena = aChnEna;
+    for (int i = 0; i < n; ++i) {
+        const int vi = aVoltDivIndex.value(i, -1);
+        a.voltDiv[i] = voltDivList.value(vi, 0);
+        a.halfScreen[i] = halfScreenCodeList.value(vi, 0);
+    }
+    return a;
+}
+
 bool DevBase::dataConvertStart(int trgRecord)
 {
     if (workMode == WorkModeOsc) {
         SmpDataOsc* s = fillingOsc();
         if (!s)
             return false;
-        // One entry per channel of the store, from the range in use now.
+        // The whole pass works from this copy, whatever the window changes meanwhile.
+        convPass = analogPassSet();
+        // One entry per channel of the store.
         const int n = s->chnNum;
-        QVector<int> voltDiv(n, 0), halfScreen(n, 0), offset(n, 0);
-        QVector<bool> ena(n, false);
-        for (int i = 0; i < n; ++i) {
-            const int vi = aVoltDivIndex.value(i, -1);
-            voltDiv[i] = voltDivList.value(vi, 0);
-            halfScreen[i] = halfScreenCodeList.value(vi, 0);
-            offset[i] = aChnOffset.value(i, 0);
-            ena[i] = aChnEna.value(i, false);
-        }
-        const bool ok = s->dataConvertStart(trgRecord, getSmpFrequ(), voltDiv.constData(),
-                                            halfScreen.constData(), offset.constData(), ena.constData());
+        AnalogPassSet a = convPass;
+        a.voltDiv.resize(n);
+        a.halfScreen.resize(n);
+        a.offset.resize(n);
+        a.ena.resize(n);
+        const bool ok = s->dataConvertStart(trgRecord, a.smpFrequ, a.voltDiv.constData(), a.halfScreen.constData(),
+                                            a.offset.constData(), a.ena.constData());
         s->runSerial = smpRunSerial;
         return ok;
     }
@@ -881,8 +913,8 @@ bool DevBase::dataConvertSimu(const int* runs, int n, int chn, long long* pos)
 {
     if (workMode == WorkModeOsc) {
         SmpDataOsc* s = fillingOsc();
-        const int na = aChnEna.size();
-        return s ? s->dataConvertSimu(runs, n, chn, aTrgPercent, na > 0 ? memSize / na : 0) : false;
+        const int na = convPass.ena.size();
+        return s ? s->dataConvertSimu(runs, n, chn, convPass.trgPercent, na > 0 ? memSize / na : 0) : false;
     }
     SmpData* s = filling();
     return s ? s->dataConvertSimu(runs, n, chn, pos) : false;
@@ -983,14 +1015,8 @@ bool DevBase::setSmpTime(double seconds)
 qint64 DevBase::getSmpFrequ() const
 {
     if (workMode == WorkModeOsc) {
-        const int na = aChnEna.size();
-        if (na <= 0 || timeDivIndex < 0 || timeDivIndex >= timeDivList.size() || timeDivList[timeDivIndex] <= 0)
-            return 0;
-        const double r = double(memSize / na) / (double(timeDivList[timeDivIndex]) * 1e-8);
-        for (qint64 f : smpFrequList)
-            if (double(f) <= r)
-                return f;
-        return qint64(r);
+        std::lock_guard<std::mutex> l(aSetMutex);
+        return oscSmpFrequ(memSize, aChnEna.size(), timeDivList, timeDivIndex, smpFrequList);
     }
     if (smpFrequIndex < 0 || smpFrequIndex >= smpFrequList.size())
         return 0;
@@ -1000,6 +1026,7 @@ qint64 DevBase::getSmpFrequ() const
 qint64 DevBase::getExpectDepth() const
 {
     if (workMode == WorkModeOsc) {
+        std::lock_guard<std::mutex> l(aSetMutex);
         const int na = aChnEna.size();
         return na > 0 ? memSize / na : 0;
     }
@@ -1009,6 +1036,7 @@ qint64 DevBase::getExpectDepth() const
 qint64 DevBase::getPreTrgDepth() const
 {
     if (workMode == WorkModeOsc) {
+        std::lock_guard<std::mutex> l(aSetMutex);
         const int na = aChnEna.size();
         return na > 0 ? qint32(memSize / na * aTrgPercent) / 1000 : 0;
     }
@@ -1278,8 +1306,10 @@ bool DevBase::setTrgPosition(int percent)
 
 int DevBase::getTrgPosition() const
 {
-    if (workMode == WorkModeOsc)
+    if (workMode == WorkModeOsc) {
+        std::lock_guard<std::mutex> l(aSetMutex);
         return aTrgPercent / 10;
+    }
     return trgPosition;
 }
 

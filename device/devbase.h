@@ -212,6 +212,20 @@ public:
     int savedTimeDivIndex = 9;
     int savedTrgPercent = 500;
 
+    // What one conversion pass needs of the analog settings, copied in one
+    // piece: the window changes them while a run converts. The setters below
+    // write them under a lock; a sampling thread reads them only through this
+    // copy or the getters that take the lock (getSmpFrequ, getTrgPosition...).
+    struct AnalogPassSet {
+        qint64 smpFrequ = 0;
+        int trgPercent = 500;
+        QVector<int> voltDiv;      // mV per division, per channel
+        QVector<int> halfScreen;   // codes of half the screen height
+        QVector<int> offset;       // per mille
+        QVector<bool> ena;
+    };
+    AnalogPassSet analogPassSet() const;
+
     // --- PWM outputs and threshold circuit
     bool pwmEna[2] = {false, false};
     double pwmFrequ[2] = {0, 0};   // Hz actually produced
@@ -427,6 +441,10 @@ private:
     // Counts conversion steps of the workers: a stop waits on while it moves.
     mutable std::atomic<quint32> smpProgress{0};
     mutable std::mutex storeMutex;     // guards the store slots and indexes
+    // Guards the GUI thread's writes of the settings in AnalogPassSet against
+    // the sampling threads' reads.
+    mutable std::mutex aSetMutex;
+    AnalogPassSet convPass;            // the current pass's copy; its converting thread only
 };
 
 // The current device object, and the USB transport it speaks through.

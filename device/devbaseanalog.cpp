@@ -116,8 +116,11 @@ QStringList DevBase::getATimeDivStringList() const
 
 void DevBase::setAChnEna(const QVector<bool>& ena)
 {
-    for (int i = 0; i < ena.size() && i < aChnEna.size(); ++i)
-        aChnEna[i] = ena[i];
+    {
+        std::lock_guard<std::mutex> l(aSetMutex);
+        for (int i = 0; i < ena.size() && i < aChnEna.size(); ++i)
+            aChnEna[i] = ena[i];
+    }
     Config::saveChnEnaSettings(devName, aChnEna, true);
     emit sigAChnEnaChanged();
     if (isConnected)
@@ -139,7 +142,10 @@ bool DevBase::setATrgPercent(int percent)
         return false;
     if (percent == aTrgPercent)
         return true;
-    aTrgPercent = percent;
+    {
+        std::lock_guard<std::mutex> l(aSetMutex);
+        aTrgPercent = percent;
+    }
     saveDev("ATrgPercent", QString::number(percent));
     emit sigATrgHorChanged();
     return true;
@@ -184,7 +190,10 @@ void DevBase::setAVoltDivIndex(int chn, int index)
 {
     if (!validAChn(chn) || index < 0 || index >= voltDivList.size() || aVoltDivIndex[chn] == index)
         return;
-    aVoltDivIndex[chn] = index;
+    {
+        std::lock_guard<std::mutex> l(aSetMutex);
+        aVoltDivIndex[chn] = index;
+    }
     saveIntList("AVoltDivIndex", aVoltDivIndex);
     if (isConnected) {
         setAChnGain();
@@ -210,7 +219,10 @@ void DevBase::setATimeDivIndex(int index)
 {
     if (index < 0 || index >= timeDivList.size())
         return;
-    timeDivIndex = index;
+    {
+        std::lock_guard<std::mutex> l(aSetMutex);
+        timeDivIndex = index;
+    }
     saveDev("TimeDivIndex", QString::number(index));
 }
 
@@ -227,7 +239,10 @@ void DevBase::setAChnOffset(int chn, int offset)
 {
     if (!validAChn(chn))
         return;
-    aChnOffset[chn] = qBound(-500, offset, 500);
+    {
+        std::lock_guard<std::mutex> l(aSetMutex);
+        aChnOffset[chn] = qBound(-500, offset, 500);
+    }
     saveIntList("AChnOffset", aChnOffset);
     if (isConnected)
         setAChnOffset();
@@ -251,9 +266,12 @@ void DevBase::saveSmpCtrlSet()
 
 void DevBase::resetAutoScaleSet()
 {
-    timeDivIndex = (savedTimeDivIndex >= 0 && savedTimeDivIndex < timeDivList.size()) ? savedTimeDivIndex : 9;
+    {
+        std::lock_guard<std::mutex> l(aSetMutex);
+        timeDivIndex = (savedTimeDivIndex >= 0 && savedTimeDivIndex < timeDivList.size()) ? savedTimeDivIndex : 9;
+        aTrgPercent = qBound(0, savedTrgPercent, 1000);
+    }
     saveDev("TimeDivIndex", QString::number(timeDivIndex));
-    aTrgPercent = qBound(0, savedTrgPercent, 1000);
     saveDev("ATrgPercent", QString::number(aTrgPercent));
 }
 
@@ -270,8 +288,8 @@ void DevBase::loadAChnSettings()
     };
 
     // Every value is checked: the settings text may come from a foreign file.
-    aChnOffset = readInts("AChnOffset", 0);
-    for (int& v : aChnOffset)
+    QVector<int> offsets = readInts("AChnOffset", 0);
+    for (int& v : offsets)
         v = qBound(-500, v, 500);
     aProbeRate = readInts("AProbeRate", 1);
     for (int& v : aProbeRate)
@@ -281,16 +299,26 @@ void DevBase::loadAChnSettings()
     for (int& v : aCoupling)
         if (v != 0 && v != 1)
             v = 0;
-    aVoltDivIndex = readInts("AVoltDivIndex", 5);
-    for (int& v : aVoltDivIndex)
+    QVector<int> divs = readInts("AVoltDivIndex", 5);
+    for (int& v : divs)
         if (v < 0 || v >= voltDivList.size())
             v = 5 < voltDivList.size() ? 5 : 0;
 
     bool ok = false;
     const int td = readInt("TimeDivIndex", &ok);
-    timeDivIndex = (ok && td >= 0 && td < timeDivList.size()) ? td : 9;
+    const bool tdOk = ok;
     const int tp = readInt("ATrgPercent", &ok);
-    aTrgPercent = ok ? qBound(0, tp, 1000) : 500;
+    const bool tpOk = ok;
+    QVector<bool> ena(n, true);
+    Config::getChnEnaSettings(devName, &ena, true);
+    {
+        std::lock_guard<std::mutex> l(aSetMutex);
+        aChnOffset = offsets;
+        aVoltDivIndex = divs;
+        aChnEna = ena;
+        timeDivIndex = (tdOk && td >= 0 && td < timeDivList.size()) ? td : 9;
+        aTrgPercent = tpOk ? qBound(0, tp, 1000) : 500;
+    }
     const int tt = readInt("ATrigType", &ok);
     aTrgType = (ok && (tt == TrgRise || tt == TrgFall)) ? tt : TrgRise;
     const int tc = readInt("ATrigChn", &ok);
@@ -301,9 +329,6 @@ void DevBase::loadAChnSettings()
     for (double& v : aTrgVolt)
         if (!std::isfinite(v))
             v = 0.0;
-
-    aChnEna = QVector<bool>(n, true);
-    Config::getChnEnaSettings(devName, &aChnEna, true);
 
     aMathEna = false;
     aMathOperator = 0;

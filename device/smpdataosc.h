@@ -65,10 +65,12 @@ public:
     static constexpr int ParamNum = 13;
     void getAParameterValues(int chn, double startSmp, double smpLen, double* values,
                              bool* valid);
-    // Threshold crossings of n codes: pairs (rising: the first sample above
-    // lowThr, then the first at or above highThr; falling: the first below
-    // highThr, then the first at or below lowThr), a leading falling pair only
-    // when the data starts above highThr. An index equal to n means "not found".
+    // Threshold crossings of n codes with hysteresis: pairs alternating
+    // between rising (the sample where the signal last reached lowThr coming
+    // from below it, then the first at or above highThr) and falling (the
+    // same from highThr down to lowThr); a rise counts only after the signal
+    // was at or below lowThr, a fall only after it was at or above highThr.
+    // A record that ends inside an edge gives a last pair ending at n.
     static QVector<qint64> getPeriodSubA(const short* data, qint64 n, int highThr, int lowThr);
 
     // Code to millivolts with a block's own range.

@@ -297,12 +297,12 @@ void SmpSimulate::threadLA()
 void SmpSimulate::threadOsc()
 {
     report(SmpStaIdle, 0, 0);
-    const QVector<bool> ena = dev->aChnEna;
+    // Each pass converts the channels enabled in its own copy of the
+    // settings; the store has no block for the others and skips them.
+    const int chnNum = dev->analogPassSet().ena.size();
     for (;;) {
         dev->dataConvertStart(0);
-        for (int i = 0; i < ena.size(); ++i) {
-            if (!ena[i])
-                continue;
+        for (int i = 0; i < chnNum; ++i) {
             int n = 0;
             const int* table = analogTable(i, &n);
             dev->dataConvertSimu(table, n, i, nullptr);

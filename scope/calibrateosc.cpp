@@ -278,6 +278,9 @@ void CalibrateOsc::slotSpinZeroChanged(int value)
     dev->setAChnOffset(chn, 0);
     const int index = row >= spinZero[chn].size() - 1 ? dev->voltDivList.size() - 2 : row;
     dev->setAVoltDivIndex(chn, index);
+    // The offset, range and enables changed: both channels' panels and tags
+    // show them again.
+    emit calibSettingChanged(2, -1);
 }
 
 void CalibrateOsc::slotSpinSlopeChanged(int value)
@@ -291,6 +294,7 @@ void CalibrateOsc::slotSpinSlopeChanged(int value)
     dev->offsetSlope[chn] = value;
     dev->setAChnOffset(chn, 400);
     dev->setAVoltDivIndex(chn, dev->voltDivList.size() - 2);
+    emit calibSettingChanged(2, -1);
 }
 
 void CalibrateOsc::slotSpinGainChanged(int value)

@@ -35,6 +35,8 @@ public:
     void smpDataReady();
 
 signals:
+    // Flag 3 and the channel after a gain edit; flag 2 (both channels) after
+    // a zero or slope edit and after each automatic step.
     void calibSettingChanged(int flag, int chn);
 
 protected:

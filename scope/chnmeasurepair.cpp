@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -269,14 +270,16 @@ void ChnMeasurePair::buildSnapshot()
 {
     dlgSnapshot = new QDialog(this, Qt::Dialog | Qt::WindowCloseButtonHint);
     dlgSnapshot->setWindowTitle(chnName + QStringLiteral(" ") + Lang::tr(QStringLiteral("Snapshot")));
-    dlgSnapshot->setFixedSize(Config::pixel(350), Config::pixel(320));
+    // The group titles sit in the groups' top margin, which must hold a whole
+    // line of text (descenders included).
+    const int titleRoom = std::max(Config::pixel(8), dlgSnapshot->fontMetrics().height());
     dlgSnapshot->setStyleSheet(
         QStringLiteral("QGroupBox{border:%1px solid black;border-radius:%2px;;margin-top:%3px;margin-bottom:%4px;}"
                        "QGroupBox::title{subcontrol-origin:margin; position:relative;left:%5px;}"
                        "QWidget{background-color:#F0F0F0; color:black;}")
             .arg(Config::pixel(1))
             .arg(Config::pixel(4))
-            .arg(Config::pixel(8))
+            .arg(titleRoom)
             .arg(Config::pixel(4))
             .arg(Config::pixel(16)));
     layoutSnapshot = new QVBoxLayout(dlgSnapshot);
@@ -319,6 +322,10 @@ void ChnMeasurePair::slotBtnSnapshotClicked()
         buildSnapshot();
     for (int i = 0; i < snapValues.size() && i < labelValues.size(); ++i)
         snapValues[i]->setText(labelValues[i]->text());
+    // Fixed, but never smaller than its texts need: names and values differ
+    // in length between languages and readings.
+    dlgSnapshot->layout()->activate();
+    dlgSnapshot->setFixedSize(dlgSnapshot->sizeHint().expandedTo(QSize(Config::pixel(350), Config::pixel(320))));
     // The panel may rebuild its blocks while the window runs (a device change
     // arrives in its event loop), deleting this block and the window: nothing
     // of the block may be touched once exec returns.

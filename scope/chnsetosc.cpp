@@ -235,10 +235,9 @@ void ChnSetOsc::slotEnaClicked()
         return;
     }
     setChnEnaState(e);
-    {
-        SmpPause pause;
-        devUsing->setAChnEna(ena);
-    }
+    // The pause spans the view's answer too: one stop and one restart per change.
+    SmpPause pause;
+    devUsing->setAChnEna(ena);
     emit chnSetChanged(10, chnIndex);
 }
 
@@ -247,10 +246,9 @@ void ChnSetOsc::slotCouplingClicked()
     for (int i = 0; i < btnCoupling.size(); ++i) {
         if (!btnCoupling[i]->isChecked())
             continue;
-        if (devUsing) {
-            SmpPause pause;
+        SmpPause pause;
+        if (devUsing)
             devUsing->setACoupling(chnIndex, i);
-        }
         emit chnSetChanged(12, chnIndex);
         return;
     }
@@ -260,9 +258,9 @@ void ChnSetOsc::slotProbeRateChanged()
 {
     if (!devUsing)
         return;
+    SmpPause pause;
     for (int i = 0; i < btnProbe.size(); ++i) {
         if (btnProbe[i]->isChecked()) {
-            SmpPause pause;
             devUsing->setAProbeRate(chnIndex, i == 0 ? 1 : 10);
             break;
         }
@@ -276,10 +274,8 @@ void ChnSetOsc::slotDivVoltChanged(int index)
 {
     if (!devUsing)
         return;
-    {
-        SmpPause pause;
-        devUsing->setAVoltDivIndex(chnIndex, index);
-    }
+    SmpPause pause;
+    devUsing->setAVoltDivIndex(chnIndex, index);
     setChnVolt();
     emit chnSetChanged(14, chnIndex);
 }
@@ -290,11 +286,10 @@ void ChnSetOsc::slotChnVoltChanged()
         return;
     if (!devUsing)
         return;
+    SmpPause pause;
     int p = devUsing->aChnOffset.value(chnIndex, 0);
-    if (OscCalc::offsetPerMille(OscCalc::numberOrZero(editOffset->text()), voltShown * 10.0, &p)) {
-        SmpPause pause;
+    if (OscCalc::offsetPerMille(OscCalc::numberOrZero(editOffset->text()), voltShown * 10.0, &p))
         devUsing->setAChnOffset(chnIndex, p);
-    }
     editOffset->setText(offsetText(p));
     emit chnSetChanged(15, chnIndex);
 }
@@ -303,10 +298,8 @@ void ChnSetOsc::slotResetChnPosition()
 {
     if (!devUsing)
         return;
-    {
-        SmpPause pause;
-        devUsing->setAChnOffset(chnIndex, 0);
-    }
+    SmpPause pause;
+    devUsing->setAChnOffset(chnIndex, 0);
     editOffset->setText(QString::number(0.0, 'f', decimals));
     emit chnSetChanged(16, chnIndex);
 }

@@ -14,7 +14,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 MathOperationOsc::MathOperationOsc(QWidget* parent) : QFrame(parent)
 {
@@ -36,7 +40,9 @@ MathOperationOsc::MathOperationOsc(QWidget* parent) : QFrame(parent)
     body = new QWidget(this);
     auto* grid = new QGridLayout(body);
     grid->setContentsMargins(6, 4, 6, 4);
-    grid->setHorizontalSpacing(Config::pixel(16));
+    // Narrower than the other panels' spacing: it leaves room for the boxes
+    // to show their longest items whole in the side bar.
+    grid->setHorizontalSpacing(Config::pixel(4));
     grid->addWidget(new QLabel(Lang::tr(QStringLiteral("Operator")), body), 0, 0);
     grid->addWidget(new QLabel(Lang::tr(QStringLiteral("Scale")), body), 0, 1);
     grid->addWidget(new QLabel(Lang::tr(QStringLiteral("Offset")), body), 0, 2);
@@ -51,6 +57,7 @@ MathOperationOsc::MathOperationOsc(QWidget* parent) : QFrame(parent)
     grid->addWidget(boxOperator, 1, 0);
     grid->addWidget(boxScale, 1, 1);
     grid->addWidget(editOffset, 1, 2);
+    fitBoxWidths();
 
     lay->addWidget(tab);
     lay->addWidget(body);
@@ -173,10 +180,26 @@ void MathOperationOsc::slotEditFinished()
     emit mathSetChanged(false);
 }
 
+void MathOperationOsc::fitBoxWidths()
+{
+    for (QComboBox* box : {boxOperator, boxScale}) {
+        int text = 0;
+        for (int i = 0; i < box->count(); ++i)
+            text = std::max(text, box->fontMetrics().horizontalAdvance(box->itemText(i)));
+        // The frame and the arrow: what the style puts around the text field.
+        QStyleOptionComboBox opt;
+        opt.initFrom(box);
+        opt.rect = QRect(0, 0, 200, box->sizeHint().height());
+        const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, box);
+        box->setMinimumWidth(text + opt.rect.width() - field.width() + Config::pixel(2));
+    }
+}
+
 void MathOperationOsc::devModelChanged()
 {
     boxOperator->clear();
     boxOperator->addItems(operatorTexts(devUsing ? devUsing->aChnEna.size() : 0));
+    fitBoxWidths();
     const int op = currentOperator();
     if (op >= 0) {
         boxOperator->setCurrentIndex(op);

@@ -51,6 +51,8 @@ private:
     int currentOperator() const;
     // Scale box and offset edit from the operator's stored scale and offset.
     void showOperator(int op, bool shortNumber);
+    // Minimum widths of the two boxes from their longest items.
+    void fitBoxWidths();
 
     OscTabFrame* tab;
     MyButton* btnDrop;

@@ -141,20 +141,17 @@ void TimeSetOsc::slotDivChanged(int index)
 {
     if (!devUsing)
         return;
-    {
-        SmpPause pause;
-        devUsing->setATimeDivIndex(index);
-    }
+    // The pause spans the view's answer too: one stop and one restart per change.
+    SmpPause pause;
+    devUsing->setATimeDivIndex(index);
     setTrgTime();
     emit timeSetChanged(17);
 }
 
 void TimeSetOsc::applyTrgPercent(int percent)
 {
-    {
-        SmpPause pause;
-        devUsing->setATrgPercent(percent);
-    }
+    SmpPause pause;
+    devUsing->setATrgPercent(percent);
     emit timeSetChanged(18);
 }
 

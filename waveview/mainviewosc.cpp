@@ -472,7 +472,8 @@ void MainView::updateATrgSet(int chn, int code)
         tag->setPos(tag->x(), y * p - h / 2);
         const double level = OscGrid::levelAt(r, off, voltDiv);
         devUsing->setATrgVolt(chn, level);
-        voltInfoItem->setText(chn, OscCalc::voltText(level));
+        // The level is kept at the probe's 1X; shown like every other voltage.
+        voltInfoItem->setText(chn, OscCalc::voltText(level * devUsing->aProbeRate.value(chn, 1)));
         voltInfoItem->setPos(p * gridLeft, y * p - voltInfoItem->itemHeight());
         voltInfoItem->show();
         break;

@@ -37,6 +37,7 @@ private slots:
     void analogTables();
     void analogCapture_data();
     void analogCapture();
+    void analogSettingsDuringRepeat();
 
 private:
     std::unique_ptr<DevBase> dev;
@@ -324,6 +325,48 @@ void TstSmpSimulate::analogCapture()
     const SmpDataOscPtr s = dev->displayedSmpDataOsc();
     QVERIFY(s->hasValidDataA(0));
     QVERIFY(s->hasValidDataA(1));
+}
+
+void TstSmpSimulate::analogSettingsDuringRepeat()
+{
+    // The window changes the trigger position, offsets and ranges while a
+    // repeat run converts pass after pass (a tag drag, auto-scale). Under
+    // ThreadSanitizer every unguarded read of them by the demo thread shows.
+    dev.reset(new Dev7329);
+    devUsing = dev.get();
+    DevRecorder rec(dev.get());
+    auto& ready = rec.ready;
+    const int divNum = dev->voltDivList.size();
+    QVERIFY(divNum >= 3);
+    dev->smpStart(SmpStartRepeat);
+    QTRY_VERIFY_WITH_TIMEOUT(ready.count() >= 1, 20000);
+    int k = 0;
+    for (; k < 200; ++k) {
+        dev->setATrgPercent(100 + 3 * k);
+        dev->setAChnOffset(k % 2, k - 100);
+        dev->setAVoltDivIndex(k % 2, k % divNum);
+        dev->setATimeDivIndex(k % 2 ? 8 : 9);
+        if (k % 40 == 39) {
+            // Let passes run between the changes.
+            const int seen = ready.count();
+            QTRY_VERIFY_WITH_TIMEOUT(ready.count() > seen, 20000);
+        }
+    }
+    // A pass that began after the last change carries all of it.
+    const int seen = ready.count();
+    QTRY_VERIFY_WITH_TIMEOUT(ready.count() > seen + 1, 20000);
+    dev->smpStop();
+    QTRY_VERIFY_WITH_TIMEOUT(!dev->smpRunning, 20000);
+    dev->smpStopAndWait();
+    const SmpDataOscPtr s = dev->displayedSmpDataOsc();
+    for (int c = 0; c < 2; ++c) {
+        const AnalogChnData* b = s->chnData[size_t(c)];
+        QVERIFY(b && b->smpCount > 0);
+        QCOMPARE(b->offset, dev->aChnOffset[c]);
+        QCOMPARE(b->voltDiv, dev->getAVoltDivValue(c));
+        QCOMPARE(b->trgPosition, dev->aTrgPercent * b->smpCount / 1000);
+    }
+    QCOMPARE(s->smpFrequ, dev->getSmpFrequ());
 }
 
 QTEST_GUILESS_MAIN(TstSmpSimulate)

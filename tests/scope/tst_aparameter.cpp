@@ -2,6 +2,7 @@
 // periods are known by construction.
 #include "oscref.h"
 
+#include <QRandomGenerator>
 #include <QtTest>
 
 #include <cmath>
@@ -78,6 +79,9 @@ private slots:
     void crossingAtRecordEnd();
     void thresholdHits_data();
     void thresholdHits();
+    void instantEdges_data();
+    void instantEdges();
+    void demoSineOverOffsets();
     void levelsForAutoScale();
 };
 
@@ -304,12 +308,16 @@ void TstAParameter::crossingList_data()
     QTest::newRow("slow edges, ends inside a rise")
         << std::vector<short>{0, 1, 3, 5, 9, 10, 9, 5, 1, 0, 0, 3} << 8 << 2
         << QVector<qint64>{2, 4, 7, 8, 11, 12};
-    QTest::newRow("a sample on the high threshold ends the rise; the fall starts past it")
-        << std::vector<short>{0, 8, 8, 0, 0} << 8 << 2 << QVector<qint64>{1, 1, 3, 3};
-    QTest::newRow("a fall ending on the low threshold: the rise starts past the low part")
-        << std::vector<short>{10, 2, 0, 2, 10, 10, 2} << 8 << 2 << QVector<qint64>{4, 4, 6, 6};
-    QTest::newRow("a start on the high threshold: the leading fall starts below it")
-        << std::vector<short>{10, 8, 5, 2, 0, 9, 9, 0} << 8 << 2 << QVector<qint64>{2, 3, 5, 5, 7, 7};
+    QTest::newRow("a sample on the high threshold ends the rise and starts the fall")
+        << std::vector<short>{0, 8, 8, 0, 0} << 8 << 2 << QVector<qint64>{1, 1, 1, 3};
+    QTest::newRow("a rise leaving from a sample on the low threshold starts there")
+        << std::vector<short>{10, 2, 0, 2, 10, 10, 2} << 8 << 2 << QVector<qint64>{1, 1, 3, 4, 6, 6};
+    QTest::newRow("a leading fall through a sample on the high threshold starts there")
+        << std::vector<short>{10, 8, 5, 2, 0, 9, 9, 0} << 8 << 2 << QVector<qint64>{1, 3, 5, 5, 7, 7};
+    QTest::newRow("noise back across a threshold adds no pair")
+        << std::vector<short>{0, 3, 1, 3, 9, 7, 9, 3, 1, 3, 0} << 8 << 2 << QVector<qint64>{3, 4, 7, 8};
+    QTest::newRow("noise around the low threshold after a fall")
+        << std::vector<short>{9, 9, 1, 3, 1, 3, 1, 3, 9, 9} << 8 << 2 << QVector<qint64>{2, 2, 7, 8};
     QTest::newRow("never below low") << std::vector<short>{5, 6, 7, 8} << 8 << 2
                                      << QVector<qint64>{};
     QTest::newRow("starts high: leading falling pair")
@@ -350,13 +358,15 @@ void TstAParameter::crossingAtRecordEnd()
     QCOMPARE(L.last(), qint64(cnt));
     const Result m = measure(*s, 0, 0, cnt);
     QVERIFY(m.ok[Period]);
-    // The slow rise is on the low threshold (-180) at 50480; its pair starts
-    // on the first sample above it, 50484.
-    QCOMPARE(m.v[Period], double(50484 - 10000 + 1) * 1e6);
-    // The last pair is a rise (-179 to -1) with no sample at the middle: no
-    // crossing, so no width. Reading the word after the record would see a
-    // "fall" and report a width of some 50000 samples.
-    QVERIFY(!m.ok[PosW]);
+    // The slow rise is on the low threshold (-180) at 50480, which counts as
+    // crossed.
+    QCOMPARE(m.v[Period], double(50480 - 10000 + 1) * 1e6);
+    // The pulse from 10000 to 30000 is whole. The last pair is a rise (-180
+    // to -1) with no sample at the middle: no crossing, so no low width.
+    // Reading the word after the record would see a "fall" and report a width
+    // of some 50000 samples.
+    QVERIFY(m.ok[PosW]);
+    QCOMPARE(m.v[PosW], 20000 * 1e6);
     QVERIFY(!m.ok[NegW]);
     QVERIFY(!m.ok[Duty]);
 }
@@ -402,9 +412,10 @@ void TstAParameter::thresholdHits()
 {
     // Captures whose integer ramps land on the thresholds. The reference
     // walks one rising and one falling ramp of the first whole period: a pair
-    // starts on the first sample strictly past its first threshold and ends
-    // on the first at or past the second; a width runs between the first
-    // samples at or past the middle.
+    // runs from the first sample at or past its first threshold to the first
+    // at or past the second; a width runs between the first samples at or
+    // past the middle. Where the ramp has samples on both thresholds that is
+    // the true 20-80 % time, 360 codes / step.
     QFETCH(int, step);
     QFETCH(int, highLen);
     QFETCH(int, phase);
@@ -428,8 +439,12 @@ void TstAParameter::thresholdHits()
             ++from;
         return from;
     };
-    const int riseTime = first(rise - 1, [&](int c) { return c >= high; }) - first(rise - 1, [&](int c) { return c > low; });
-    const int fallTime = first(fall - 1, [&](int c) { return c <= low; }) - first(fall - 1, [&](int c) { return c < high; });
+    const int riseTime = first(rise - 1, [&](int c) { return c >= high; }) - first(rise - 1, [&](int c) { return c >= low; });
+    const int fallTime = first(fall - 1, [&](int c) { return c <= low; }) - first(fall - 1, [&](int c) { return c <= high; });
+    if (360 % step == 0) {
+        QCOMPARE(riseTime, 360 / step);
+        QCOMPARE(fallTime, 360 / step);
+    }
     const int posWidth = first(fall - 1, [&](int c) { return c <= mid; }) - first(rise - 1, [&](int c) { return c >= mid; });
 
     const long long rate = 10000000;
@@ -446,6 +461,76 @@ void TstAParameter::thresholdHits()
     QCOMPARE(m.v[NegW], (1000 - posWidth) * ps);
     QCOMPARE(m.v[Duty], posWidth / 10.0);
     QVERIFY(riseTime < 600 / step && fallTime < 600 / step);
+}
+
+void TstAParameter::instantEdges_data()
+{
+    QTest::addColumn<int>("highLen");
+    QTest::addColumn<int>("phase");
+    QTest::newRow("symmetric") << 500 << 0;
+    QTest::newRow("symmetric, starting high") << 500 << 700;
+    QTest::newRow("symmetric, edge on the first sample") << 500 << 500;
+    QTest::newRow("30 % high") << 300 << 123;
+    QTest::newRow("80 % high, starting high") << 800 << 900;
+}
+
+void TstAParameter::instantEdges()
+{
+    // A square wave as a slow time base shows any digital signal: every edge
+    // between two samples. Period 1000 samples, high from 1000 - highLen.
+    QFETCH(int, highLen);
+    QFETCH(int, phase);
+    std::vector<short> v(12000);
+    for (size_t i = 0; i < v.size(); ++i)
+        v[i] = (int(i) + phase) % 1000 >= 1000 - highLen ? 300 : -300;
+    const long long rate = 2000000;
+    auto s = makeStore(&v, nullptr, range, range, rate);
+    const double ps = 1e12 / rate;
+    for (double len : {5500.0, 12000.0}) {
+        const Result m = measure(*s, 0, 0, len);
+        QVERIFY(m.ok[Period] && m.ok[PosW] && m.ok[NegW] && m.ok[Duty]);
+        QCOMPARE(m.v[Period], 1000 * ps);
+        QCOMPARE(m.v[PosW], highLen * ps);
+        QCOMPARE(m.v[NegW], (1000 - highLen) * ps);
+        QCOMPARE(m.v[Duty], highLen / 10.0);
+        // Faster than a sample: no time to report rather than 0 s.
+        QVERIFY(!m.ok[Rise] && !m.ok[Fall]);
+    }
+}
+
+void TstAParameter::demoSineOverOffsets()
+{
+    // The demo generator's sine: 5.8 periods per record, a little noise on
+    // the amplitude. Its mean is the channel's zero line, 0 mV.
+    const int smpNum = 20480;
+    const long long rate = 2048000;
+    const double want = rate * 5.8 / smpNum;
+    SmpDataOsc s(2, 16);
+    QRandomGenerator pick(36);
+    double worstF = 0;
+    double worstAvg = 0;
+    int badF = 0;
+    int badAvg = 0;
+    for (int k = 0; k < 300; ++k) {
+        const int vd[2] = {k % 3 ? 1000 : 20, 1000};
+        const int hs[2] = {k % 3 ? 480 : 320, 480};
+        const int off[2] = {int(pick.bounded(-350, 351)), 0};
+        const bool ena[2] = {true, false};
+        QVERIFY(s.dataConvertStart(0, rate, vd, hs, off, ena));
+        QVERIFY(s.dataConvertSimu(nullptr, 0, 0, 500, smpNum));
+        const Result m = measure(s, 0, 0, smpNum);
+        QVERIFY2(m.ok[Frequency] && m.ok[Vavg] && m.ok[Vrms], qPrintable(QString::number(off[0])));
+        const double eF = std::fabs(m.v[Frequency] / want - 1);
+        const double eAvg = std::fabs(m.v[Vavg]);
+        worstF = std::max(worstF, eF);
+        worstAvg = std::max(worstAvg, eAvg / vd[0]);
+        badF += eF > 0.01;
+        badAvg += eAvg > 50.0 * vd[0] / 1000;
+    }
+    qInfo("worst frequency error %.4f %%, worst |Vavg| %.4f div; off by > 1 %%: %d, |Vavg| > 0.05 div: %d",
+          worstF * 100, worstAvg, badF, badAvg);
+    QCOMPARE(badF, 0);
+    QCOMPARE(badAvg, 0);
 }
 
 void TstAParameter::levelsForAutoScale()

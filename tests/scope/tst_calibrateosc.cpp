@@ -215,7 +215,8 @@ void TstCalibrateOsc::edits()
     dev->setAVoltDivIndex(0, 0);
     dev->setAChnOffset(0, 200);
 
-    // The last zero row: offset 0 on the 1 V step, no signal.
+    // The last zero row: offset 0 on the 1 V step; the view is told to show
+    // both channels again.
     w.spinZero[0][2]->setValue(-9);
     QCOMPARE(dev->offsetZero[0][2], -9);
     QCOMPARE(dev->aChnOffset[0], 0);
@@ -232,7 +233,10 @@ void TstCalibrateOsc::edits()
     QCOMPARE(dev->offsetSlope[1], 1500);
     QCOMPARE(dev->aChnOffset[1], 400);
     QCOMPARE(dev->aVoltDivIndex[1], 5);
-    QCOMPARE(changed.size(), 0);
+    QCOMPARE(changed.size(), 3);
+    for (const QList<QVariant>& c : changed)
+        QCOMPARE(c, (QList<QVariant>{2, -1}));
+    changed.clear();
 
     // A gain: its own step, the gain words written, the signal. CH2 was off.
     dev->setAChnEna({true, false});

@@ -18,6 +18,7 @@
 #include "device/smpsimulate.h"
 #include "scope/annotationsosc.h"
 #include "scope/autoscaleitem.h"
+#include "scope/calibrateosc.h"
 #include "scope/chnsetosc.h"
 #include "scope/chntagosc.h"
 #include "scope/cursormarkerosc.h"
@@ -32,12 +33,18 @@
 #include "scope/wavelineosc.h"
 #include "waveview/waveview.h"
 #include "widgets/mybutton.h"
+#include "widgets/mydial.h"
+#include "widgets/myspinbox.h"
+#include "widgets/myswitch.h"
 
 #include <QApplication>
 #include <QFrame>
 #include <QGraphicsScene>
 #include <QLineEdit>
+#include <QComboBox>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QtTest>
@@ -137,12 +144,17 @@ private slots:
     void cursorPanelFollowsWaveform();
     void mathOffsetTexts_data();
     void mathOffsetTexts();
+    void mathBoxesShowWholeTexts();
     void calibrationRefreshesBothChannels();
+    void calibrationEditsShowInPanels_data();
+    void calibrationEditsShowInPanels();
     void tinyWindow();
     void autoScaleRestartsOncePerCapture();
     void capturesShown_data();
     void capturesShown();
     void viewChangesReachInstrument();
+    void panelChangeRestartsOnce_data();
+    void panelChangeRestartsOnce();
 
 private:
     // A device object connected to the emulated instrument, which holds the
@@ -327,17 +339,23 @@ void TstMainViewOsc::levelTagDrag_data()
 {
     QTest::addColumn<double>("toFraction");
     QTest::addColumn<double>("level");
+    QTest::addColumn<int>("probe");
     QTest::addColumn<QString>("text");
     // 1 V per division, offset 0: the centre is 0 V, each tenth of the grid 1 V.
-    QTest::newRow("0.3 of the grid") << 0.3 << 2000.0 << "2V";
-    QTest::newRow("0.45") << 0.45 << 500.0 << "500mV";
-    QTest::newRow("past the bottom") << 1.4 << -5000.0 << "-5V";
+    // The level is kept at 1X; the box shows it through the probe.
+    QTest::newRow("0.3 of the grid") << 0.3 << 2000.0 << 1 << "2V";
+    QTest::newRow("0.45") << 0.45 << 500.0 << 1 << "500mV";
+    QTest::newRow("past the bottom") << 1.4 << -5000.0 << 1 << "-5V";
+    QTest::newRow("0.3, 10X probe") << 0.3 << 2000.0 << 10 << "20V";
+    QTest::newRow("0.45, 10X probe") << 0.45 << 500.0 << 10 << "5V";
 }
 
 void TstMainViewOsc::levelTagDrag()
 {
     QFETCH(double, toFraction);
     QFETCH(double, level);
+    QFETCH(int, probe);
+    dev->setAProbeRate(0, probe);
     wiring->devModelChanged();
     TriggerTagOsc* tag = trgTag(view, 0, 0);
     QVERIFY(tag->isVisible());
@@ -461,6 +479,25 @@ void TstMainViewOsc::mathOffsetTexts()
              QString::number(scale) + QStringLiteral(",100"));
 }
 
+void TstMainViewOsc::mathBoxesShowWholeTexts()
+{
+    // The math panel in the side bar: every item of its boxes fits the box's
+    // text field, and the boxes stay inside the panel.
+    wiring->devModelChanged();
+    auto* math = view->getSidebarFrame()->findChild<MathOperationOsc*>();
+    QVERIFY(math && math->isVisible());
+    for (QComboBox* box : {math->operatorBox(), math->scaleBox()}) {
+        QStyleOptionComboBox opt;
+        opt.initFrom(box);
+        const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, box);
+        for (int i = 0; i < box->count(); ++i)
+            QVERIFY2(box->fontMetrics().horizontalAdvance(box->itemText(i)) <= field.width(),
+                     qPrintable(box->itemText(i) + " in " + QString::number(field.width())));
+        QVERIFY(box->mapTo(math, QPoint(box->width(), 0)).x() <= math->width());
+    }
+    QVERIFY(math->offsetEdit()->mapTo(math, QPoint(math->offsetEdit()->width(), 0)).x() <= math->width());
+}
+
 void TstMainViewOsc::calibrationRefreshesBothChannels()
 {
     wiring->devModelChanged();
@@ -476,6 +513,55 @@ void TstMainViewOsc::calibrationRefreshesBothChannels()
     QCOMPARE(panels[1]->offsetEdit()->text(), QStringLiteral("-2.50"));
     view->slotCalibSettingChanged(0, 9);   // no such channel: nothing
     view->slotCalibSettingChanged(4, 0);
+}
+
+void TstMainViewOsc::calibrationEditsShowInPanels_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<QString>("text");
+    // Channel 2 is off at -600 mV on 200 mV/div; an edit puts it on, on the
+    // 1 V step, at the offset that shows the edited entry.
+    QTest::newRow("zero, last row") << "1,2" << 0 << "0.00";
+    QTest::newRow("slope") << "1" << 400 << "4.00";
+}
+
+void TstMainViewOsc::calibrationEditsShowInPanels()
+{
+    QFETCH(QString, box);
+    QFETCH(int, offset);
+    useEmulator();
+    if (QTest::currentTestFailed())
+        return;
+    dev->setAChnEna({true, false});
+    dev->setAVoltDivIndex(1, 3);
+    dev->setAChnOffset(1, -300);
+    wiring->devModelChanged();
+    CalibrateOsc calib;
+    calib.init();
+    connect(&calib, &CalibrateOsc::calibSettingChanged, view, &MainView::slotCalibSettingChanged);
+    ChnSetOsc* panel = view->getSidebarFrame()->findChildren<ChnSetOsc*>().value(1);
+    QVERIFY(panel);
+    QVERIFY(!panel->enableSwitch()->switchOn && !chnTag(view, 1)->isVisible());
+    QCOMPARE(panel->offsetEdit()->text(), QStringLiteral("-600"));   // mV
+
+    // Zero and gain boxes share their name pattern; the zero box has the narrow range.
+    MySpinBox* edit = nullptr;
+    for (MySpinBox* b : calib.findChildren<MySpinBox*>(box))
+        if (!edit || b->maximum() < edit->maximum())
+            edit = b;
+    QVERIFY(edit);
+    edit->setValue(edit->value() + 7);
+    QCOMPARE(dev->aChnEna, (QVector<bool>{true, true}));
+    QCOMPARE(dev->aChnOffset[1], offset);
+    QCOMPARE(dev->getAVoltDivValue(1), 1000);
+
+    QVERIFY(panel->enableSwitch()->switchOn);
+    QTEST(panel->offsetEdit()->text(), "text");
+    QCOMPARE(panel->voltDial()->currentIndex(), 5);
+    QVERIFY(chnTag(view, 1)->isVisible());
+    // On the new zero line (to the pixel the grid rounds it to).
+    QVERIFY(std::abs(centre(chnTag(view, 1)).y() - (15 + 500 * (0.5 - offset / 1000.0))) <= 1);
 }
 
 void TstMainViewOsc::tinyWindow()
@@ -668,6 +754,63 @@ void TstMainViewOsc::viewChangesReachInstrument()
     const int offset = indexOf(log, QStringLiteral("48:"));
     QVERIFY2(stop >= 0 && offset > stop && indexOf(log, QStringLiteral("3:"), offset) > offset,
              qPrintable(log.join(' ')));
+    QVERIFY(dev->smpRunning);
+}
+
+void TstMainViewOsc::panelChangeRestartsOnce_data()
+{
+    QTest::addColumn<int>("change");
+    QTest::newRow("volts/div") << 0;
+    QTest::newRow("channel off") << 1;
+    QTest::newRow("offset reset") << 2;
+    QTest::newRow("time/div") << 3;
+    QTest::newRow("trigger time") << 4;
+}
+
+void TstMainViewOsc::panelChangeRestartsOnce()
+{
+    // A change in a side panel during a repeated capture: the panel and the
+    // view's answer to it share one stop and one restart.
+    QFETCH(int, change);
+    dev->setAChnOffset(0, 100);
+    wiring->devModelChanged();
+    FakeWorker::hold = true;
+    dev->smpStart(SmpStartRepeat);
+    QTRY_COMPARE(FakeWorker::starts[SmpWorkerSimulate].load(), 1);
+    ChnSetOsc* chn = view->getSidebarFrame()->findChildren<ChnSetOsc*>().value(0);
+    auto* time = view->getSidebarFrame()->findChild<TimeSetOsc*>();
+    QVERIFY(chn && time);
+    const quint32 runs = dev->smpRunSerial;
+    const int div = dev->aVoltDivIndex[0];
+    const int timeDiv = dev->timeDivIndex;
+    const int trg = dev->aTrgPercent;
+    auto plus = [](MyDial* d) { return d->findChild<QPushButton*>(QStringLiteral("1")); };
+    switch (change) {
+    case 0:
+        QTest::mouseClick(plus(chn->voltDial()), Qt::LeftButton);
+        QVERIFY(dev->aVoltDivIndex[0] != div);
+        break;
+    case 1:
+        QTest::mouseClick(chn->enableSwitch(), Qt::LeftButton);
+        QVERIFY(!dev->aChnEna[0]);
+        break;
+    case 2:
+        QTest::mouseClick(chn->resetButton(), Qt::LeftButton);
+        QCOMPARE(dev->aChnOffset[0], 0);
+        break;
+    case 3:
+        QTest::mouseClick(plus(time->timeDial()), Qt::LeftButton);
+        QVERIFY(dev->timeDivIndex != timeDiv);
+        break;
+    default:
+        time->trgTimeEdit()->setText(QStringLiteral("1"));
+        QTest::keyClick(time->trgTimeEdit(), Qt::Key_Return);
+        QVERIFY(dev->aTrgPercent != trg);
+        break;
+    }
+    // smpStart raises the serial at once; the worker counts as it runs.
+    QCOMPARE(dev->smpRunSerial - runs, 1u);
+    QTRY_COMPARE(FakeWorker::starts[SmpWorkerSimulate].load(), 2);
     QVERIFY(dev->smpRunning);
 }
 

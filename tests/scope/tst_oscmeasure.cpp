@@ -3,6 +3,7 @@
 #include "devobj/devtesthelp.h"
 
 #include "device/dev7329.h"
+#include "device/smpdataosc.h"
 #include "scope/annotationsosc.h"
 #include "scope/chnmeasurepair.h"
 #include "scope/measureviewosc.h"
@@ -13,6 +14,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPointer>
 #include <QWidgetAction>
@@ -65,6 +67,7 @@ private slots:
     void rowsAndRemove();
     void channelMenuShowsBlockExpanded();
     void snapshotSurvivesRebuild();
+    void snapshotShowsWholeTexts();
 
     void cursorBlocks_data();
     void cursorBlocks();
@@ -334,6 +337,47 @@ void TstOscMeasure::snapshotSurvivesRebuild()
     QCOMPARE(pairs(view).size(), 2);
     view.updateMeasureParameter(0);
     QCOMPARE(values(pairs(view)[0])[3]->text(), QStringLiteral("0.15V"));
+}
+
+void TstOscMeasure::snapshotShowsWholeTexts()
+{
+    // Every reading valid and long: each name and value label gets the width
+    // its text needs and lies inside the window.
+    WaveDataGenOsc gen;
+    gen.devModelChanged();
+    for (int i = 0; i < SmpDataOsc::ParamNum; ++i) {
+        gen.paramValues[i] = i < 6 ? -1234.5678 : i == 12 ? 49.98 : i == 7 ? 123456.7 : 123456789.0;
+        gen.paramValid[i] = true;
+    }
+    MeasureViewOsc view;
+    view.show();
+    view.init();
+    view.updateMeasureParameter(0);
+    ChnMeasurePair* pair = pairs(view)[0];
+    QStringList cut;
+    bool seen = false;
+    QTimer::singleShot(0, this, [&] {
+        auto* dlg = pair->findChild<QDialog*>();
+        if (!dlg || !dlg->isVisible())
+            return;
+        seen = true;
+        for (const QVector<QLabel*>* list : {&pair->snapNames, &pair->snapValues}) {
+            for (QLabel* l : *list) {
+                const int right = l->mapTo(dlg, QPoint(l->width(), 0)).x();
+                if (l->width() < l->sizeHint().width() || right > dlg->width())
+                    cut << l->text();
+            }
+        }
+        // A group's title is drawn in the room above its frame, which must
+        // hold a whole line of text.
+        for (QGroupBox* g : dlg->findChildren<QGroupBox*>())
+            if (g->contentsRect().top() < g->fontMetrics().height())
+                cut << g->title();
+        dlg->accept();
+    });
+    QVERIFY(QMetaObject::invokeMethod(pair, "slotBtnSnapshotClicked"));
+    QVERIFY(seen);
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(", ")));
 }
 
 void TstOscMeasure::cursorBlocks_data()

@@ -17,6 +17,7 @@
 #include "device/smpdataosc.h"
 #include "files/checkupdate.h"
 #include "files/datafile.h"
+#include "files/exportdataset.h"
 #include "files/mainmenu.h"
 #include "scope/calibrateosc.h"
 #include "files/socketapi.h"
@@ -127,6 +128,8 @@ MainWindow::MainWindow(QWidget* parent)
     connect(posiView, &PosiView::sigPosiChanged, this, &MainWindow::slotWaveDateMoved);
     connect(waveDataGen, &WaveDataGen::sigViewRefresh, this, &MainWindow::slotWaveViewRefresh);
     connect(waveDataGenOsc, &WaveDataGenOsc::sigViewRefreshOsc, this, &MainWindow::slotWaveViewRefresh);
+    // The range dialog of Save Data and Export Data offers the pairs the waveform area shows.
+    ExportDataSet::markerSource = &MainView::timeMarkersList;
 
     toolbarArea = fixedArea(toolbar);
     toolbarArea->setFixedHeight(Config::pixel(48));
@@ -175,6 +178,8 @@ MainWindow::MainWindow(QWidget* parent)
 MainWindow::~MainWindow()
 {
     closing = true;
+    if (ExportDataSet::markerSource == &MainView::timeMarkersList)
+        ExportDataSet::markerSource = nullptr;
     if (hotplugTarget == this) {
         hotplugTarget = nullptr;
         if (devSupport)

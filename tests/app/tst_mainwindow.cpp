@@ -6,26 +6,43 @@
 
 #include "programrig.h"
 
+#include "analysis/analyzerdatagen.h"
 #include "analysis/analyzermanager.h"
 #include "analysis/analyzerview.h"
+#include "analysis/protocolresult.h"
+#include "analysis/resultview.h"
+#include "controls/pwmsetting.h"
+#include "controls/smpsetting.h"
 #include "controls/statusbar.h"
 #include "controls/toolbar.h"
 #include "controls/vthsetting.h"
 #include "device/smpdata.h"
+#include "files/exportdataset.h"
 #include "files/mainmenu.h"
 #include "scope/calibrateosc.h"
+#include "waveview/cursorbody.h"
+#include "waveview/itemchnsidebar.h"
 #include "waveview/mainview.h"
 #include "waveview/posiview.h"
 #include "waveview/timeview.h"
 #include "waveview/wavedatagen.h"
+#include "waveview/waveview.h"
 #include "widgets/myprogressdlg.h"
+#include "widgets/myscrollbar.h"
+#include "widgets/myswitch.h"
 
+#include <QComboBox>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPointer>
+#include <QRadioButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -106,6 +123,36 @@ QByteArray reg(int r)
     return QByteArray(reinterpret_cast<const char*>(b), n);
 }
 
+// A person looking at a window: with TAV_SHOT_DIR set, its picture is kept there.
+void keepShot(QWidget* w, const QString& name)
+{
+    const QString dir = qEnvironmentVariable("TAV_SHOT_DIR");
+    if (!dir.isEmpty())
+        w->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+void moveMouse(QWidget* viewport, QPoint p)
+{
+    QCursor::setPos(viewport->mapToGlobal(p));
+    QMouseEvent e(QEvent::MouseMove, p, viewport->mapToGlobal(p), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &e);
+}
+
+// The records a binary export of samples a..b of the store holds, built sample by sample.
+QByteArray binaryRecords(const SmpData& s, qint64 a, qint64 b)
+{
+    const int recBytes = (s.chnNum + 7) / 8;
+    QByteArray out;
+    for (qint64 p = a; p <= b; ++p) {
+        QByteArray rec(recBytes, '\0');
+        for (int c = 0; c < s.chnNum; ++c)
+            if (s.chnData[size_t(c)] && s.getPointLevel(c, p))
+                rec[c / 8] = char(rec[c / 8] | (1 << (c % 8)));
+        out += rec;
+    }
+    return out;
+}
+
 } // namespace
 
 class TstMainWindow : public QObject
@@ -139,6 +186,7 @@ private slots:
     void hotplugAfterClose();
     void shutdownWithWorkersBusy();
     void remoteCaptureThroughWindow();
+    void exportRangeIsMarkerPair();
 };
 
 void TstMainWindow::gridLayout()
@@ -678,4 +726,80 @@ void TstMainWindow::remoteCaptureThroughWindow()
     QVERIFY(captureShown(20000));
     QVERIFY(!devUsing->smpRunning);
     QCOMPARE(ask("get-actual-sample-depth"), QByteArray("ACK 20000"));
+}
+
+// A1 and A2 placed with the keys and clicks of a user; Save Data and Export
+// Data both offer the pair, and what they write is exactly A1..A2.
+void TstMainWindow::exportRangeIsMarkerPair()
+{
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("pair.vtdat"));
+    const QString exported = dir.filePath(QStringLiteral("pair.bin"));
+    ProgramRig rig(settingsXml(QString(), shortDemo));
+    MainWindow* w = rig.window;
+    w->resize(1200, 700);
+    w->show();
+    QTRY_VERIFY(!w->startupPending());
+    QVERIFY(captureWithF5(w));
+    MainView* mv = w->getMainView();
+    QWidget* vp = mv->getWaveView()->viewport();
+    const int rowY = mv->getChnSidebars()[0]->y() + 10;
+    const struct {
+        Qt::Key key;
+        int x;
+    } drops[] = {{Qt::Key_1, 150}, {Qt::Key_2, 600}};
+    for (const auto& d : drops) {
+        moveMouse(vp, QPoint(d.x, rowY));
+        QTest::keyClick(w, d.key);
+        QTest::mouseClick(vp, Qt::LeftButton, Qt::NoModifier, QPoint(d.x, rowY));
+    }
+    const QVector<CursorBody*>& bodies = mv->getCursorBodies();
+    const int i1 = mv->findCursorBody(0), i2 = mv->findCursorBody(1);
+    QVERIFY(i1 >= 0 && i2 >= 0);
+    QCOMPARE(bodies[i1]->state, 3);
+    QCOMPARE(bodies[i2]->state, 3);
+    const qint64 a = bodies[i1]->smpPoint, b = bodies[i2]->smpPoint;
+    QVERIFY(0 < a && a < b && b < 20000);
+    const QByteArray expected = binaryRecords(*devUsing->displayedSmpData(), a, b);
+
+    MainMenu* m = w->getMainMenu();
+    QStringList offered;
+    m->hooks.execDialog = [&offered](QDialog& d) {
+        auto* dlg = qobject_cast<ExportDataSet*>(&d);
+        if (!dlg)
+            return int(QDialog::Rejected);
+        QRadioButton* markers = dlg->rangeButtons[ExportDataSet::RangeMarkers];
+        if (!markers->isEnabled() || !dlg->markerCombo)
+            return int(QDialog::Rejected);
+        dlg->show();
+        QTest::mouseClick(markers, Qt::LeftButton, Qt::NoModifier, QPoint(6, markers->height() / 2));
+        for (int i = 0; i < dlg->markerCombo->count(); ++i)
+            offered << dlg->markerCombo->itemText(i);
+        dlg->markerCombo->setCurrentIndex(0);
+        keepShot(dlg, dlg->windowTitle());
+        for (QAbstractButton* button : dlg->buttonBox->buttons())
+            if (dlg->buttonBox->buttonRole(button) == QDialogButtonBox::AcceptRole)
+                button->click();
+        return dlg->result();
+    };
+    m->hooks.saveFileName = [&](int type) { return type == 0 ? saved : exported; };
+
+    if (!m->exportMenu)
+        m->createMainMenu();
+    for (QAction* act : m->exportMenu->actions())
+        if (act->data().toInt() == 4)
+            act->trigger();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(offered, QStringList({QStringLiteral("A1 - A2"), QStringLiteral("A1 - A2")}));
+
+    QFile bin(exported);
+    QVERIFY(bin.open(QIODevice::ReadOnly));
+    const QByteArray got = bin.readAll();
+    QCOMPARE(got.size(), expected.size());
+    QVERIFY(got == expected);
+    QVERIFY(m->loadFile(saved));
+    QTRY_VERIFY_WITH_TIMEOUT(captureShown(b - a + 1), 20000);
+    QVERIFY(binaryRecords(*devUsing->displayedSmpData(), 0, b - a) == expected);
 }

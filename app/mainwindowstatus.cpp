@@ -57,6 +57,8 @@ void MainWindow::slotDevInitStaShow(int sta, int err, int n)
     case 6:
         devUsing->restoreVthValue();
         devUsing->restorePWMValue();
+        // The restore reset the enables; the switches must not show the old ones.
+        toolbar->slotToolbarPWMEna();
         setWindowTitle(StatusTexts::modelTitle(devUsing->devName, true));
         statusBar->setConnectSta(true);
         toolbar->devConnectChanged(true);

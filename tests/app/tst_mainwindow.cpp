@@ -187,6 +187,7 @@ private slots:
     void shutdownWithWorkersBusy();
     void remoteCaptureThroughWindow();
     void exportRangeIsMarkerPair();
+    void pwmSwitchesAfterReconnect();
 };
 
 void TstMainWindow::gridLayout()
@@ -802,4 +803,39 @@ void TstMainWindow::exportRangeIsMarkerPair()
     QVERIFY(m->loadFile(saved));
     QTRY_VERIFY_WITH_TIMEOUT(captureShown(b - a + 1), 20000);
     QVERIFY(binaryRecords(*devUsing->displayedSmpData(), 0, b - a) == expected);
+}
+
+// PWM 2 switched on, then the instrument goes and comes back: the outputs are
+// restored to their defaults, and the switches show that; one click turns
+// PWM 2 on again.
+void TstMainWindow::pwmSwitchesAfterReconnect()
+{
+    ProgramRig rig(settingsXml(QStringLiteral("<toolbarPWM>1</toolbarPWM>")));
+    emu_set_ids(TAV_VENDOR_ID, 0x01A2);
+    emu_set_firmware_running(1);
+    emu_plug();
+    MainWindow* w = rig.window;
+    w->resize(1600, 700);
+    w->show();
+    const QString connected = QStringLiteral("VX2127 Connected - VormelTAV");
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), connected, 30000);
+    PWMSetting* pwm = w->getToolbar()->pwmSetting();
+    QVERIFY(pwm->isVisible());
+    MySwitch* pwm2 = pwm->pwmSwitch(1);
+    QTest::mouseClick(pwm2, Qt::LeftButton);
+    QVERIFY(pwm2->switchOn);
+    QCOMPARE(reg(0x02), QByteArray(1, '\x03'));
+
+    emu_unplug();
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), QStringLiteral("VX2127 Unconnected - VormelTAV"), 30000);
+    emu_plug();
+    QTRY_COMPARE_WITH_TIMEOUT(w->windowTitle(), connected, 30000);
+    QCOMPARE(reg(0x02), QByteArray(1, '\x01'));
+    keepShot(w->getToolbarArea(), QStringLiteral("toolbar after reconnect"));
+    QCOMPARE(pwm->pwmSwitch(0)->switchOn, devUsing->getPWMEnable(0));
+    QCOMPARE(pwm2->switchOn, devUsing->getPWMEnable(1));
+    QVERIFY(!pwm2->switchOn);
+    QTest::mouseClick(pwm2, Qt::LeftButton);
+    QCOMPARE(reg(0x02), QByteArray(1, '\x03'));
+    QCOMPARE(emu_protocol_violations(nullptr, 0), 0);
 }

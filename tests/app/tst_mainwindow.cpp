@@ -188,6 +188,7 @@ private slots:
     void remoteCaptureThroughWindow();
     void exportRangeIsMarkerPair();
     void pwmSwitchesAfterReconnect();
+    void channelScrollHandle();
 };
 
 void TstMainWindow::gridLayout()
@@ -838,4 +839,27 @@ void TstMainWindow::pwmSwitchesAfterReconnect()
     QTest::mouseClick(pwm2, Qt::LeftButton);
     QCOMPARE(reg(0x02), QByteArray(1, '\x03'));
     QCOMPARE(emu_protocol_violations(nullptr, 0), 0);
+}
+
+// The overlay bar of the channel area has the sidebar bar's range and page
+// step after every resize, the first one included.
+void TstMainWindow::channelScrollHandle()
+{
+    ProgramRig rig(settingsXml(QString(), shortDemo));
+    MainWindow* w = rig.window;
+    MainView* mv = w->getMainView();
+    const QScrollBar* side = mv->getSidebarArea()->verticalScrollBar();
+    const MyScrollbar* overlay = mv->getWaveView()->overlayBar();
+    w->resize(1000, 700);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    for (int height : {700, 420, 560, 330, 640}) {
+        w->resize(1000, height);
+        QTRY_COMPARE(w->height(), height);
+        QCoreApplication::processEvents();
+        QVERIFY2(side->maximum() > 0, "the rows are taller than the view");
+        QCOMPARE(side->pageStep(), mv->getSidebarArea()->viewport()->height());
+        QCOMPARE(overlay->maximum(), qlonglong(side->maximum()));
+        QCOMPARE(overlay->pageStep(), qlonglong(side->pageStep()));
+    }
 }

@@ -7,6 +7,7 @@
 #include "app/core/lang.h"
 #include "app/statustexts.h"
 #include "controls/inputcheck.h"
+#include "controls/smpsetting.h"
 #include "controls/statusbar.h"
 #include "controls/toolbar.h"
 #include "controls/vthsetting.h"
@@ -390,8 +391,19 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::slotUpdateFromSocket(int ui)
 {
-    if (ui == 1)
+    switch (ui) {
+    case SocketAPI::GuiTriggers:
         mainView->updateTrgStatus();
+        break;
+    case SocketAPI::GuiSampling:
+        toolbar->smpSetting()->showDeviceSetting();
+        break;
+    case SocketAPI::GuiThreshold:
+        vthSetting->showStoredSetting();
+        break;
+    default:
+        break;
+    }
 }
 
 void MainWindow::slotSmpProgPositionChanged()

@@ -153,6 +153,16 @@ QByteArray binaryRecords(const SmpData& s, qint64 a, qint64 b)
     return out;
 }
 
+// One command to the TCP server and its answer.
+QByteArray askServer(QTcpSocket& c, const QByteArray& cmd)
+{
+    QSignalSpy ready(&c, &QTcpSocket::readyRead);
+    c.write(cmd);
+    if (!c.bytesAvailable() && !ready.wait(10000))
+        return QByteArray();
+    return c.readAll();
+}
+
 } // namespace
 
 class TstMainWindow : public QObject
@@ -189,6 +199,7 @@ private slots:
     void exportRangeIsMarkerPair();
     void pwmSwitchesAfterReconnect();
     void channelScrollHandle();
+    void remoteSettersShown();
 };
 
 void TstMainWindow::gridLayout()
@@ -862,4 +873,50 @@ void TstMainWindow::channelScrollHandle()
         QCOMPARE(overlay->maximum(), qlonglong(side->maximum()));
         QCOMPARE(overlay->pageStep(), qlonglong(side->pageStep()));
     }
+}
+
+// Rate, depth and threshold set over TCP show in the toolbar and the
+// threshold panel as a local choice would show them; the answers stay "ACK".
+void TstMainWindow::remoteSettersShown()
+{
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    ProgramRig rig(settingsXml(QStringLiteral("<enaSocket>1</enaSocket><listenPort>%1</listenPort>").arg(port),
+                               shortDemo));
+    MainWindow* w = rig.window;
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    SmpSetting* smp = w->getToolbar()->smpSetting();
+    VthSetting* vth = w->getVthSetting();
+    QCOMPARE(smp->frequCombo()->currentText(), QStringLiteral("10 MHz"));
+    QCOMPARE(vth->levelCombo()->currentText(), QStringLiteral("3.3V CMOS"));
+
+    QTcpSocket c;
+    c.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(c.waitForConnected(5000));
+    // A rate and a depth of the lists other than the shown ones.
+    const int rateIndex = devUsing->smpFrequList.indexOf(1000000);
+    QVERIFY(rateIndex >= 0 && rateIndex != devUsing->smpFrequIndex);
+    QCOMPARE(askServer(c, "set-sample-rate 1000000"), QByteArray("ACK"));
+    QCOMPARE(smp->frequCombo()->currentIndex(), rateIndex);
+    QCOMPARE(smp->frequCombo()->currentText(), QStringLiteral("1 MHz"));
+    QCOMPARE(smp->timeText(), QStringLiteral("Expected Sample Time: 20ms"));
+
+    const int depthIndex = devUsing->smpDepthList.indexOf(200000);
+    QVERIFY(depthIndex >= 0 && depthIndex != smp->depthCombo()->currentIndex());
+    QCOMPARE(askServer(c, "set-sample-depth 200000"), QByteArray("ACK"));
+    QCOMPARE(devUsing->getExpectDepth(), 200000LL);
+    QCOMPARE(smp->depthCombo()->currentIndex(), depthIndex);
+    QCOMPARE(smp->depthCombo()->currentText(), QStringLiteral("200 KSa"));
+    QCOMPARE(smp->timeText(), QStringLiteral("Expected Sample Time: 200ms"));
+
+    QCOMPARE(askServer(c, "set-threshold-voltage 1.2"), QByteArray("ACK"));
+    QCOMPARE(vth->levelCombo()->currentText(), QStringLiteral("Custom I/O"));
+    QCOMPARE(vth->vthEdit()->text(), QStringLiteral("1.20"));
+    // Showing is all: the rate and depth stay as set, nothing runs.
+    QCOMPARE(devUsing->getSmpFrequ(), 1000000LL);
+    QCOMPARE(devUsing->getExpectDepth(), 200000LL);
+    QVERIFY(!devUsing->smpRunning);
 }

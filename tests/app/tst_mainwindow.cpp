@@ -200,6 +200,7 @@ private slots:
     void pwmSwitchesAfterReconnect();
     void channelScrollHandle();
     void remoteSettersShown();
+    void firstDecodedRowSelected();
 };
 
 void TstMainWindow::gridLayout()
@@ -919,4 +920,50 @@ void TstMainWindow::remoteSettersShown()
     QCOMPARE(devUsing->getSmpFrequ(), 1000000LL);
     QCOMPARE(devUsing->getExpectDepth(), 200000LL);
     QVERIFY(!devUsing->smpRunning);
+}
+
+// A click on the first row of Decoded Results moves the view (from before the
+// capture start back into it); the row stays selected through the list's
+// restart that follows.
+void TstMainWindow::firstDecodedRowSelected()
+{
+    const QString uart =
+        QStringLiteral("<item0><fileName>libUART.so</fileName><parameters/><format>2</format></item0>");
+    ProgramRig rig(settingsXml(QString(), QStringLiteral("<Demo><smpFrequ>10000</smpFrequ><smpDepth>1000</smpDepth></Demo>"),
+                               uart),
+                   {}, true);
+    QVERIFY(rig.uartLinked);
+    MainWindow* w = rig.window;
+    w->resize(1200, 700);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QVERIFY(captureWithF5(w));
+    ProtocolResult* panel = w->getAnalyzerView()->getProtocolResult();
+    ResultView* list = panel->listView();
+    AnalyzerDataGen* engine = panel->engine();
+    QTRY_VERIFY_WITH_TIMEOUT(list->model() && list->model()->rowCount() > 3 && engine->isIdle()
+                                 && !w->getWaveDataGen()->isAnimating(),
+                             20000);
+    QCoreApplication::processEvents();
+    bool ok = false;
+    const QPair<qint64, qint64> frame = engine->getSmpPoint(0, &ok);
+    QVERIFY(ok);
+
+    // The list restarts once the window has the moved view (its slot runs
+    // before this one); the pages of that restart are then all sent.
+    QSignalSpy pages(engine, &AnalyzerDataGen::listChanged);
+    bool followed = false;
+    connect(w->getWaveDataGen(), &WaveDataGen::sigViewRefresh, list, [&](bool follow) {
+        followed = followed || follow;
+    }, Qt::QueuedConnection);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      list->visualRect(list->model()->index(0, 0)).center());
+    QTRY_VERIFY_WITH_TIMEOUT(followed && engine->isIdle() && !w->getWaveDataGen()->isAnimating(), 20000);
+    QCoreApplication::processEvents();
+    QVERIFY(!pages.isEmpty());
+    QVERIFY(w->getWaveDataGen()->getSmpOffset() <= double(frame.first));
+    QVERIFY(pages.last().at(1).toBool());
+    const int row = pages.last().at(2).toInt();
+    QCOMPARE(engine->getSmpPoint(row), frame);
+    QCOMPARE(list->currentIndex().row(), row);
 }

@@ -232,6 +232,8 @@ void MainWindow::devModelChanged()
     if (!Config::dataFile.isEmpty()) {
         setWindowTitle(StatusTexts::fileTitle(Config::dataFile));
         statusBar->setDataReview(devUsing->isConnected);
+        // The bar itself waits for a repaint; the file is open now.
+        statusBar->update();
     } else {
         setWindowTitle(StatusTexts::modelTitle(devUsing->devName, false));
         statusBar->setConnectSta(false);

@@ -103,6 +103,8 @@ void MainWindow::slotDevSmpStaShow(int sta, int err, int n)
         if (!Config::dataFile.isEmpty()) {
             Config::dataFile.clear();
             setWindowTitle(StatusTexts::modelTitle(devUsing->devName, devUsing->isConnected));
+            // The review is over; the run's own phases follow.
+            statusBar->setConnectSta(devUsing->isConnected);
         }
         toolbar->devSmpStaChanged(devUsing->smpStartMode);
     }

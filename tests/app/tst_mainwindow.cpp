@@ -163,6 +163,25 @@ QByteArray askServer(QTcpSocket& c, const QByteArray& cmd)
     return c.readAll();
 }
 
+// Paints of the status bar, with the text each showed.
+class PaintLog : public QObject
+{
+public:
+    explicit PaintLog(StatusBar* bar)
+        : bar(bar)
+    {
+        bar->installEventFilter(this);
+    }
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (o == bar && e->type() == QEvent::Paint)
+            texts << bar->text();
+        return false;
+    }
+    StatusBar* bar;
+    QStringList texts;
+};
+
 } // namespace
 
 class TstMainWindow : public QObject
@@ -201,6 +220,7 @@ private slots:
     void channelScrollHandle();
     void remoteSettersShown();
     void firstDecodedRowSelected();
+    void statusTextFollowsReview();
 };
 
 void TstMainWindow::gridLayout()
@@ -966,4 +986,27 @@ void TstMainWindow::firstDecodedRowSelected()
     const int row = pages.last().at(2).toInt();
     QCOMPARE(engine->getSmpPoint(row), frame);
     QCOMPARE(list->currentIndex().row(), row);
+}
+
+// Opening a data file shows "Data review" on screen at once; the next run
+// replaces it with the live status.
+void TstMainWindow::statusTextFollowsReview()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("review.vtdat"));
+    ProgramRig rig(settingsXml(QString(), shortDemo));
+    MainWindow* w = rig.window;
+    w->show();
+    QTRY_VERIFY(!w->startupPending());
+    QVERIFY(captureWithF5(w));
+    saveWithCtrlS(w, path);
+    PaintLog painted(w->getStatusBar());
+    QVERIFY(w->getMainMenu()->loadFile(path));
+    QTRY_VERIFY(painted.texts.contains(QStringLiteral("Data review")));
+
+    painted.texts.clear();
+    QVERIFY(captureWithF5(w));
+    QCOMPARE(w->getStatusBar()->text(), QStringLiteral("Device unconnected"));
+    QTRY_VERIFY(!painted.texts.isEmpty());
+    QTRY_COMPARE(painted.texts.last(), QStringLiteral("Device unconnected"));
 }

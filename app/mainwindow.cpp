@@ -40,6 +40,7 @@
 #include <QMimeData>
 #include <QPalette>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QUrl>
 
@@ -136,6 +137,17 @@ MainWindow::MainWindow(QWidget* parent)
     toolbarArea->setFixedHeight(Config::pixel(48));
     analyzerArea = fixedArea(analyzerView);
     analyzerArea->setFixedWidth(Config::pixel(240));
+    // In a low window the sections below the first ones stay reachable. The
+    // bar is as thin as the panel's right margin, so it hides no section.
+    analyzerArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    const QString barW = QString::number(Config::pixel(6));
+    analyzerArea->verticalScrollBar()->setStyleSheet(
+        QStringLiteral("QScrollBar:vertical{width:%1px;background:%2;margin:0;border:0;}"
+                       "QScrollBar::handle:vertical{background:%3;min-height:%4px;border-radius:%5px;}"
+                       "QScrollBar::add-line:vertical,QScrollBar::sub-line:vertical{height:0;border:0;}"
+                       "QScrollBar::add-page:vertical,QScrollBar::sub-page:vertical{background:none;}")
+            .arg(barW, Config::grayColor.value(5).name(), Config::grayColor.value(3).name(),
+                 QString::number(Config::pixel(20)), QString::number(Config::pixel(3))));
 
     gridLayout = new QGridLayout(this);
     gridLayout->addWidget(toolbarArea, 0, 0, 1, 3);

@@ -221,6 +221,7 @@ private slots:
     void remoteSettersShown();
     void firstDecodedRowSelected();
     void statusTextFollowsReview();
+    void sidePanelScrollsWhenLow();
 };
 
 void TstMainWindow::gridLayout()
@@ -1009,4 +1010,32 @@ void TstMainWindow::statusTextFollowsReview()
     QCOMPARE(w->getStatusBar()->text(), QStringLiteral("Device unconnected"));
     QTRY_VERIFY(!painted.texts.isEmpty());
     QTRY_COMPARE(painted.texts.last(), QStringLiteral("Device unconnected"));
+}
+
+// At the window's smallest size the side panel scrolls, and its last section
+// can be brought into view whole.
+void TstMainWindow::sidePanelScrollsWhenLow()
+{
+    ProgramRig rig(settingsXml(QString(), shortDemo));
+    MainWindow* w = rig.window;
+    w->resize(800, 320);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QCOMPARE(w->size(), QSize(800, 320));
+    QScrollArea* area = w->getAnalyzerArea();
+    QScrollBar* bar = area->verticalScrollBar();
+    QTRY_VERIFY(bar->isVisible());
+    QVERIFY(bar->maximum() > 0);
+    keepShot(w, QStringLiteral("side panel at 800x320 top"));
+    // Dragged to the end, as the user does.
+    bar->setValue(bar->maximum());
+    QCoreApplication::processEvents();
+    keepShot(w, QStringLiteral("side panel at 800x320 end"));
+    QWidget* results = w->getAnalyzerView()->getProtocolResult();
+    const QRect shown(results->mapTo(area->viewport(), QPoint(0, 0)), results->size());
+    QVERIFY(!results->visibleRegion().isEmpty());
+    QVERIFY2(shown.bottom() < area->viewport()->height(), "Decoded Results ends inside the panel");
+    QVERIFY2(shown.top() >= 0, "Decoded Results starts inside the panel");
+    // The bar takes the panel's margin only: no section is cut on the right.
+    QVERIFY(shown.right() < area->viewport()->width());
 }

@@ -109,10 +109,11 @@ AnalyzerDataGen::~AnalyzerDataGen()
 
 // ---------------------------------------------------------------- requests
 
-void AnalyzerDataGen::reStart(QString const& text, double t0, double t1)
+void AnalyzerDataGen::reStart(QString const& text, double t0, double t1, bool keepSelection)
 {
     {
         QMutexLocker l(&lock);
+        reselectPending = keepSelection && selectedFrameKnown && (isSelected || reselectPending);
         isSelected = false;
         findText = text;
         smpBegin = t0;
@@ -141,6 +142,7 @@ void AnalyzerDataGen::slotRowNumChanged(int n)
     QMutexLocker l(&lock);
     rowNum = std::max(0, n);
     isSelected = false;
+    reselectPending = false;
 }
 
 void AnalyzerDataGen::setSelected(int row)
@@ -148,6 +150,10 @@ void AnalyzerDataGen::setSelected(int row)
     QMutexLocker l(&lock);
     isSelected = true;
     selectedListRow = row;
+    reselectPending = false;
+    selectedFrameKnown = row >= 0 && row < rowSmpPoints.size();
+    if (selectedFrameKnown)
+        selectedFrame = rowSmpPoints[row];
 }
 
 QPair<qint64, qint64> AnalyzerDataGen::getSmpPoint(int row, bool* ok) const
@@ -245,6 +251,18 @@ void AnalyzerDataGen::publish(bool withPoints)
         rowSmpPoints = pageSmp;
 }
 
+void AnalyzerDataGen::reselect()
+{
+    if (!reselectPending)
+        return;
+    const int i = pageSmp.indexOf(selectedFrame);
+    if (i < 0)
+        return;
+    isSelected = true;
+    selectedListRow = i;
+    reselectPending = false;
+}
+
 void AnalyzerDataGen::idlePoint()
 {
     if (AnalyzerManager::isModifyBusy()) {
@@ -277,6 +295,7 @@ void AnalyzerDataGen::report()
     qint64 selRow;
     {
         QMutexLocker l(&lock);
+        reselect();
         sel = isSelected;
         selRow = selectedListRow;
     }

@@ -51,8 +51,9 @@ public:
     ~AnalyzerDataGen() override;
 
     // A new list of the rows of the window [t0, t1] (t1 0: no capture) that
-    // contain text, ignoring case.
-    void reStart(QString const& text, double t0, double t1);
+    // contain text, ignoring case. It drops the selection, unless keepSelection:
+    // then the selected frame is selected again where the new list shows it.
+    void reStart(QString const& text, double t0, double t1, bool keepSelection = false);
     void setSelected(int row);
     // Start and end sample of the frame in a row of the last page reported;
     // (0, 0) and *ok false when the row is not on it.
@@ -106,6 +107,8 @@ private:
     void idlePoint();
     int rowLimit() const;
     void addSelected(qint64 delta);
+    // Under lock: selects the row of the page that holds the kept frame.
+    void reselect();
     void publish(bool withPoints);
 
     int forwardPick() const;
@@ -136,6 +139,11 @@ private:
     mutable QMutex lock;
     bool isSelected = false;
     qint64 selectedListRow = -1;
+    // The selected frame's samples, found again in the page after a restart
+    // that keeps the selection.
+    QPair<qint64, qint64> selectedFrame;
+    bool selectedFrameKnown = false;
+    bool reselectPending = false;
     QString findText;
     double smpBegin = 0;
     double smpEnd = 0;

@@ -700,21 +700,29 @@ void AnalyzerManager::endExport(AnalyzerResults* results)
     delete e;   // its queued end-of-export call goes with it
 }
 
-bool AnalyzerManager::exportAnlyDataFile(AnalyzerResults* results, QString const& path, DisplayBase base,
-                                         unsigned id)
+AnalyzerManager::ExportRefusal AnalyzerManager::exportRefusal(AnalyzerResults* results)
 {
     AnalyzerManager* m = me;
     if (!m || !results)
-        return false;
+        return ExportNoAnalyzer;
     const int i = m->indexOfResults(results);
-    if (i < 0 || m->usingList[i].progMng->isRunning())
+    if (i < 0)
+        return ExportNoAnalyzer;
+    if (m->usingList[i].progMng->isRunning())
+        return ExportDecoding;
+    if (m->exportDataProMng && m->exportDataProMng->isRunning())
+        return ExportBusy;
+    return ExportAllowed;
+}
+
+bool AnalyzerManager::exportAnlyDataFile(AnalyzerResults* results, QString const& path, DisplayBase base,
+                                         unsigned id)
+{
+    if (exportRefusal(results) != ExportAllowed)
         return false;
-    if (m->exportDataProMng) {
-        if (m->exportDataProMng->isRunning())
-            return false;
-        // Finished and about to delete itself through its own signal.
-        m->exportDataProMng = nullptr;
-    }
+    AnalyzerManager* m = me;
+    // Finished and about to delete itself through its own signal.
+    m->exportDataProMng = nullptr;
     auto* e = new ExportDataProMng(results, m);
     connect(e, &ExportDataProMng::sigDeleteExportDataProMng, m, &AnalyzerManager::slotDeleteExportDataProMng);
     m->exportDataProMng = e;

@@ -127,8 +127,10 @@ public:
     static std::atomic<int> handshakeTimeoutMs;
 
     // --- result export
-    // False (nothing started) when the results belong to no analyzer in use,
-    // that analyzer decodes, or another export still runs.
+    enum ExportRefusal { ExportAllowed = 0, ExportNoAnalyzer, ExportDecoding, ExportBusy };
+    // Why an export of these results would be refused now, or ExportAllowed.
+    static ExportRefusal exportRefusal(AnalyzerResults* results);
+    // False (nothing started) when exportRefusal gives a reason.
     static bool exportAnlyDataFile(AnalyzerResults* results, QString const& path, DisplayBase base,
                                    unsigned id);
     static int getExportFileProgress();

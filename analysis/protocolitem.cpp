@@ -254,15 +254,18 @@ void ProtocolItem::exportToFile(unsigned optionId, QString const& extension)
                           Lang::tr(QStringLiteral("Sorry, there is no data that can be exported.")));
         return;
     }
+    // Asked before the file dialog, so nobody picks a file for nothing.
+    if (exportRefused(AnalyzerManager::exportRefusal(results)))
+        return;
     const QString path = Config::getSaveFileName(ProtocolLists::exportFileKind(extension));
     if (path.isEmpty())
         return;
     const DisplayBase base = ProtocolLists::displayBaseOf(host->getUsingDisplayFormat(index));
-    if (!AnalyzerManager::exportAnlyDataFile(results, path, base, optionId)) {
-        // Refused: the analyzer still decodes or another export runs.
-        exportFailed(path);
+    // A decode or an export may have started while the dialog was open.
+    if (exportRefused(AnalyzerManager::exportRefusal(results)))
         return;
-    }
+    if (!AnalyzerManager::exportAnlyDataFile(results, path, base, optionId))
+        return;
     exportRunning = true;
     exportCancelled = false;
     if (!progress)
@@ -306,6 +309,26 @@ void ProtocolItem::slotExportFinished(bool ok, QString const& path)
         progress->accept();
     if (!ok && !cancelled)
         exportFailed(path);
+}
+
+bool ProtocolItem::exportRefused(int refusal)
+{
+    QString text;
+    switch (refusal) {
+    case AnalyzerManager::ExportAllowed:
+        return false;
+    case AnalyzerManager::ExportDecoding:
+        text = Lang::tr(QStringLiteral("The analyzer is still decoding, please export when it has finished."));
+        break;
+    case AnalyzerManager::ExportBusy:
+        text = Lang::tr(QStringLiteral("Another export is still running, please wait until it has finished."));
+        break;
+    default:
+        text = Lang::tr(QStringLiteral("Sorry, there is no data that can be exported."));
+        break;
+    }
+    AnlyMessage::warn(parentWidget(), Lang::tr(QStringLiteral("Warning")), text);
+    return true;
 }
 
 void ProtocolItem::exportFailed(QString const& path)

@@ -59,6 +59,8 @@ private:
     void createExportProgress();
     void exportToFile(unsigned optionId, QString const& extension);
     void exportFailed(QString const& path);
+    // Tells the user why an export is refused (an AnalyzerManager::ExportRefusal); false when it is not.
+    bool exportRefused(int refusal);
 
     AnalyzerManager* host;
     int index;

@@ -119,13 +119,13 @@ QStringList ProtocolResult::pageTexts() const
     return model->stringList();
 }
 
-void ProtocolResult::restart(QString const& text, bool fromView)
+void ProtocolResult::restart(QString const& text, bool fromView, bool keepSelection)
 {
     const double n = double(displayedCount());
     double t0 = 0.0;
     if (fromView && WaveDataGen::me)
         t0 = WaveDataGen::me->getSmpOffset();
-    dataGen->reStart(text, t0, n);
+    dataGen->reStart(text, t0, n, keepSelection);
 }
 
 // With a search text the list counts from the capture start; without one it
@@ -249,7 +249,8 @@ void ProtocolResult::updateDecodeProtocols()
     ProtocolResult* p = me;
     if (!p || !p->search->text().isEmpty() || (devUsing && devUsing->smpRunning))
         return;
-    p->restart(QString(), true);
+    // The view moved (a row's click moves it too): the clicked row stays selected.
+    p->restart(QString(), true, true);
 }
 
 void ProtocolResult::clearFindText()

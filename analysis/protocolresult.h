@@ -62,7 +62,7 @@ private slots:
 
 private:
     void restartByRule();
-    void restart(QString const& text, bool fromView);
+    void restart(QString const& text, bool fromView, bool keepSelection = false);
     static qint64 displayedCount();
 
     bool expanded = false;

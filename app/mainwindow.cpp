@@ -7,6 +7,7 @@
 #include "core/lang.h"
 #include "app/statustexts.h"
 #include "controls/inputcheck.h"
+#include "controls/smpsetting.h"
 #include "controls/statusbar.h"
 #include "controls/toolbar.h"
 #include "controls/vthsetting.h"
@@ -17,6 +18,7 @@
 #include "device/smpdataosc.h"
 #include "files/checkupdate.h"
 #include "files/datafile.h"
+#include "files/exportdataset.h"
 #include "files/mainmenu.h"
 #include "scope/calibrateosc.h"
 #include "files/socketapi.h"
@@ -38,6 +40,7 @@
 #include <QMimeData>
 #include <QPalette>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QUrl>
 
@@ -127,11 +130,24 @@ MainWindow::MainWindow(QWidget* parent)
     connect(posiView, &PosiView::sigPosiChanged, this, &MainWindow::slotWaveDateMoved);
     connect(waveDataGen, &WaveDataGen::sigViewRefresh, this, &MainWindow::slotWaveViewRefresh);
     connect(waveDataGenOsc, &WaveDataGenOsc::sigViewRefreshOsc, this, &MainWindow::slotWaveViewRefresh);
+    // The range dialog of Save Data and Export Data offers the pairs the waveform area shows.
+    ExportDataSet::markerSource = &MainView::timeMarkersList;
 
     toolbarArea = fixedArea(toolbar);
     toolbarArea->setFixedHeight(Config::pixel(48));
     analyzerArea = fixedArea(analyzerView);
     analyzerArea->setFixedWidth(Config::pixel(240));
+    // In a low window the sections below the first ones stay reachable. The
+    // bar is as thin as the panel's right margin, so it hides no section.
+    analyzerArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    const QString barW = QString::number(Config::pixel(6));
+    analyzerArea->verticalScrollBar()->setStyleSheet(
+        QStringLiteral("QScrollBar:vertical{width:%1px;background:%2;margin:0;border:0;}"
+                       "QScrollBar::handle:vertical{background:%3;min-height:%4px;border-radius:%5px;}"
+                       "QScrollBar::add-line:vertical,QScrollBar::sub-line:vertical{height:0;border:0;}"
+                       "QScrollBar::add-page:vertical,QScrollBar::sub-page:vertical{background:none;}")
+            .arg(barW, Config::grayColor.value(5).name(), Config::grayColor.value(3).name(),
+                 QString::number(Config::pixel(20)), QString::number(Config::pixel(3))));
 
     gridLayout = new QGridLayout(this);
     gridLayout->addWidget(toolbarArea, 0, 0, 1, 3);
@@ -175,6 +191,8 @@ MainWindow::MainWindow(QWidget* parent)
 MainWindow::~MainWindow()
 {
     closing = true;
+    if (ExportDataSet::markerSource == &MainView::timeMarkersList)
+        ExportDataSet::markerSource = nullptr;
     if (hotplugTarget == this) {
         hotplugTarget = nullptr;
         if (devSupport)
@@ -226,6 +244,8 @@ void MainWindow::devModelChanged()
     if (!Config::dataFile.isEmpty()) {
         setWindowTitle(StatusTexts::fileTitle(Config::dataFile));
         statusBar->setDataReview(devUsing->isConnected);
+        // The bar itself waits for a repaint; the file is open now.
+        statusBar->update();
     } else {
         setWindowTitle(StatusTexts::modelTitle(devUsing->devName, false));
         statusBar->setConnectSta(false);
@@ -385,8 +405,19 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::slotUpdateFromSocket(int ui)
 {
-    if (ui == 1)
+    switch (ui) {
+    case SocketAPI::GuiTriggers:
         mainView->updateTrgStatus();
+        break;
+    case SocketAPI::GuiSampling:
+        toolbar->smpSetting()->showDeviceSetting();
+        break;
+    case SocketAPI::GuiThreshold:
+        vthSetting->showStoredSetting();
+        break;
+    default:
+        break;
+    }
 }
 
 void MainWindow::slotSmpProgPositionChanged()

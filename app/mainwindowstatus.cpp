@@ -57,6 +57,8 @@ void MainWindow::slotDevInitStaShow(int sta, int err, int n)
     case 6:
         devUsing->restoreVthValue();
         devUsing->restorePWMValue();
+        // The restore reset the enables; the switches must not show the old ones.
+        toolbar->slotToolbarPWMEna();
         setWindowTitle(StatusTexts::modelTitle(devUsing->devName, true));
         statusBar->setConnectSta(true);
         toolbar->devConnectChanged(true);
@@ -101,6 +103,8 @@ void MainWindow::slotDevSmpStaShow(int sta, int err, int n)
         if (!Config::dataFile.isEmpty()) {
             Config::dataFile.clear();
             setWindowTitle(StatusTexts::modelTitle(devUsing->devName, devUsing->isConnected));
+            // The review is over; the run's own phases follow.
+            statusBar->setConnectSta(devUsing->isConnected);
         }
         toolbar->devSmpStaChanged(devUsing->smpStartMode);
     }

@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QSignalBlocker>
 
 SmpSetting::SmpSetting(QWidget* parent)
     : QWidget(parent)
@@ -106,6 +107,16 @@ void SmpSetting::slotSmpFrequClicked(int index)
 void SmpSetting::updateFreqIndex()
 {
     comboFrequ->setCurrentIndex(devUsing->smpFrequIndex);
+}
+
+void SmpSetting::showDeviceSetting()
+{
+    const QSignalBlocker quietFrequ(comboFrequ);
+    const QSignalBlocker quietDepth(comboDepth);
+    comboFrequ->setCurrentIndex(devUsing->smpFrequIndex);
+    // A depth set as a time need not be one of the list's; then none is marked.
+    comboDepth->setCurrentIndex(devUsing->smpDepthList.indexOf(devUsing->getExpectDepth()));
+    timeLabel->setText(getSmpTime());
 }
 
 QString SmpSetting::smpTimeText(double depth, double rate)

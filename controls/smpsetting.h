@@ -27,6 +27,9 @@ public:
 
 public slots:
     void updateFreqIndex();
+    // Shows the device object's rate, depth and capture time as they are now
+    // (changed elsewhere, such as by a remote command) and applies nothing.
+    void showDeviceSetting();
 
 protected:
     void paintEvent(QPaintEvent* e) override;

@@ -174,6 +174,23 @@ void VthSetting::slotComboGroupChanged(int index)
     edit->clearFocus();
 }
 
+void VthSetting::showStoredSetting()
+{
+    const int group = comboGroup->currentIndex();
+    if (group < 0)
+        return;
+    const QString suffix = keySuffix(group);
+    const int index = levelIndexOf(Config::readDeviceParam(deviceName(), QStringLiteral("chnLevel") + suffix));
+    const bool custom = index == standards().size() - 1;
+    const QSignalBlocker quietLevel(comboLevel);
+    const QSignalBlocker quietEdit(edit);
+    comboLevel->setCurrentIndex(index);
+    edit->setEnabled(custom);
+    const double v = custom ? storedCustomVth(Config::readDeviceParam(deviceName(), QStringLiteral("chnVth") + suffix))
+                            : standards()[index].second;
+    edit->setText(QString::number(v, 'f', 2));
+}
+
 void VthSetting::sendVth(double volts, const QString& suffix)
 {
     // The device numbers its threshold groups from 0, as the combo does.

@@ -22,6 +22,9 @@ public:
 
     // Adapts the panel to the current device object and applies group 0's stored choice.
     void devModelChanged();
+    // Shows the stored choice of the group on display, as changed elsewhere
+    // (such as by a remote command), and sends nothing.
+    void showStoredSetting();
 
     static constexpr double vthMin = -4.0;
     static constexpr double vthMax = 4.0;

@@ -308,6 +308,7 @@ bool SocketAPI::actSetSampleRate(const QStringList& words)
     if (i < 0)
         return fail(3);
     devUsing->setSmpFrequ(i);
+    emit sigUpdateGUI(GuiSampling);
     return true;
 }
 
@@ -337,6 +338,7 @@ bool SocketAPI::actSetSampleDepth(const QStringList& words)
     const qint64 rate = devUsing->getSmpFrequ();
     if (rate < 1 || !devUsing->setSmpTime(double(words[1].toLongLong(nullptr, 10)) / double(rate)))
         return fail(3);
+    emit sigUpdateGUI(GuiSampling);
     return true;
 }
 
@@ -347,6 +349,7 @@ bool SocketAPI::actSetSampleTime(const QStringList& words)
     double t = 0;
     if (!readFiniteNumber(words[1], &t) || !devUsing->setSmpTime(t))
         return fail(3);
+    emit sigUpdateGUI(GuiSampling);
     return true;
 }
 
@@ -389,6 +392,8 @@ bool SocketAPI::actSetThresVoltage(const QStringList& words)
         Config::saveDeviceParam(devUsing->devName, QStringLiteral("chnLevel") + suffix,
                                 Lang::tr(QStringLiteral("Custom I/O")));
         Config::saveDeviceParam(devUsing->devName, QStringLiteral("chnVth") + suffix, QString::number(v, 'f', 2));
+        // Shown at once: a later word may still refuse the command.
+        emit sigUpdateGUI(GuiThreshold);
     }
     return true;
 }

@@ -54,8 +54,11 @@ public:
     // stay in the words.
     static QStringList splitWords(const QString& text);
 
+    // What a command changed, for the window to show it.
+    enum GuiChange { GuiTriggers = 1, GuiSampling = 2, GuiThreshold = 3 };
+
 signals:
-    // 1: the digital triggers were changed by a command.
+    // A GuiChange: the digital triggers, the rate or depth, or the thresholds.
     void sigUpdateGUI(int code);
 
 private slots:

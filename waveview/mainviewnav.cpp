@@ -340,5 +340,7 @@ void MainView::slotSidebarVerValueChanged(int value)
 
 void MainView::slotSidebarVerRangChanged(int min, int max)
 {
-    waveView->setVScrollRang(min, max, sidebarArea->verticalScrollBar()->pageStep());
+    // The scroll area sets the range before the page step: the bar's page
+    // step is still the old viewport's here, the viewport already the new one.
+    waveView->setVScrollRang(min, max, sidebarArea->viewport()->height());
 }

@@ -190,6 +190,7 @@ private slots:
     void editDuringDecodeRestarts();
     void rowMenuFormatsAndExports();
     void exportFailureReported();
+    void exportRefusedWhileDecoding();
     void resultListPanel();
     void resultFilterAndSearch();
     void demoCaptureEndToEnd();
@@ -644,6 +645,36 @@ void TstAnalysisPanels::exportFailureReported()
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll().count('\n'), 16);   // heading and 15 frames
     QCOMPARE(modals.boxes.size(), 1);
+}
+
+// While the analyzer still decodes, its export is refused with the reason,
+// before any file is asked for, and no file is blamed or written.
+void TstAnalysisPanels::exportRefusedWhileDecoding()
+{
+    Env e({"libTstA.so"});
+    putCapture(100000, 50);
+    QVERIFY(addAnalyzer(*e.mgr, 0, tst(0, "none", -1, 5)));
+    e.mgr->startDecode();
+    QTRY_VERIFY(e.mgr->anlyThreadIsRuning(0));
+    AnalyzerResults* results = nullptr;
+    e.mgr->getUsingAnalyzer(0)->GetAnalyzerResults(&results);
+    QTRY_VERIFY(results && results->GetNumFrames() > 0);
+    ProtocolSetting panel(e.mgr.get());
+    e.mgr->saveConfig();
+    ProtocolItem* row = panel.rows().value(0);
+    QVERIFY(row);
+    QTest::mouseClick(row->settingButton(), Qt::LeftButton);
+
+    Modals modals;
+    const QString target = e.env.path("decoding.txt");
+    modals.answer = [&target](QWidget* w) { saveAs(w, target); };
+    row->rowMenu()->actions()[2]->menu()->actions()[0]->trigger();
+    QTRY_COMPARE(modals.boxes.size(), 1);
+    QCOMPARE(modals.boxes[0], QStringLiteral("The analyzer is still decoding, please export when it has finished."));
+    QCOMPARE(modals.titles, QStringList({QStringLiteral("Warning")}));
+    QVERIFY(!QFile::exists(target));
+    QVERIFY(e.mgr->anlyThreadIsRuning(0));
+    AnalyzerManager::stopAllAnalyzer();
 }
 
 // ---------------------------------------------------------------- decoded results

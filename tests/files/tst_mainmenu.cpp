@@ -353,6 +353,46 @@ private slots:
         QCOMPARE(opened[0].toLocalFile(), res + "ug-cn.pdf");
     }
 
+    // Which guide "User Guide..." opens for a language and the guides in the folder.
+    void userGuideChoice_data()
+    {
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QString>("opened");   // empty: the error box
+        QTest::newRow("en") << "en-US" << QStringList{"ug-en.pdf", "ug-cn.pdf"} << "ug-en.pdf";
+        QTest::newRow("zh-CN both") << "zh-CN" << QStringList{"ug-en.pdf", "ug-cn.pdf"} << "ug-cn.pdf";
+        QTest::newRow("zh-CN English only") << "zh-CN" << QStringList{"ug-en.pdf"} << "ug-en.pdf";
+        QTest::newRow("zh-TW English only") << "zh-TW" << QStringList{"ug-en.pdf"} << "ug-en.pdf";
+        QTest::newRow("zh-CN none") << "zh-CN" << QStringList{} << QString();
+        QTest::newRow("en Chinese only") << "en-US" << QStringList{"ug-cn.pdf"} << QString();
+        QTest::newRow("en none") << "en-US" << QStringList{} << QString();
+    }
+    void userGuideChoice()
+    {
+        QFETCH(QString, lang);
+        QFETCH(QStringList, present);
+        QFETCH(QString, opened);
+        const QString res = env->path("Resources") + "/";
+        QVERIFY(QDir().mkpath(res));
+        for (const QString& f : present)
+            QVERIFY(writeFile(res + f, "%PDF"));
+        AppPaths::setResources(res);
+        QList<QUrl> urls;
+        menu->hooks.openUrl = [&urls](const QUrl& u) { urls << u; return true; };
+        Lang::code = lang;
+        menu->actOpenUserGuide();
+        Lang::code = "en-US";
+        AppPaths::setResources(QString());
+        if (opened.isEmpty()) {
+            QVERIFY(urls.isEmpty());
+            QCOMPARE(boxes, QStringList({"File open failed.\r\nYou may need to install a PDF reader to open the user guide."}));
+        } else {
+            QCOMPARE(urls.size(), 1);
+            QCOMPARE(urls[0].toLocalFile(), res + opened);
+            QVERIFY(boxes.isEmpty());
+        }
+    }
+
     void optionsSignalOnlyOnChange()
     {
         Config::saveProgressSample(false);

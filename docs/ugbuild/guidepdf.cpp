@@ -10,6 +10,7 @@
 #include <QTextCursor>
 #include <QTextFrame>
 #include <QTextTable>
+#include <QVector>
 
 namespace {
 
@@ -82,8 +83,9 @@ bool GuidePdf::write(const QString& path)
     writer->setTitle(title);
     insertContents();
     edits.endEditBlock();
-    // Filling in the numbers can move the text behind them; repeat until
-    // every number stands for the page its chapter is on.
+    // Moving a heading to the next page, or filling in a number, can move
+    // the text behind it; repeat until nothing moves and every number
+    // stands for the page its heading is on.
     for (int round = 0; round < 12; ++round) {
         layOut();
         if (keepHeadingsWithText())
@@ -98,8 +100,9 @@ bool GuidePdf::write(const QString& path)
     if (!problems.isEmpty())
         return false;
 
+    // The file is complete once the painter has ended; the writer stays, as
+    // the document's layout refers to it until the document goes.
     paintPages(*writer);
-    writer.reset();
     if (!QFile::exists(path) || QFile(path).size() == 0) {
         problems << QStringLiteral("cannot write %1").arg(path);
         return false;
@@ -142,20 +145,21 @@ void GuidePdf::styleDocument()
             cur.setBlockFormat(bf);
         }
     }
-    // Code, in running text and in blocks, in the monospaced face.
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextFragment f = it.fragment();
-            if (!f.isValid() || !isCode(f.charFormat()))
-                continue;
-            QTextCharFormat cf;
-            cf.setFontFamily(QStringLiteral("DejaVu Sans Mono"));
-            cf.setFontPointSize(8.8);
-            cf.setForeground(QColor(0x20, 0x20, 0x20));
-            cur.setPosition(f.position());
-            cur.setPosition(f.position() + f.length(), QTextCursor::KeepAnchor);
-            cur.mergeCharFormat(cf);
-        }
+    // Code, in running text and in blocks, in the monospaced face. The
+    // ranges are collected first: a format change may split fragments.
+    QVector<QPair<int, int>> code;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (it.fragment().isValid() && isCode(it.fragment().charFormat()))
+                code.append({it.fragment().position(), it.fragment().length()});
+    QTextCharFormat mono;
+    mono.setFontFamily(QStringLiteral("DejaVu Sans Mono"));
+    mono.setFontPointSize(8.8);
+    mono.setForeground(QColor(0x20, 0x20, 0x20));
+    for (const auto& r : code) {
+        cur.setPosition(r.first);
+        cur.setPosition(r.first + r.second, QTextCursor::KeepAnchor);
+        cur.mergeCharFormat(mono);
     }
     // Tables across the text width, thin rules, a shaded head row.
     const QList<QTextFrame*> frames = doc.rootFrame()->childFrames();
@@ -200,40 +204,47 @@ void GuidePdf::placePictures()
 {
     const double width = doc.pageSize().width() * 96 / Dpi;
     const double maxHeight = doc.pageSize().height() * 96 / Dpi * 0.55;
-    QTextCursor cur(&doc);
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+    struct Found {
+        int position;
+        int length;
+        QTextImageFormat format;
+    };
+    // Collected first: changing a fragment's format may split fragments.
+    QVector<Found> found;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment f = it.fragment();
-            if (!f.isValid() || !f.charFormat().isImageFormat())
-                continue;
-            QTextImageFormat img = f.charFormat().toImageFormat();
-            const QImage pic(pictureDir.filePath(img.name()));
-            if (pic.isNull()) {
-                problems << QStringLiteral("missing picture %1").arg(pictureDir.filePath(img.name()));
-                continue;
-            }
-            doc.addResource(QTextDocument::ImageResource, QUrl(img.name()), pic);
-            // Screen pixels shown a little smaller than on a 96 dpi screen,
-            // never wider than the text or taller than half a page.
-            double w = pic.width() * 0.8;
-            w = qMin(w, width);
-            double h = pic.height() * w / pic.width();
-            if (h > maxHeight) {
-                w *= maxHeight / h;
-                h = maxHeight;
-            }
-            img.setWidth(w);
-            img.setHeight(h);
-            cur.setPosition(f.position());
-            cur.setPosition(f.position() + f.length(), QTextCursor::KeepAnchor);
-            cur.setCharFormat(img);
-            QTextBlockFormat bf = b.blockFormat();
-            bf.setAlignment(Qt::AlignHCenter);
-            bf.setTopMargin(docMm(2));
-            bf.setBottomMargin(docMm(1));
-            bf.setProperty(QTextFormat::BlockNonBreakableLines, true);
-            cur.setBlockFormat(bf);
+            if (f.isValid() && f.charFormat().isImageFormat())
+                found.append({f.position(), f.length(), f.charFormat().toImageFormat()});
         }
+    QTextCursor cur(&doc);
+    for (Found& f : found) {
+        const QString file = pictureDir.filePath(f.format.name());
+        const QImage pic(file);
+        if (pic.isNull()) {
+            problems << QStringLiteral("missing picture %1").arg(file);
+            continue;
+        }
+        doc.addResource(QTextDocument::ImageResource, QUrl(f.format.name()), pic);
+        // Screen pixels shown a little smaller than on a 96 dpi screen,
+        // never wider than the text or taller than about half a page.
+        double w = qMin(pic.width() * 0.8, width);
+        double h = pic.height() * w / pic.width();
+        if (h > maxHeight) {
+            w *= maxHeight / h;
+            h = maxHeight;
+        }
+        f.format.setWidth(w);
+        f.format.setHeight(h);
+        cur.setPosition(f.position);
+        cur.setPosition(f.position + f.length, QTextCursor::KeepAnchor);
+        cur.setCharFormat(f.format);
+        QTextBlockFormat bf = cur.blockFormat();
+        bf.setAlignment(Qt::AlignHCenter);
+        bf.setTopMargin(docMm(2));
+        bf.setBottomMargin(docMm(1));
+        bf.setProperty(QTextFormat::BlockNonBreakableLines, true);
+        cur.setBlockFormat(bf);
     }
 }
 

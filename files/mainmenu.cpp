@@ -461,9 +461,14 @@ void MainMenu::actOpenOptions()
 
 void MainMenu::actOpenUserGuide()
 {
-    const QString name = Lang::code.startsWith(QLatin1String("zh")) ? QStringLiteral("ug-cn.pdf")
-                                                                     : QStringLiteral("ug-en.pdf");
-    const QString file = QDir::cleanPath(AppPaths::resources() + name);
+    const QString english = QDir::cleanPath(AppPaths::resources() + QStringLiteral("ug-en.pdf"));
+    QString file = english;
+    if (Lang::code.startsWith(QLatin1String("zh"))) {
+        file = QDir::cleanPath(AppPaths::resources() + QStringLiteral("ug-cn.pdf"));
+        // A guide in another language is better than none.
+        if (!QFileInfo(file).isFile())
+            file = english;
+    }
     if (QFileInfo(file).isFile() && hooks.openUrl(QUrl::fromLocalFile(file)))
         return;
     showBox(QMessageBox::Critical, "An error occurred",

@@ -517,6 +517,14 @@ bool SocketAPI::actLastError(const QStringList&)
     return true;
 }
 
+QStringList SocketAPI::commandWords()
+{
+    QStringList words;
+    for (const SocketCommand& c : commands)
+        words << QLatin1String(c.word);
+    return words;
+}
+
 // Kept out of the library's shared moc unit, so users of the data file alone
 // do not pull in the server and the device layer.
 #include "moc_socketapi.cpp"

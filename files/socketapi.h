@@ -50,6 +50,8 @@ public:
 
     // Text of an error code, as "get-last-error" answers it.
     static QString errorText(int code);
+    // The command words the server accepts, in the order it looks them up.
+    static QStringList commandWords();
     // Splits a command into words at spaces outside double quotes; the quotes
     // stay in the words.
     static QStringList splitWords(const QString& text);

@@ -20,7 +20,7 @@
 namespace {
 void pairs(QStringList* n, QVector<qint64>* p)
 {
-    *n = QStringList({"T1 - T2"});
+    *n = QStringList({"A1 - A2"});
     *p = {120, 880};
 }
 bool save(QWidget* w, const QString& path)

@@ -10,6 +10,7 @@
 #include "files/datafile.h"
 #include "files/socketapi.h"
 
+#include <QRegularExpression>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -136,6 +137,26 @@ QByteArray blockOf(const QString& path, QByteArray* head)
     return readAllOf(path).mid(head->size());
 }
 
+// The command words of the user guide's command table: the first cell of
+// each row under its heading "Command table", written as code.
+QStringList guideCommandWords()
+{
+    const QString guide = QString::fromUtf8(
+        readAllOf(QString::fromLocal8Bit(qgetenv("TAV_SOURCE_DIR")) + QStringLiteral("/docs/user-guide.md")));
+    QStringList words;
+    bool inTable = false;
+    for (const QString& line : guide.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1Char('#'))) {
+            inTable = line.section(QLatin1Char(' '), 1).trimmed() == QLatin1String("Command table");
+            continue;
+        }
+        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^\\|\\s*`([^` ]+)")).match(line);
+        if (inTable && m.hasMatch())
+            words << m.captured(1);
+    }
+    return words;
+}
+
 } // namespace
 
 class TstSocketApi : public QObject
@@ -227,6 +248,31 @@ private slots:
         row("export-data /none/x.csv stray", "NAK", "invalid parameter", 2);
         row("save-data /none/y.vtdat", "NAK", "save file failed", 2);
     }
+    // The user guide's command table and the server's own table name the
+    // same commands: each word of either is in the guide and is accepted by
+    // a running server (any answer but "invalid command").
+    void guideCommandTable_data()
+    {
+        QTest::addColumn<QString>("word");
+        QStringList all = SocketAPI::commandWords();
+        const QStringList guide = guideCommandWords();
+        QVERIFY(!guide.isEmpty());
+        for (const QString& w : guide)
+            if (!all.contains(w))
+                all << w;
+        for (const QString& w : all)
+            QTest::newRow(qPrintable(w)) << w;
+    }
+    void guideCommandTable()
+    {
+        QFETCH(QString, word);
+        QCOMPARE(guideCommandWords().count(word), 1);
+        Client c(*api);
+        QVERIFY(c.connected());
+        QVERIFY(!c.ask(word.toUtf8()).isEmpty());
+        QVERIFY(c.lastError() != "ACK invalid command");
+    }
+
     void commandTable()
     {
         QFETCH(int, setup);

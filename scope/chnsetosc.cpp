@@ -4,6 +4,7 @@
 #include "app/core/lang.h"
 #include "device/devbase.h"
 #include "scope/osccalc.h"
+#include "scope/oscsetcode.h"
 #include "scope/oscpanelkit.h"
 #include "widgets/mybutton.h"
 #include "widgets/mydial.h"
@@ -238,7 +239,7 @@ void ChnSetOsc::slotEnaClicked()
         SmpPause pause;
         devUsing->setAChnEna(ena);
     }
-    emit chnSetChanged(10, chnIndex);
+    emit chnSetChanged(OscSetCode::ChnEnable, chnIndex);
 }
 
 void ChnSetOsc::slotCouplingClicked()
@@ -250,7 +251,7 @@ void ChnSetOsc::slotCouplingClicked()
             SmpPause pause;
             devUsing->setACoupling(chnIndex, i);
         }
-        emit chnSetChanged(12, chnIndex);
+        emit chnSetChanged(OscSetCode::Coupling, chnIndex);
         return;
     }
 }
@@ -268,7 +269,7 @@ void ChnSetOsc::slotProbeRateChanged()
     }
     dial->setTextList(devUsing->getVoltDivStringList(chnIndex));
     setChnVolt();
-    emit chnSetChanged(13, chnIndex);
+    emit chnSetChanged(OscSetCode::ProbeRate, chnIndex);
 }
 
 void ChnSetOsc::slotDivVoltChanged(int index)
@@ -280,7 +281,7 @@ void ChnSetOsc::slotDivVoltChanged(int index)
         devUsing->setAVoltDivIndex(chnIndex, index);
     }
     setChnVolt();
-    emit chnSetChanged(14, chnIndex);
+    emit chnSetChanged(OscSetCode::VoltDiv, chnIndex);
 }
 
 void ChnSetOsc::slotChnVoltChanged()
@@ -295,7 +296,7 @@ void ChnSetOsc::slotChnVoltChanged()
         devUsing->setAChnOffset(chnIndex, p);
     }
     editOffset->setText(offsetText(p));
-    emit chnSetChanged(15, chnIndex);
+    emit chnSetChanged(OscSetCode::OffsetTyped, chnIndex);
 }
 
 void ChnSetOsc::slotResetChnPosition()
@@ -307,5 +308,5 @@ void ChnSetOsc::slotResetChnPosition()
         devUsing->setAChnOffset(chnIndex, 0);
     }
     editOffset->setText(QString::number(0.0, 'f', decimals));
-    emit chnSetChanged(16, chnIndex);
+    emit chnSetChanged(OscSetCode::OffsetReset, chnIndex);
 }

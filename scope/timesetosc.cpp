@@ -4,6 +4,7 @@
 #include "app/core/lang.h"
 #include "device/devbase.h"
 #include "scope/osccalc.h"
+#include "scope/oscsetcode.h"
 #include "scope/oscpanelkit.h"
 #include "widgets/mybutton.h"
 #include "widgets/mydial.h"
@@ -145,7 +146,7 @@ void TimeSetOsc::slotDivChanged(int index)
         devUsing->setATimeDivIndex(index);
     }
     setTrgTime();
-    emit timeSetChanged(17);
+    emit timeSetChanged(OscSetCode::TimeDiv);
 }
 
 void TimeSetOsc::applyTrgPercent(int percent)
@@ -154,7 +155,7 @@ void TimeSetOsc::applyTrgPercent(int percent)
         SmpPause pause;
         devUsing->setATrgPercent(percent);
     }
-    emit timeSetChanged(18);
+    emit timeSetChanged(OscSetCode::TrgTime);
 }
 
 void TimeSetOsc::slotTrgTimeEdit()

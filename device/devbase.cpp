@@ -572,6 +572,19 @@ void DevBase::finishStartFailed(int error)
         Qt::QueuedConnection);
 }
 
+void DevBase::smpRunEnded(int err)
+{
+    if (err != 0) {
+        smpError = err;
+        emit sigSmpSta(runSta, err, 0);
+    }
+    runSta = SmpStaDone;
+    // Over before it is announced, so a command right after sees no run.
+    smpRunning = false;
+    emit sigSmpSta(SmpStaDone, 0, 0);
+    emit sigSmpDataReady(1);
+}
+
 void DevBase::smpStart(SmpStartMode mode, bool remote)
 {
     // A worker still finishing its last pass could not be started again;

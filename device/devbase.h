@@ -287,6 +287,10 @@ public:
     // Above the longest USB time-out the workers use (tests shorten it).
     static std::atomic<int> smpStopTimeoutMs;
     bool smpStopForRestart();
+    // The end of a run, told by its worker: err (when not 0) is kept and
+    // reported in the state the run reached, then done and the last data
+    // ready are announced.
+    void smpRunEnded(int err);
     void smpRestartIfNeed();
     // Fresh empty stores in both slots of the work mode (GUI thread, no run
     // active); nothing while a worker still runs.

@@ -152,22 +152,28 @@ void SmpCtrlStream::removeQueueHead()
     cycleOffset = int(keptStart - headStart);
 }
 
-void SmpCtrlStream::trimToKeptStart()
+template <typename CanDrop>
+void SmpCtrlStream::dropHeadsWhile(CanDrop canDrop)
 {
-    const int r = 2 * wordsPerCycle;
-    const long long keptStart = r > 0 ? droppedCycles() * r : bytesDropped;
     for (;;) {
         int headLen = 0;
         {
             std::lock_guard<std::mutex> lock(dev->blockMutex);
             if (dev->blockSizes.size() < 2)
-                break;
+                return;
             headLen = dev->blockSizes.first();
         }
-        if (keptStart < headStart + headLen)
-            break;
+        if (!canDrop(headLen))
+            return;
         removeQueueHead();
     }
+}
+
+void SmpCtrlStream::trimToKeptStart()
+{
+    const int r = 2 * wordsPerCycle;
+    const long long keptStart = r > 0 ? droppedCycles() * r : bytesDropped;
+    dropHeadsWhile([&](int headLen) { return keptStart >= headStart + headLen; });
     cycleOffset = int(keptStart - headStart);
 }
 
@@ -459,19 +465,10 @@ void SmpCtrlStream::devCbAutoBulkRead(unsigned char* buf, int len)
         }
         // Keep the pre-trigger window, not the whole stream: drop head
         // buffers whose loss still leaves the window full before this one.
-        for (;;) {
-            int headLen = 0;
-            {
-                std::lock_guard<std::mutex> lock(dev->blockMutex);
-                if (dev->blockSizes.size() < 2)
-                    break;
-                headLen = dev->blockSizes.first();
-            }
+        dropHeadsWhile([&](int headLen) {
             const long long droppedAfter = (std::max(bytesDropped, headStart + headLen) + r - 1) / r;
-            if ((before / r - droppedAfter) * 16 < preTrgDepth)
-                break;
-            removeQueueHead();
-        }
+            return (before / r - droppedAfter) * 16 >= preTrgDepth;
+        });
         dev->runSta = SmpStaWaitTrg;
         emit dev->sigSmpSta(SmpStaWaitTrg, 0, std::clamp(dev->getTrgPosition(), 0, 100));
         if (dev->smpStartMode == SmpStartRepeat)

@@ -68,6 +68,10 @@ private:
     // Drops head buffers that lie wholly before the first kept byte and sets
     // cycleOffset to that byte's place in the new head.
     void trimToKeptStart();
+    // Drops head buffers, never the last one queued, while canDrop(length of
+    // the head) allows it.
+    template <typename CanDrop>
+    void dropHeadsWhile(CanDrop canDrop);
 
     DevBase* dev;
     long long headStart = 0;   // stream byte position of the queue head

@@ -813,6 +813,14 @@ SmpDataPtr DevBase::fillingSmpData() const
     return smpData[smpDataIdx == 2 ? 0 : 1];
 }
 
+void DevBase::initOscStores(int analogChn, int logicChn)
+{
+    std::lock_guard<std::mutex> l(storeMutex);
+    smpDataOsc[0] = std::make_shared<SmpDataOsc>(analogChn, logicChn);
+    smpDataOsc[1] = std::make_shared<SmpDataOsc>(analogChn, logicChn);
+    smpDataOscIdx = 1;
+}
+
 SmpDataOscPtr DevBase::fillingSmpDataOsc() const
 {
     std::lock_guard<std::mutex> l(storeMutex);

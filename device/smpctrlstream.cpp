@@ -152,6 +152,17 @@ void SmpCtrlStream::removeQueueHead()
     cycleOffset = int(keptStart - headStart);
 }
 
+int SmpCtrlStream::queuedBlocks() const
+{
+    std::lock_guard<std::mutex> lock(dev->blockMutex);
+    return dev->blockQueue.size();
+}
+
+int SmpCtrlStream::releasedBlocks() const
+{
+    return dev->semBlockReady.available();
+}
+
 template <typename CanDrop>
 void SmpCtrlStream::dropHeadsWhile(CanDrop canDrop)
 {
@@ -492,11 +503,7 @@ void SmpCtrlStream::devCbAutoBulkRead(unsigned char* buf, int len)
     kept = getSampledDepth();
     emit dev->sigSmpSta(SmpStaSampling, 0, percentOf(kept, expectDepth));
     dev->dataSetTrgPosition(trgSample);
-    int queued;
-    {
-        std::lock_guard<std::mutex> lock(dev->blockMutex);
-        queued = dev->blockQueue.size();
-    }
+    const int queued = queuedBlocks();
     if (kept >= expectDepth)
         depthReached();
     dev->semBlockReady.release(queued);
@@ -552,11 +559,7 @@ void SmpCtrlStream::run()
                 dev->reqSmpStop();
             }
             const int sta = dev->runSta;
-            int queued;
-            {
-                std::lock_guard<std::mutex> lock(dev->blockMutex);
-                queued = dev->blockQueue.size();
-            }
+            const int queued = queuedBlocks();
             if (sta == SmpStaPre || sta == SmpStaWaitTrg) {
                 discardPass = true;
                 dev->semBlockReady.release(queued + 1);

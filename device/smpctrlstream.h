@@ -31,6 +31,9 @@ public:
     int getTrgIndex(const unsigned char* buf, int len);
     long long getSampledDepth() const;
     void removeQueueHead();
+    // Buffers queued for the converter, and how many of them it may take now.
+    int queuedBlocks() const;
+    int releasedBlocks() const;
     void setChnNum(int n);
 
     // Set up the masks and word order from the device object, as a run does

@@ -2,6 +2,7 @@
 
 #include "core/config.h"
 #include "core/lang.h"
+#include "core/engunit.h"
 #include "device/devbase.h"
 
 #include <QComboBox>
@@ -122,12 +123,10 @@ void SmpSetting::showDeviceSetting()
 QString SmpSetting::smpTimeText(double depth, double rate)
 {
     const double t = depth / rate;
-    QString text = Lang::tr(QStringLiteral("Expected Sample Time")) + QStringLiteral(": ");
-    if (t >= 1.0)
-        return text + QString::number(t, 'g', 9) + QStringLiteral("s");
-    if (t >= 0.001)
-        return text + QString::number(t * 1000, 'g', 9) + QStringLiteral("ms");
-    return text + QString::number(t * 1e6, 'g', 9) + QStringLiteral("us");
+    // From microseconds up to seconds, no further.
+    static const QStringList units = EngUnit::psUnits().mid(2);
+    return Lang::tr(QStringLiteral("Expected Sample Time")) + QStringLiteral(": ")
+           + EngUnit::text(t * 1e6, units, 9, EngUnit::AtOnce);
 }
 
 QString SmpSetting::getSmpTime() const

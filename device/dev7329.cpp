@@ -37,8 +37,7 @@ Dev7329::Dev7329()
     initModel(DevModel7329, "VQ7329", 40960, LogicChnNum, {DevFuncVth, DevFuncPWM});
 
     aChnEna = QVector<bool>(AChnNum, true);
-    smpDataOsc[0] = std::make_shared<SmpDataOsc>(AChnNum, LogicChnNum);
-    smpDataOsc[1] = std::make_shared<SmpDataOsc>(AChnNum, LogicChnNum);
+    initOscStores(AChnNum, LogicChnNum);
 
     timeDivList.clear();
     for (qint64 decade = 10; decade <= 1000000000LL; decade *= 10) {

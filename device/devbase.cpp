@@ -586,6 +586,19 @@ void DevBase::finishStartFailed(int error)
         Qt::QueuedConnection);
 }
 
+void DevBase::smpRunEnded(int err)
+{
+    if (err != 0) {
+        smpError = err;
+        emit sigSmpSta(runSta, err, 0);
+    }
+    runSta = SmpStaDone;
+    // Over before it is announced, so a command right after sees no run.
+    smpRunning = false;
+    emit sigSmpSta(SmpStaDone, 0, 0);
+    emit sigSmpDataReady(1);
+}
+
 void DevBase::smpStart(SmpStartMode mode, bool remote)
 {
     // A worker still finishing its last pass could not be started again;
@@ -812,6 +825,14 @@ SmpDataPtr DevBase::fillingSmpData() const
 {
     std::lock_guard<std::mutex> l(storeMutex);
     return smpData[smpDataIdx == 2 ? 0 : 1];
+}
+
+void DevBase::initOscStores(int analogChn, int logicChn)
+{
+    std::lock_guard<std::mutex> l(storeMutex);
+    smpDataOsc[0] = std::make_shared<SmpDataOsc>(analogChn, logicChn);
+    smpDataOsc[1] = std::make_shared<SmpDataOsc>(analogChn, logicChn);
+    smpDataOscIdx = 1;
 }
 
 SmpDataOscPtr DevBase::fillingSmpDataOsc() const

@@ -130,14 +130,6 @@ public:
     QVector<ChnFrequ> chnFrequMapStream;
     QVector<ChnFrequ> chnFrequMapBuf;
 
-    // Stream pipeline shared by the stream reader and its converter.
-    QSemaphore semCnvtStart;
-    QSemaphore semBlockReady;
-    QSemaphore semCnvtDone;
-    std::mutex blockMutex;   // a std::mutex, so that ThreadSanitizer sees the hand-over
-    QList<unsigned char*> blockQueue;
-    QList<int> blockSizes;
-
     // --- run state (written by the sampling threads, read by the GUI thread)
     DevWorkMode workMode = WorkModeLogic;
     int smpMode = -1;                    // DevSmpMode, -1 until a model sets one
@@ -151,14 +143,6 @@ public:
     // Raised by every smpStart; the analog store a run fills carries it.
     std::atomic<quint32> smpRunSerial{0};
     bool smpRemote = false;
-
-    // --- sample stores: the displayed one is the second when the index is 2.
-    // The slots and indexes change under storeMutex only; read them through
-    // the accessors below (tests look at them directly while no run is active).
-    SmpDataPtr smpData[2];
-    std::atomic<int> smpDataIdx{1};
-    SmpDataOscPtr smpDataOsc[2];
-    std::atomic<int> smpDataOscIdx{1};
 
     // --- oscilloscope calibration block (room for four analog channels)
     QVector<int> offsetZero[4];
@@ -301,6 +285,10 @@ public:
     // Above the longest USB time-out the workers use (tests shorten it).
     static std::atomic<int> smpStopTimeoutMs;
     bool smpStopForRestart();
+    // The end of a run, told by its worker: err (when not 0) is kept and
+    // reported in the state the run reached, then done and the last data
+    // ready are announced.
+    void smpRunEnded(int err);
     void smpRestartIfNeed();
     // Fresh empty stores in both slots of the work mode (GUI thread, no run
     // active); nothing while a worker still runs.
@@ -339,6 +327,9 @@ public:
     // before toggleSmpData().
     SmpDataPtr fillingSmpData() const;
     SmpDataOscPtr fillingSmpDataOsc() const;
+    // Two empty analog stores of that shape in both slots, the first
+    // displayed (a model with an oscilloscope mode, at its construction).
+    void initOscStores(int analogChn, int logicChn);
 
     // --- conversion entry points: act on the store that is not displayed
     bool dataConvertStart(int trgRecord);
@@ -425,6 +416,11 @@ protected:
     void writeWords(int reg, const QVector<int>& words);
 
 private:
+    // The stream reader and its converter hand blocks over through the
+    // pipeline below; nothing else touches it.
+    friend class SmpCtrlStream;
+    friend class SmpCnvtStream;
+
     // A start that cannot reach the instrument ends like a run that failed.
     void finishStartFailed(int error);
     void writeThreshold(double volts, int group);
@@ -445,6 +441,22 @@ private:
     // the sampling threads' reads.
     mutable std::mutex aSetMutex;
     AnalogPassSet convPass;            // the current pass's copy; its converting thread only
+
+    // Stream pipeline shared by the stream reader and its converter.
+    QSemaphore semCnvtStart;
+    QSemaphore semBlockReady;
+    QSemaphore semCnvtDone;
+    std::mutex blockMutex;   // a std::mutex, so that ThreadSanitizer sees the hand-over
+    QList<unsigned char*> blockQueue;
+    QList<int> blockSizes;
+
+    // Sample stores: the displayed one is the second when the index is 2.
+    // The slots and indexes change under storeMutex only; everyone else
+    // reaches them through displayedSmpData() and the functions beside it.
+    SmpDataPtr smpData[2];
+    std::atomic<int> smpDataIdx{1};
+    SmpDataOscPtr smpDataOsc[2];
+    std::atomic<int> smpDataOscIdx{1};
 };
 
 // The current device object, and the USB transport it speaks through.

@@ -157,13 +157,5 @@ void SmpCtrlNormal::run()
         if (err == 0)
             err = r;
     }
-    if (err != 0) {
-        dev->smpError = err;
-        emit dev->sigSmpSta(dev->runSta, err, 0);
-    }
-    dev->runSta = SmpStaDone;
-    // Over before it is announced, so a command right after sees no run.
-    dev->smpRunning = false;
-    emit dev->sigSmpSta(SmpStaDone, 0, 0);
-    emit dev->sigSmpDataReady(1);
+    dev->smpRunEnded(err);
 }

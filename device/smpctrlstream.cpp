@@ -152,22 +152,39 @@ void SmpCtrlStream::removeQueueHead()
     cycleOffset = int(keptStart - headStart);
 }
 
-void SmpCtrlStream::trimToKeptStart()
+int SmpCtrlStream::queuedBlocks() const
 {
-    const int r = 2 * wordsPerCycle;
-    const long long keptStart = r > 0 ? droppedCycles() * r : bytesDropped;
+    std::lock_guard<std::mutex> lock(dev->blockMutex);
+    return dev->blockQueue.size();
+}
+
+int SmpCtrlStream::releasedBlocks() const
+{
+    return dev->semBlockReady.available();
+}
+
+template <typename CanDrop>
+void SmpCtrlStream::dropHeadsWhile(CanDrop canDrop)
+{
     for (;;) {
         int headLen = 0;
         {
             std::lock_guard<std::mutex> lock(dev->blockMutex);
             if (dev->blockSizes.size() < 2)
-                break;
+                return;
             headLen = dev->blockSizes.first();
         }
-        if (keptStart < headStart + headLen)
-            break;
+        if (!canDrop(headLen))
+            return;
         removeQueueHead();
     }
+}
+
+void SmpCtrlStream::trimToKeptStart()
+{
+    const int r = 2 * wordsPerCycle;
+    const long long keptStart = r > 0 ? droppedCycles() * r : bytesDropped;
+    dropHeadsWhile([&](int headLen) { return keptStart >= headStart + headLen; });
     cycleOffset = int(keptStart - headStart);
 }
 
@@ -459,19 +476,10 @@ void SmpCtrlStream::devCbAutoBulkRead(unsigned char* buf, int len)
         }
         // Keep the pre-trigger window, not the whole stream: drop head
         // buffers whose loss still leaves the window full before this one.
-        for (;;) {
-            int headLen = 0;
-            {
-                std::lock_guard<std::mutex> lock(dev->blockMutex);
-                if (dev->blockSizes.size() < 2)
-                    break;
-                headLen = dev->blockSizes.first();
-            }
+        dropHeadsWhile([&](int headLen) {
             const long long droppedAfter = (std::max(bytesDropped, headStart + headLen) + r - 1) / r;
-            if ((before / r - droppedAfter) * 16 < preTrgDepth)
-                break;
-            removeQueueHead();
-        }
+            return (before / r - droppedAfter) * 16 >= preTrgDepth;
+        });
         dev->runSta = SmpStaWaitTrg;
         emit dev->sigSmpSta(SmpStaWaitTrg, 0, std::clamp(dev->getTrgPosition(), 0, 100));
         if (dev->smpStartMode == SmpStartRepeat)
@@ -495,11 +503,7 @@ void SmpCtrlStream::devCbAutoBulkRead(unsigned char* buf, int len)
     kept = getSampledDepth();
     emit dev->sigSmpSta(SmpStaSampling, 0, percentOf(kept, expectDepth));
     dev->dataSetTrgPosition(trgSample);
-    int queued;
-    {
-        std::lock_guard<std::mutex> lock(dev->blockMutex);
-        queued = dev->blockQueue.size();
-    }
+    const int queued = queuedBlocks();
     if (kept >= expectDepth)
         depthReached();
     dev->semBlockReady.release(queued);
@@ -555,11 +559,7 @@ void SmpCtrlStream::run()
                 dev->reqSmpStop();
             }
             const int sta = dev->runSta;
-            int queued;
-            {
-                std::lock_guard<std::mutex> lock(dev->blockMutex);
-                queued = dev->blockQueue.size();
-            }
+            const int queued = queuedBlocks();
             if (sta == SmpStaPre || sta == SmpStaWaitTrg) {
                 discardPass = true;
                 dev->semBlockReady.release(queued + 1);
@@ -578,13 +578,5 @@ void SmpCtrlStream::run()
         dev->semCnvtStart.release();
         cnvt->wait();
     }
-    if (err != 0) {
-        dev->smpError = err;
-        emit dev->sigSmpSta(dev->runSta, err, 0);
-    }
-    dev->runSta = SmpStaDone;
-    // Over before it is announced, so a command right after sees no run.
-    dev->smpRunning = false;
-    emit dev->sigSmpSta(SmpStaDone, 0, 0);
-    emit dev->sigSmpDataReady(1);
+    dev->smpRunEnded(err);
 }

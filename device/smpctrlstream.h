@@ -31,6 +31,9 @@ public:
     int getTrgIndex(const unsigned char* buf, int len);
     long long getSampledDepth() const;
     void removeQueueHead();
+    // Buffers queued for the converter, and how many of them it may take now.
+    int queuedBlocks() const;
+    int releasedBlocks() const;
     void setChnNum(int n);
 
     // Set up the masks and word order from the device object, as a run does
@@ -68,6 +71,10 @@ private:
     // Drops head buffers that lie wholly before the first kept byte and sets
     // cycleOffset to that byte's place in the new head.
     void trimToKeptStart();
+    // Drops head buffers, never the last one queued, while canDrop(length of
+    // the head) allows it.
+    template <typename CanDrop>
+    void dropHeadsWhile(CanDrop canDrop);
 
     DevBase* dev;
     long long headStart = 0;   // stream byte position of the queue head

@@ -687,17 +687,19 @@ void firstAboveIndexed(const DigitalChnData* d, const SmpSearchIndex& x, const l
     constexpr long long Reach = 64;
     const long long* smp = x.sample.data();
     const long long ns = (long long)x.sample.size();
-    // Samples at or below p within [from, from + n): from + the count.
-    auto countUpTo = [smp](long long from, long long n, long long p) {
+    // Samples at or below p0 within [b0, b0 + n) added to b0, and the same
+    // for p1 and b1: the two searches interleave, so their loads overlap.
+    auto countUpTo = [smp](long long n, long long p0, long long p1, long long& b0, long long& b1) {
         if (n <= 0)
-            return from;
-        long long b = from;
+            return;
         for (long long len = n; len > 1;) {
             const long long half = len >> 1;
-            b += half & -(long long)(smp[b + half - 1] <= p);
+            b0 += half & -(long long)(smp[b0 + half - 1] <= p0);
+            b1 += half & -(long long)(smp[b1 + half - 1] <= p1);
             len -= half;
         }
-        return b + (smp[b] <= p);
+        b0 += smp[b0] <= p0;
+        b1 += smp[b1] <= p1;
     };
     // The positions rise with j: the first and last lanes search the whole
     // index, the others only between those two answers (a few hundred
@@ -722,29 +724,17 @@ void firstAboveIndexed(const DigitalChnData* d, const SmpSearchIndex& x, const l
         long long b0 = start(pos[0]);
         long long b1 = start(pos[m - 1]);
         if (brackets(b0, pos[0]) && brackets(b1, pos[m - 1])) {
-            for (long long len = 2 * Reach; len > 1;) {
-                const long long half = len >> 1;
-                b0 += half & -(long long)(smp[b0 + half - 1] <= pos[0]);
-                b1 += half & -(long long)(smp[b1 + half - 1] <= pos[m - 1]);
-                len -= half;
-            }
-            c0 = b0 + (smp[b0] <= pos[0]);
-            c1 = b1 + (smp[b1] <= pos[m - 1]);
+            countUpTo(2 * Reach, pos[0], pos[m - 1], b0, b1);
+            c0 = b0;
+            c1 = b1;
         }
     }
-    if (c0 >= 0) {
-    } else if (m > 1) {
+    if (c0 < 0) {
+        // One lane searches both ends alike; its twin costs next to nothing.
         long long b0 = 0, b1 = 0;
-        for (long long len = ns; len > 1;) {
-            const long long half = len >> 1;
-            b0 += half & -(long long)(smp[b0 + half - 1] <= pos[0]);
-            b1 += half & -(long long)(smp[b1 + half - 1] <= pos[m - 1]);
-            len -= half;
-        }
-        c0 = b0 + (smp[b0] <= pos[0]);
-        c1 = b1 + (smp[b1] <= pos[m - 1]);
-    } else {
-        c0 = c1 = countUpTo(0, ns, pos[0]);
+        countUpTo(ns, pos[0], pos[m - 1], b0, b1);
+        c0 = b0;
+        c1 = b1;
     }
     cnt[0] = c0;
     cnt[m - 1] = c1;

@@ -178,8 +178,7 @@ void SmpSimulate::threadLA()
         dev->dataSetSmpDepth(0);
         dev->dataConvertComplete(true);
         emit dev->sigSmpDataReady(0);
-        report(SmpStaDone, 0, 0);
-        emit dev->sigSmpDataReady(1);
+        dev->smpRunEnded(0);
         return;
     }
     const int blockTime = getBlockTime(depth, rate);
@@ -290,8 +289,7 @@ void SmpSimulate::threadLA()
         }
     } while (!dev->smpStopReq && dev->smpStartMode != SmpStartSingle);
 
-    report(SmpStaDone, 0, 0);
-    emit dev->sigSmpDataReady(1);
+    dev->smpRunEnded(0);
 }
 
 void SmpSimulate::threadOsc()

@@ -65,25 +65,15 @@ QString ExportDataSet::timeText(long long pos, long long trigger, long long rate
     const i128 rem = num % rate;
     if (rem != 0 && (roundUp ? num > 0 : num < 0))
         q += roundUp ? 1 : -1;
-    const bool neg = q < 0;
-    if (neg)
-        q = -q;
-    QString digits;
-    do {
-        digits.prepend(QChar('0' + int(q % 10)));
-        q /= 10;
-    } while (q != 0);
-    while (digits.size() <= dec)
-        digits.prepend(QLatin1Char('0'));
-    QString text = digits.left(digits.size() - dec);
-    QString frac = digits.right(dec);
-    while (frac.endsWith(QLatin1Char('0')))
-        frac.chop(1);
-    if (!frac.isEmpty())
-        text += QLatin1Char('.') + frac;
-    if (neg)
-        text.prepend(QLatin1Char('-'));
-    return text;
+    char buf[SmpTimeExport::MaxTextLen];
+    int n = SmpTimeExport::fixedText(q < 0, (unsigned __int128)(q < 0 ? -q : q), dec, buf);
+    // Typed times carry no trailing zeros, nor a point with nothing after it.
+    const int point = n - dec - 1;
+    while (n > point + 1 && buf[n - 1] == '0')
+        --n;
+    if (n == point + 1)
+        --n;
+    return QString::fromLatin1(buf, n);
 }
 
 bool ExportDataSet::parseTime(const QString& text, long long rate, long long trigger, long long* pos)

@@ -99,8 +99,13 @@ int SmpTimeExport::toString(long long position, char* out) const
         neg = q < 0;
         v = neg ? (unsigned __int128)(-q) : (unsigned __int128)q;
     }
+    return fixedText(neg, v, decimals, out);
+}
+
+int SmpTimeExport::fixedText(bool negative, unsigned __int128 v, int decimals, char* out)
+{
     int n = 0;
-    if (neg)
+    if (negative)
         out[n++] = '-';
     char digits[40];
     const int nd = writeU128(v, digits);

@@ -19,6 +19,10 @@ public:
     // Writes the text of a position into out (no terminating zero) and returns
     // its length; out must hold MaxTextLen bytes.
     int toString(long long position, char* out) const;
+    // Writes a count of 10^-decimals seconds as "[-]seconds.decimals", every
+    // decimal written and "0" for no whole seconds; returns the length. out
+    // must hold MaxTextLen bytes.
+    static int fixedText(bool negative, unsigned __int128 v, int decimals, char* out);
 
     long long trgPoint;
     long long scale;

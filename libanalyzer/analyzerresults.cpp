@@ -98,6 +98,38 @@ private:
     std::atomic<int>& users_;
 };
 
+// First index in [lo, n) at which the rising test holds (n when none).
+template <typename Test>
+U64 firstWhere(U64 lo, U64 n, Test test)
+{
+    U64 hi = n;
+    while (lo < hi) {
+        U64 mid = lo + (hi - lo) / 2;
+        if (test(mid))
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return lo;
+}
+
+// The entries of a sorted list that a sample range covers: from the first
+// that reaches into it to the last before the first that lies after it.
+// False when none does.
+template <typename Reaches, typename After>
+bool coveredEntries(U64 n, Reaches reaches, After after, U64* first, U64* last)
+{
+    const U64 a = firstWhere(0, n, reaches);
+    const U64 end = firstWhere(a, n, after);
+    if (a >= n || end == a)
+        return false;
+    if (first)
+        *first = a;
+    if (last)
+        *last = end - 1;
+    return true;
+}
+
 int findSlot(const Generation* g, U32 chn)
 {
     int n = g->markerSlots.load(std::memory_order_acquire);
@@ -139,33 +171,11 @@ bool AnalyzerResults::GetFramesInRange(S64 firstSample, S64 lastSample, U64* fir
     U64 n = f.size();
     if (n == 0 || lastSample < firstSample)
         return false;
-    // First frame ending after firstSample (ends grow with the index).
-    U64 lo = 0, hi = n;
-    while (lo < hi) {
-        U64 mid = lo + (hi - lo) / 2;
-        if (f.at(mid).endSample > firstSample)
-            hi = mid;
-        else
-            lo = mid + 1;
-    }
-    U64 first = lo;
-    // One past the last frame starting at or before lastSample.
-    lo = first;
-    hi = n;
-    while (lo < hi) {
-        U64 mid = lo + (hi - lo) / 2;
-        if (f.at(mid).startSample > lastSample)
-            hi = mid;
-        else
-            lo = mid + 1;
-    }
-    if (first >= n || lo == first)
-        return false;
-    if (firstFrame)
-        *firstFrame = first;
-    if (lastFrame)
-        *lastFrame = lo - 1;
-    return true;
+    // Frames ending after firstSample and starting at or before lastSample
+    // (starts and ends grow with the index).
+    return coveredEntries(
+        n, [&f, firstSample](U64 i) { return f.at(i).endSample > firstSample; },
+        [&f, lastSample](U64 i) { return f.at(i).startSample > lastSample; }, firstFrame, lastFrame);
 }
 
 bool AnalyzerResults::DoBubblesAppearOnChannel(const Channel& channel) const
@@ -213,31 +223,9 @@ bool AnalyzerResults::GetMarkersInRange(const Channel& channel, S64 firstSample,
     const ChunkedStore<U64>& m = guard.g->markers[s];
     U64 n = m.size();
     auto sampleAt = [&m](U64 i) { return S64(m.at(i) >> 8); };
-    U64 lo = 0, hi = n;
-    while (lo < hi) {
-        U64 mid = lo + (hi - lo) / 2;
-        if (sampleAt(mid) >= firstSample)
-            hi = mid;
-        else
-            lo = mid + 1;
-    }
-    U64 first = lo;
-    lo = first;
-    hi = n;
-    while (lo < hi) {
-        U64 mid = lo + (hi - lo) / 2;
-        if (sampleAt(mid) > lastSample)
-            hi = mid;
-        else
-            lo = mid + 1;
-    }
-    if (first >= n || lo == first)
-        return false;
-    if (firstMarker)
-        *firstMarker = first;
-    if (lastMarker)
-        *lastMarker = lo - 1;
-    return true;
+    return coveredEntries(
+        n, [&](U64 i) { return sampleAt(i) >= firstSample; }, [&](U64 i) { return sampleAt(i) > lastSample; },
+        firstMarker, lastMarker);
 }
 
 void AnalyzerResults::MakeBubbleText(U64 frameIndex, const Channel& channel, DisplayBase base)

@@ -2,6 +2,7 @@
 
 #include "core/config.h"
 #include "core/lang.h"
+#include "core/engunit.h"
 #include "device/devbase.h"
 #include "widgets/oscpanelkit.h"
 #include "scope/wavedatagenosc.h"
@@ -66,29 +67,14 @@ QString ChnMeasurePair::timeToStr(qint64 ps)
 {
     if (ps == 0)
         return QStringLiteral("0s");
-    static const char* const units[] = {"ps", "ns", "us", "ms", "s"};
-    static const qint64 limits[] = {1000LL, 1000000LL, 1000000000LL, 1000000000000LL};
-    double v = double(ps);
-    int u = 0;
-    while (u < 4 && ps >= limits[u]) {
-        v /= 1000;
-        ++u;
-    }
-    return QString::number(v, 'g', 5) + QLatin1String(units[u]);
+    return EngUnit::text(double(ps), EngUnit::psUnits(), 5);
 }
 
 QString ChnMeasurePair::freqToStr(double hz)
 {
     if (!fitsInt64(hz))
         return NoValue;
-    const qint64 n = qint64(hz);
-    if (n < 1000)
-        return QString::number(hz, 'g', 5) + QStringLiteral("Hz");
-    if (n < 1000000)
-        return QString::number(hz / 1000, 'g', 5) + QStringLiteral("KHz");
-    if (n < 1000000000)
-        return QString::number(hz / 1000000, 'g', 5) + QStringLiteral("MHz");
-    return QString::number(hz / 1000000000, 'g', 5) + QStringLiteral("GHz");
+    return EngUnit::text(hz, EngUnit::hzUnits(), 5, EngUnit::AtOnce);
 }
 
 QStringList ChnMeasurePair::parameterToStrOsc(int chn, const bool* valid, const double* values, int count)

@@ -6,6 +6,7 @@
 #include "scope/osccalc.h"
 #include "widgets/oscpanelkit.h"
 #include "scope/smppause.h"
+#include "scope/oscsetcode.h"
 #include "widgets/mybutton.h"
 #include "widgets/mydial.h"
 #include "widgets/myswitch.h"
@@ -238,7 +239,7 @@ void ChnSetOsc::slotEnaClicked()
     // The pause spans the view's answer too: one stop and one restart per change.
     SmpPause pause;
     devUsing->setAChnEna(ena);
-    emit chnSetChanged(10, chnIndex);
+    emit chnSetChanged(OscSetCode::ChnEnable, chnIndex);
 }
 
 void ChnSetOsc::slotCouplingClicked()
@@ -249,7 +250,7 @@ void ChnSetOsc::slotCouplingClicked()
         SmpPause pause;
         if (devUsing)
             devUsing->setACoupling(chnIndex, i);
-        emit chnSetChanged(12, chnIndex);
+        emit chnSetChanged(OscSetCode::Coupling, chnIndex);
         return;
     }
 }
@@ -267,7 +268,7 @@ void ChnSetOsc::slotProbeRateChanged()
     }
     dial->setTextList(devUsing->getVoltDivStringList(chnIndex));
     setChnVolt();
-    emit chnSetChanged(13, chnIndex);
+    emit chnSetChanged(OscSetCode::ProbeRate, chnIndex);
 }
 
 void ChnSetOsc::slotDivVoltChanged(int index)
@@ -277,7 +278,7 @@ void ChnSetOsc::slotDivVoltChanged(int index)
     SmpPause pause;
     devUsing->setAVoltDivIndex(chnIndex, index);
     setChnVolt();
-    emit chnSetChanged(14, chnIndex);
+    emit chnSetChanged(OscSetCode::VoltDiv, chnIndex);
 }
 
 void ChnSetOsc::slotChnVoltChanged()
@@ -291,7 +292,7 @@ void ChnSetOsc::slotChnVoltChanged()
     if (OscCalc::offsetPerMille(OscCalc::numberOrZero(editOffset->text()), voltShown * 10.0, &p))
         devUsing->setAChnOffset(chnIndex, p);
     editOffset->setText(offsetText(p));
-    emit chnSetChanged(15, chnIndex);
+    emit chnSetChanged(OscSetCode::OffsetTyped, chnIndex);
 }
 
 void ChnSetOsc::slotResetChnPosition()
@@ -301,5 +302,5 @@ void ChnSetOsc::slotResetChnPosition()
     SmpPause pause;
     devUsing->setAChnOffset(chnIndex, 0);
     editOffset->setText(QString::number(0.0, 'f', decimals));
-    emit chnSetChanged(16, chnIndex);
+    emit chnSetChanged(OscSetCode::OffsetReset, chnIndex);
 }

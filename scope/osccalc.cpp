@@ -1,6 +1,7 @@
 #include "scope/osccalc.h"
 
 #include "core/finitenumber.h"
+#include "core/engunit.h"
 
 #include <cmath>
 
@@ -19,11 +20,7 @@ int OscCalc::voltShown(int mV, QString* unit)
 
 qint64 OscCalc::timeShown(qint64 ns, int* unitIndex)
 {
-    int k = 0;
-    while (ns >= 1000 && k < 3) {
-        ns /= 1000;
-        ++k;
-    }
+    const int k = EngUnit::stepDown(ns, 3);
     if (unitIndex)
         *unitIndex = k;
     return ns;

@@ -6,6 +6,7 @@
 #include "scope/osccalc.h"
 #include "widgets/oscpanelkit.h"
 #include "scope/smppause.h"
+#include "scope/oscsetcode.h"
 #include "widgets/mybutton.h"
 #include "widgets/mydial.h"
 #include "widgets/osctabframe.h"
@@ -145,14 +146,14 @@ void TimeSetOsc::slotDivChanged(int index)
     SmpPause pause;
     devUsing->setATimeDivIndex(index);
     setTrgTime();
-    emit timeSetChanged(17);
+    emit timeSetChanged(OscSetCode::TimeDiv);
 }
 
 void TimeSetOsc::applyTrgPercent(int percent)
 {
     SmpPause pause;
     devUsing->setATrgPercent(percent);
-    emit timeSetChanged(18);
+    emit timeSetChanged(OscSetCode::TrgTime);
 }
 
 void TimeSetOsc::slotTrgTimeEdit()

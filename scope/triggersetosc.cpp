@@ -4,6 +4,7 @@
 #include "core/lang.h"
 #include "device/devbase.h"
 #include "widgets/oscpanelkit.h"
+#include "scope/oscsetcode.h"
 #include "widgets/mybutton.h"
 #include "widgets/osctabframe.h"
 
@@ -117,14 +118,14 @@ void TriggerSetOsc::slotModeClicked()
         return;
     for (MyButton* b : qAsConst(btnEdge))
         b->setSelected(b == sender);
-    emit trigSetChanged(sender->buttonId, 20);
+    emit trigSetChanged(sender->buttonId, OscSetCode::TrgEdge);
 }
 
 void TriggerSetOsc::slotChnClicked()
 {
     for (int i = 0; i < btnChn.size(); ++i) {
         if (btnChn[i]->isChecked()) {
-            emit trigSetChanged(i, 19);
+            emit trigSetChanged(i, OscSetCode::TrgChannel);
             return;
         }
     }

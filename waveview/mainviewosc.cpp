@@ -19,6 +19,8 @@
 #include "scope/osccalc.h"
 #include "scope/oscgrid.h"
 #include "scope/smppause.h"
+#include "widgets/oscpanelkit.h"
+#include "scope/oscsetcode.h"
 #include "scope/timesetosc.h"
 #include "scope/triggersetosc.h"
 #include "scope/triggertagosc.h"
@@ -249,7 +251,7 @@ void MainView::layoutOsc()
         tag->setPos((gridLeft - 2) * p - tag->itemWidth(),
                     (gridHeight * (0.5 - off / 1000) + gridTop) * p - tag->itemHeight() / 2);
         trgLevelTags[i]->setPos((gridLeft + 3 + gridWidth) * p, trgLevelTags[i]->y());
-        updateATrgSet(i, 11);
+        updateATrgSet(i, OscSetCode::OffsetFromTag);
     }
     traceItem->update();
 
@@ -308,8 +310,8 @@ void MainView::updateViewDisplayOsc()
         autoScaleItem->hide();
         for (int i = 0; i < chnSetPanels.size(); ++i) {
             chnSetPanels[i]->init();
-            setAChnVoltSet(i, 15);
-            updateATrgSet(i, 15);
+            setAChnVoltSet(i, OscSetCode::OffsetTyped);
+            updateATrgSet(i, OscSetCode::OffsetTyped);
             updateAMarkerY(i);
         }
         timeSetPanel->init();
@@ -336,21 +338,21 @@ void MainView::slotOscChnSetChanged(int type, int chn)
         return;
     SmpPause pause;
     switch (type) {
-    case 10:
+    case OscSetCode::ChnEnable:
         chnTags[chn]->setVisible(devUsing->aChnEna[chn]);
         updateATrgPercent();
         emit oscChnMeasureChanged(chn);
         break;
-    case 13:
+    case OscSetCode::ProbeRate:
         updateAMarkerY(chn);
         emit oscChnMeasureChanged(chn);
         break;
-    case 14:
-        updateATrgSet(chn, 14);
+    case OscSetCode::VoltDiv:
+        updateATrgSet(chn, OscSetCode::VoltDiv);
         updateAMarkerY(chn);
         break;
-    case 15:
-    case 16:
+    case OscSetCode::OffsetTyped:
+    case OscSetCode::OffsetReset:
         setAChnVoltSet(chn, type);
         updateATrgSet(chn, type);
         updateAMarkerY(chn);
@@ -365,17 +367,17 @@ void MainView::slotOscChnSetChanged(int type, int chn)
 void MainView::slotOscTimeSetChanged(int type)
 {
     SmpPause pause;
-    if (type == 17 && waveDataGenOsc)
+    if (type == OscSetCode::TimeDiv && waveDataGenOsc)
         waveDataGenOsc->zoomChangedByTimediv();
-    else if (type == 18)
+    else if (type == OscSetCode::TrgTime)
         updateATrgPercent();
 }
 
 void MainView::slotOscTrgSetChanged(int index, int type)
 {
     SmpPause pause;
-    if (type == 19)
-        updateATrgSet(index, 19);
+    if (type == OscSetCode::TrgChannel)
+        updateATrgSet(index, OscSetCode::TrgChannel);
     else
         devUsing->setATrgType(index);
 }
@@ -408,13 +410,13 @@ void MainView::slotCalibSettingChanged(int type, int chn)
     };
     if (type == 2) {
         for (int i = 0; i < 2 && i < chnSetPanels.size(); ++i)
-            refresh(i, 16, 16);
+            refresh(i, OscSetCode::OffsetReset, OscSetCode::OffsetReset);
         timeSetPanel->init();
         return;
     }
     if (!validChn(chn) || chn >= chnSetPanels.size())
         return;
-    refresh(chn, type == 1 ? 11 : 0, 15);
+    refresh(chn, type == 1 ? int(OscSetCode::OffsetFromTag) : 0, OscSetCode::OffsetTyped);
     if (type == 1)
         timeSetPanel->init();
 }
@@ -429,9 +431,9 @@ void MainView::setAChnVoltSet(int chn, int code)
     const OscGrid g = oscGrid();
     ChnTagOsc* tag = chnTags[chn];
     const int h = tag->itemHeight();
-    if (code == 15 || code == 16) {
+    if (code == OscSetCode::OffsetTyped || code == OscSetCode::OffsetReset) {
         tag->setPos(tag->x(), g.zeroLine(devUsing->aChnOffset[chn]) * p - h / 2);
-    } else if (code == 11) {
+    } else if (code == OscSetCode::OffsetFromTag) {
         const int r = g.perMilleOfRow((tag->y() + h / 2) / p);
         const int y = g.rowOf(r / 1000.0);
         tag->setPos(tag->x(), y * p - h / 2);
@@ -452,20 +454,20 @@ void MainView::updateATrgSet(int chn, int code)
     const int off = devUsing->aChnOffset[chn];
     const int voltDiv = devUsing->getAVoltDivValue(chn);
     switch (code) {
-    case 19:
+    case OscSetCode::TrgChannel:
         devUsing->setATrgChn(chn);
         for (int i = 0; i < trgLevelTags.size(); ++i)
             trgLevelTags[i]->setVisible(i == devUsing->aTrgChn);
         Q_FALLTHROUGH();
-    case 11:
-    case 14:
-    case 15:
-    case 16:
-    case 21:
+    case OscSetCode::OffsetFromTag:
+    case OscSetCode::VoltDiv:
+    case OscSetCode::OffsetTyped:
+    case OscSetCode::OffsetReset:
+    case OscSetCode::TrgLevelPlace:
         tag->fraction = OscGrid::levelFraction(off, devUsing->aTrgVolt.value(chn), voltDiv);
         tag->setPos(tag->x(), p * (OscGrid::placeable(tag->fraction) * gridHeight + gridTop) - h / 2);
         break;
-    case 22: {
+    case OscSetCode::TrgLevelDragged: {
         const double r = OscCalc::snapFraction(g.fractionY((tag->y() + h / 2) / p));
         const int y = g.rowOf(r);
         tag->fraction = r;
@@ -768,14 +770,14 @@ void MainView::mouseMovedOsc(QMouseEvent* e)
         for (int i = 0; i < chnTags.size(); ++i) {
             if (chnTags[i]->dragging) {
                 chnTags[i]->setPos(chnTags[i]->x(), at.y() - chnTags[i]->itemHeight() / 2);
-                setAChnVoltSet(i, 11);
-                updateATrgSet(i, 11);
+                setAChnVoltSet(i, OscSetCode::OffsetFromTag);
+                updateATrgSet(i, OscSetCode::OffsetFromTag);
                 updateAMarkerY(i);
                 return;
             }
             if (trgLevelTags[i]->dragging) {
                 trgLevelTags[i]->setPos(trgLevelTags[i]->x(), at.y() - trgLevelTags[i]->itemHeight() / 2);
-                updateATrgSet(i, 22);
+                updateATrgSet(i, OscSetCode::TrgLevelDragged);
                 return;
             }
         }

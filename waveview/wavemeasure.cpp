@@ -1,6 +1,7 @@
 #include "waveview/wavemeasure.h"
 
 #include "core/config.h"
+#include "core/engunit.h"
 #include "device/smpdata.h"
 
 #include <algorithm>
@@ -9,10 +10,8 @@
 
 namespace WaveMeasure {
 
-const QStringList timeUnits = {QStringLiteral("ps"), QStringLiteral("ns"), QStringLiteral("us"),
-                               QStringLiteral("ms"), QStringLiteral("s")};
-const QStringList freqUnits = {QStringLiteral("Hz"), QStringLiteral("KHz"), QStringLiteral("MHz"),
-                               QStringLiteral("GHz")};
+const QStringList timeUnits = EngUnit::psUnits();
+const QStringList freqUnits = EngUnit::hzUnits();
 
 RowLayout layoutRows(const QVector<int>& pos, const QVector<int>& mult, const QVector<bool>& ena,
                      int avail)
@@ -53,25 +52,16 @@ QString timeText(double ps)
         return QStringLiteral("###");
     const long long v = (long long)ps;
     const int digits = QString::number(v).size();
-    double a = std::fabs(double(v));
-    int k = 0;
-    while (a >= 1000 && k < 4) {
-        a /= 1000;
-        ++k;
-    }
-    return QString::number(v < 0 ? -a : a, 'g', digits) + timeUnits[k];
+    // A time before the reference takes the unit of its size.
+    const QString text = EngUnit::text(std::fabs(double(v)), timeUnits, digits);
+    return v < 0 ? QStringLiteral("-") + text : text;
 }
 
 QString unitText(double v, const QStringList& units)
 {
     if (!(v > 0) || !std::isfinite(v))
         return QStringLiteral("###");
-    int k = 0;
-    while (v >= 1000 && k + 1 < units.size()) {
-        v /= 1000;
-        ++k;
-    }
-    return QString::number(v, 'g', 9) + units[k];
+    return EngUnit::text(v, units, 9);
 }
 
 QStringList measureTexts(double widthPs, double periodPs, double duty, double freqHz)

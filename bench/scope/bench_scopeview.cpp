@@ -46,7 +46,7 @@ struct Scope {
         devUsing = dev.get();
         gen = std::make_unique<WaveDataGenOsc>();
         gen->devModelChanged();
-        fillOscRecord(dev->smpDataOsc[0].get());
+        fillOscRecord(dev->displayedSmpDataOsc().get());
         dev->setAVoltDivIndex(0, 5);
         dev->setAVoltDivIndex(1, 4);
         dev->aMathEna = true;
@@ -64,7 +64,7 @@ struct Scope {
     {
         // A new record: the math cache of the old one goes, the view starts
         // again from the trigger.
-        for (MathChnBuf*& m : dev->smpDataOsc[0]->mathData) {
+        for (MathChnBuf*& m : dev->displayedSmpDataOsc()->mathData) {
             std::free(m);
             m = nullptr;
         }

@@ -28,7 +28,7 @@ struct Setup {
         devUsing = dev.get();
         gen = std::make_unique<WaveDataGenOsc>();
         gen->devModelChanged();
-        fillOscRecord(dev->smpDataOsc[0].get());
+        fillOscRecord(dev->displayedSmpDataOsc().get());
         dev->aMathEna = true;
         dev->aMathOperator = 1;
         dev->setATimeDivIndex(timeDivIndex);
@@ -46,7 +46,7 @@ struct Setup {
 void BM_GenData(benchmark::State& state)
 {
     Setup s(int(state.range(0)));
-    SmpDataOsc* store = s.dev->smpDataOsc[0].get();
+    SmpDataOsc* store = s.dev->displayedSmpDataOsc().get();
     for (auto _ : state) {
         // A new capture drops the math cache; time the redraw that rebuilds it.
         for (MathChnBuf*& m : store->mathData) {

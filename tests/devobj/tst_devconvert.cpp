@@ -43,8 +43,7 @@ void makeOsc(DevBase* dev)
     dev->aChnOffset = {0, 0};
     dev->aTrgVolt = {0.0, 0.0};
     dev->aTrgPercent = 500;
-    dev->smpDataOsc[0] = std::make_shared<SmpDataOsc>(2, 16);
-    dev->smpDataOsc[1] = std::make_shared<SmpDataOsc>(2, 16);
+    dev->initOscStores(2, 16);
     dev->setWorkMode(WorkModeOsc);
 }
 
@@ -97,9 +96,10 @@ void TstDevConvert::frames16()
     QCOMPARE(consumed, 16);
     QCOMPARE(dev->fillingSmpData()->initLevels, 5ULL);
     QCOMPARE(dev->fillingSmpData()->smpCount, 16LL);
+    const SmpDataPtr filled = dev->fillingSmpData();
     QVERIFY(dev->dataConvertComplete(true));
     const SmpDataPtr s = dev->displayedSmpData();
-    QCOMPARE(s, dev->smpData[1]);
+    QCOMPARE(s, filled);
     QCOMPARE(levels(s, 0), QStringLiteral("1111111111000000"));
     QCOMPARE(levels(s, 2), QStringLiteral("1111111111111111"));
     QCOMPARE(levels(s, 1), QStringLiteral("0000000000000000"));
@@ -200,26 +200,28 @@ void TstDevConvert::oscStores()
     long long pos = 0;
     QVERIFY(dev->dataConvertSimu(table, 8, 1, &pos));
     QVERIFY(!dev->hasValidData());
+    const SmpDataOscPtr filled = dev->fillingSmpDataOsc();
+    const SmpDataPtr logicShown = dev->displayedSmpData();
     QVERIFY(dev->dataConvertComplete(true));
-    QCOMPARE(dev->smpDataOscIdx.load(), 2);
-    QCOMPARE(dev->smpDataIdx.load(), 1);
+    QCOMPARE(dev->displayedSmpDataOsc(), filled);
+    QCOMPARE(dev->displayedSmpData(), logicShown);
     QVERIFY(dev->hasValidData());
-    QVERIFY(dev->smpDataOsc[1]->hasValidDataA(1));
-    QVERIFY(!dev->smpDataOsc[1]->hasValidDataA(0));
+    QVERIFY(filled->hasValidDataA(1));
+    QVERIFY(!filled->hasValidDataA(0));
     short* data = nullptr;
-    QCOMPARE(dev->smpDataOsc[1]->getAnalogData(1, &data), 20480);
+    QCOMPARE(filled->getAnalogData(1, &data), 20480);
 
     // A pass that is not kept is dropped; the display stays.
     QVERIFY(dev->dataConvertStart(0));
     QVERIFY(dev->dataConvertSimu(table, 8, 0, &pos));
     QVERIFY(dev->dataConvertComplete(false));
-    QCOMPARE(dev->smpDataOscIdx.load(), 2);
-    QVERIFY(!dev->smpDataOsc[0]->hasValidDataA(0));
+    QCOMPARE(dev->displayedSmpDataOsc(), filled);
+    QVERIFY(!dev->fillingSmpDataOsc()->hasValidDataA(0));
 
     // Toggling empties the store that was displayed.
     dev->toggleSmpData();
-    QCOMPARE(dev->smpDataOscIdx.load(), 1);
-    QVERIFY(!dev->smpDataOsc[1]->hasValidDataA(1));
+    QVERIFY(dev->displayedSmpDataOsc() != filled);
+    QVERIFY(!dev->fillingSmpDataOsc()->hasValidDataA(1));
     QVERIFY(!dev->hasValidData());
 
     QVERIFY(dev->dataConvertStart(0));

@@ -173,11 +173,11 @@ void TstDevModels::factory()
     QCOMPARE(dev->queryDevFunction(DevFuncPWM), functions.contains(2));
     // The requested code is kept, even when the demo device was built.
     QCOMPARE(Config::readGlobalParam(QStringLiteral("devModel")), QString::number(code));
-    QCOMPARE(dev->smpData[0]->chnNum, chn);
-    QCOMPARE(dev->smpData[1]->chnNum, chn);
+    QCOMPARE(dev->displayedSmpData()->chnNum, chn);
+    QCOMPARE(dev->fillingSmpData()->chnNum, chn);
+    QVERIFY(dev->displayedSmpData() != dev->fillingSmpData());
     QCOMPARE(dev->deviceID, QByteArray(8, '\0'));
     QVERIFY(!dev->isConnected);
-    QCOMPARE(dev->smpDataIdx.load(), 1);
     QCOMPARE(dev->vref, 1.2);
     // Fresh settings: every channel on, no trigger, pre-trigger 5 %.
     QCOMPARE(dev->getDChnEnaNum(), chn);
@@ -796,10 +796,9 @@ void TstDevModels::sharedNames()
 void TstDevModels::doubleBuffer()
 {
     auto dev = make(0);
-    const SmpDataPtr first = dev->smpData[0];
-    const SmpDataPtr second = dev->smpData[1];
-    QCOMPARE(dev->displayedSmpData(), first);
-    QCOMPARE(dev->fillingSmpData(), second);
+    const SmpDataPtr first = dev->displayedSmpData();
+    const SmpDataPtr second = dev->fillingSmpData();
+    QVERIFY(first && second && first != second);
     QVERIFY(!dev->hasValidData());
 
     // A demo-style pass into the store not displayed.
@@ -811,7 +810,6 @@ void TstDevModels::doubleBuffer()
     dev->dataSetSmpDepth(100);
     dev->dataSetTrgPosition(40);
     QVERIFY(dev->dataConvertComplete(true));
-    QCOMPARE(dev->smpDataIdx.load(), 2);
     QCOMPARE(dev->displayedSmpData(), second);
     QVERIFY(dev->hasValidData());
     QCOMPARE(second->smpCount, 100LL);
@@ -821,8 +819,8 @@ void TstDevModels::doubleBuffer()
     QCOMPARE(second->getPointLevel(0, 10), 1);
     // The store that stopped being displayed is let go, not reused: a
     // reader may still hold it.
-    QVERIFY(dev->smpData[0] != first);
-    QCOMPARE(dev->fillingSmpData(), dev->smpData[0]);
+    QVERIFY(dev->fillingSmpData() != first);
+    QVERIFY(dev->fillingSmpData() != second);
 
     // A pass that is not kept leaves the display alone.
     QVERIFY(dev->dataConvertStart(0));
@@ -830,38 +828,41 @@ void TstDevModels::doubleBuffer()
     QVERIFY(dev->dataConvertSimu(runs, 2, 1, &pos));
     dev->dataSetSmpDepth(50);
     QVERIFY(dev->dataConvertComplete(false));
-    QCOMPARE(dev->smpDataIdx.load(), 2);
-    QCOMPARE(dev->smpData[0]->smpCount, 0LL);
+    QCOMPARE(dev->displayedSmpData(), second);
+    QCOMPARE(dev->fillingSmpData()->smpCount, 0LL);
     QCOMPARE(second->smpCount, 100LL);
 
     // Toggling twice returns to the first slot; only data written between
     // the calls survives. The fresh store keeps the rate and the filter
     // widths of the one it replaces, as a cleared one did.
     second->filterWidth[3] = 4;
-    dev->smpData[0]->smpCount = 77;
+    const SmpDataPtr third = dev->fillingSmpData();
+    third->smpCount = 77;
     dev->toggleSmpData();
-    QCOMPARE(dev->smpDataIdx.load(), 1);
+    QCOMPARE(dev->displayedSmpData(), third);
     QCOMPARE(dev->displayedSmpData()->smpCount, 77LL);
-    QCOMPARE(dev->smpData[1]->smpCount, 0LL);
-    QCOMPARE(dev->smpData[1]->filterWidth[3], 4u);
-    QCOMPARE(dev->smpData[1]->smpFrequ, second->smpFrequ);
-    dev->smpData[1]->smpCount = 5;
+    QCOMPARE(dev->fillingSmpData()->smpCount, 0LL);
+    QCOMPARE(dev->fillingSmpData()->filterWidth[3], 4u);
+    QCOMPARE(dev->fillingSmpData()->smpFrequ, second->smpFrequ);
+    const SmpDataPtr fourth = dev->fillingSmpData();
+    fourth->smpCount = 5;
     dev->toggleSmpData();
-    QCOMPARE(dev->smpDataIdx.load(), 2);
-    QCOMPARE(dev->smpData[0]->smpCount, 0LL);
-    QCOMPARE(dev->smpData[1]->smpCount, 5LL);
+    QCOMPARE(dev->displayedSmpData(), fourth);
+    QCOMPARE(dev->fillingSmpData()->smpCount, 0LL);
+    QCOMPARE(dev->displayedSmpData()->smpCount, 5LL);
     dev->toggleSmpData();
-    QCOMPARE(dev->smpDataIdx.load(), 1);
-    QCOMPARE(dev->smpData[0]->smpCount, 0LL);
-    QCOMPARE(dev->smpData[1]->smpCount, 0LL);
+    QVERIFY(dev->displayedSmpData() != fourth);
+    QCOMPARE(dev->displayedSmpData()->smpCount, 0LL);
+    QCOMPARE(dev->fillingSmpData()->smpCount, 0LL);
     QVERIFY(!dev->hasValidData());
 
-    const SmpDataPtr a = dev->smpData[0];
+    const SmpDataPtr a = dev->displayedSmpData();
+    const SmpDataPtr b = dev->fillingSmpData();
     a->smpCount = 3;
-    dev->smpData[1]->smpCount = 3;
+    b->smpCount = 3;
     dev->clearSmpData();
-    QCOMPARE(dev->smpData[0]->smpCount, 0LL);
-    QCOMPARE(dev->smpData[1]->smpCount, 0LL);
+    QCOMPARE(dev->displayedSmpData()->smpCount, 0LL);
+    QCOMPARE(dev->fillingSmpData()->smpCount, 0LL);
     QCOMPARE(a->smpCount, 3LL);
 
     // Whatever happened since, and after the device object is gone, the
@@ -949,12 +950,12 @@ void TstDevModels::startKinds()
 
     // A start clears both stores first, but not the capture a reader holds.
     const SmpDataPtr shown = dev->displayedSmpData();
-    dev->smpData[0]->smpCount = 9;
-    dev->smpData[1]->smpCount = 9;
+    shown->smpCount = 9;
+    dev->fillingSmpData()->smpCount = 9;
     dev->smpStart(SmpStartSingle, false);
     dev->smpStopAndWait();
-    QCOMPARE(dev->smpData[0]->smpCount, 0LL);
-    QCOMPARE(dev->smpData[1]->smpCount, 0LL);
+    QCOMPARE(dev->displayedSmpData()->smpCount, 0LL);
+    QCOMPARE(dev->fillingSmpData()->smpCount, 0LL);
     QCOMPARE(shown->smpCount, 9LL);
     QVERIFY(!dev->smpRunning);
 }

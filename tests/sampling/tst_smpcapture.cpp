@@ -287,14 +287,15 @@ void TstSmpCapture::streamStopDiscards()
     squares({0, 1}, {100, 50});
     emu_set_stream_rate(400000);   // 100000 samples a second
     QVERIFY(rig.dev->setSmpDepth(5));   // 5 M samples: far more than the test waits for
-    const int shown = rig.dev->smpDataIdx;
     rig.dev->smpStart(SmpStartRepeatTrg);
     QTRY_VERIFY_WITH_TIMEOUT(rig.rec->states().contains(SmpStaSampling), 10000);
+    // The start put fresh stores in both slots; this one stays on display.
+    const SmpDataPtr shown = rig.dev->displayedSmpData();
     rig.dev->smpStop();
     QVERIFY(rig.waitEnd());
     QCOMPARE(rig.rec->errors().size(), 0);
     // The interrupted pass is completed with keep = false: nothing shown.
-    QCOMPARE(rig.dev->smpDataIdx.load(), shown);
+    QCOMPARE(rig.dev->displayedSmpData(), shown);
     QVERIFY(!rig.dev->hasValidData());
     QVERIFY(rig.dev->fillingSmpData()->smpCount == 0);
 }

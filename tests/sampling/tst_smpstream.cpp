@@ -88,7 +88,7 @@ private:
     {
         ctrl->devCbAutoBulkRead(copyOf(data, from, len), int(len));
     }
-    int queued() const { return dev->blockQueue.size(); }
+    int queued() const { return ctrl->queuedBlocks(); }
 
     std::unique_ptr<DevBase> dev;
     SmpCtrlStream* ctrl = nullptr;
@@ -159,7 +159,7 @@ void TstSmpStream::triggerInFirstBuffer()
     QCOMPARE(dev->fillingSmpData()->trgPosition, 100LL);
     QCOMPARE(ctrl->bytesDropped, 0LL);
     QCOMPARE(ctrl->cycleOffset, 0);
-    QCOMPARE(dev->semBlockReady.available(), 1);
+    QCOMPARE(ctrl->releasedBlocks(), 1);
 }
 
 void TstSmpStream::triggerWithSkip()
@@ -186,12 +186,12 @@ void TstSmpStream::cycleSplitAcrossBuffers()
     const size_t cut = 6 * 6 + 4;
     feed(data, 0, cut);
     QCOMPARE(int(dev->runSta), int(SmpStaPre));
-    QCOMPARE(dev->semBlockReady.available(), 0);
+    QCOMPARE(ctrl->releasedBlocks(), 0);
     feed(data, cut, data.size() - cut);
     QCOMPARE(int(dev->runSta), int(SmpStaSampling));
     QCOMPARE(dev->fillingSmpData()->trgPosition, 100LL);
     QCOMPARE(queued(), 2);
-    QCOMPARE(dev->semBlockReady.available(), 2);
+    QCOMPARE(ctrl->releasedBlocks(), 2);
 }
 
 void TstSmpStream::risingAtSampleZeroNeverFires()
@@ -200,7 +200,7 @@ void TstSmpStream::risingAtSampleZeroNeverFires()
     const auto data = words(2, 4096, highFromStart);
     feed(data, 0, data.size());
     QVERIFY(dev->runSta != SmpStaSampling);
-    QCOMPARE(dev->semBlockReady.available(), 0);
+    QCOMPARE(ctrl->releasedBlocks(), 0);
     // A high-level trigger on the same data fires at once.
     setUp(2, 5, TrgHigh);
     feed(data, 0, data.size());
@@ -216,7 +216,7 @@ void TstSmpStream::forcedTrigger()
     feed(data, 0, 512);   // 2048 samples: the pre-trigger part (1000) is full
     QCOMPARE(int(dev->runSta), int(SmpStaWaitTrg));
     QVERIFY(ctrl->forceTrigger);
-    QCOMPARE(dev->semBlockReady.available(), 0);
+    QCOMPARE(ctrl->releasedBlocks(), 0);
     feed(data, 512, 512);   // taken as triggered at its first sample, 2048
     QCOMPARE(int(dev->runSta), int(SmpStaSampling));
     // (2048 - 1000) / 16 = 65 cycles skipped.
@@ -256,10 +256,10 @@ void TstSmpStream::depthReachedStops()
     const auto data = words(2, 40000, stepAtEdge);
     feed(data, 0, 2500);   // 10000 samples, trigger inside
     QCOMPARE(int(dev->runSta), int(SmpStaSampling));
-    const int released = dev->semBlockReady.available();
+    const int released = ctrl->releasedBlocks();
     feed(data, 2500, 2500);   // 20000 kept: depth reached
     QCOMPARE(int(dev->runSta), int(SmpStaReading));
-    QCOMPARE(dev->semBlockReady.available(), released + 1);
+    QCOMPARE(ctrl->releasedBlocks(), released + 1);
     feed(data, 5000, 2500);   // after the end: freed, not queued
     QCOMPARE(queued(), 2);
 }

@@ -178,8 +178,8 @@ void TstDev7329::construction()
     QVERIFY(!d.isSmpModeSelectable());
     QCOMPARE(d.dChnEna, QVector<bool>(16, false));
     QCOMPARE(d.aChnEna, QVector<bool>(2, true));
-    QVERIFY(d.smpDataOsc[0] && d.smpDataOsc[1]);
-    QCOMPARE(d.smpDataOsc[0]->chnNum, 2);
+    QVERIFY(d.displayedSmpDataOsc() && d.fillingSmpDataOsc());
+    QCOMPARE(d.displayedSmpDataOsc()->chnNum, 2);
     QCOMPARE(d.smpFrequList.size(), 19);
     QCOMPARE(d.smpFrequList.first(), 100000000LL);
     QCOMPARE(d.smpFrequList.last(), 100LL);

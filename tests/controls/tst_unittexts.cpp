@@ -1,0 +1,179 @@
+// The texts of numbers with units, as each part of the program writes them.
+// Every expected text below is what that part wrote before its unit choice
+// moved into one place; the formatting must keep them to the letter.
+
+#include "core/lang.h"
+#include "controls/smpsetting.h"
+#include "files/exportdataset.h"
+#include "scope/chnmeasurepair.h"
+#include "scope/osccalc.h"
+#include "waveview/wavemeasure.h"
+
+#include <QtTest>
+
+namespace {
+
+enum Caller {
+    MarkerTime,    // marker and cursor times of the waveform area (ps)
+    RowTime,       // period and width in the measure rows (ps)
+    RowFreq,       // frequency in the measure rows (Hz)
+    OscTime,       // oscilloscope measurement times (ps)
+    OscFreq,       // oscilloscope measurement frequency (Hz)
+    TimeDiv,       // the time-base dial (ns)
+    CaptureTime,   // expected capture time: depth, rate
+    TypedTime      // the export range's times: position, trigger, rate, rounding
+};
+
+QString textOf(int caller, double a, double b, double rate, bool up)
+{
+    switch (caller) {
+    case MarkerTime:
+        return WaveMeasure::timeText(a);
+    case RowTime:
+        return WaveMeasure::unitText(a, WaveMeasure::timeUnits);
+    case RowFreq:
+        return WaveMeasure::unitText(a, WaveMeasure::freqUnits);
+    case OscTime:
+        return ChnMeasurePair::timeToStr(qint64(a));
+    case OscFreq:
+        return ChnMeasurePair::freqToStr(a);
+    case TimeDiv: {
+        int k = 0;
+        const qint64 v = OscCalc::timeShown(qint64(a), &k);
+        return QString::number(v) + OscCalc::timeUnit(k);
+    }
+    case CaptureTime: {
+        const QString prefix = Lang::tr(QStringLiteral("Expected Sample Time")) + QStringLiteral(": ");
+        const QString t = SmpSetting::smpTimeText(a, b);
+        return t.startsWith(prefix) ? t.mid(prefix.size()) : QStringLiteral("no prefix: ") + t;
+    }
+    case TypedTime:
+        return ExportDataSet::timeText((long long)a, (long long)b, (long long)rate, up);
+    default:
+        return QString();
+    }
+}
+
+} // namespace
+
+class TstUnitTexts : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void texts_data();
+    void texts();
+};
+
+void TstUnitTexts::texts_data()
+{
+    QTest::addColumn<int>("caller");
+    QTest::addColumn<double>("a");
+    QTest::addColumn<double>("b");
+    QTest::addColumn<double>("rate");
+    QTest::addColumn<bool>("up");
+    QTest::addColumn<QString>("text");
+    auto R = [](const char* name, int caller, double a, double b, double rate, bool up, const char* text) {
+        QTest::newRow(name) << caller << a << b << rate << up << QString::fromLatin1(text);
+    };
+    R("marker time 0", MarkerTime, 0, 0, 0, false, "0ps");
+    R("marker time 999", MarkerTime, 999, 0, 0, false, "999ps");
+    R("marker time 1000", MarkerTime, 1000, 0, 0, false, "1ns");
+    R("marker time 1234", MarkerTime, 1234, 0, 0, false, "1.234ns");
+    R("marker time -1234", MarkerTime, -1234, 0, 0, false, "-1.234ns");
+    R("marker time 999999", MarkerTime, 999999, 0, 0, false, "999.999ns");
+    R("marker time 1000000", MarkerTime, 1000000, 0, 0, false, "1us");
+    R("marker time 123456789", MarkerTime, 123456789, 0, 0, false, "123.456789us");
+    R("marker time -987654321", MarkerTime, -987654321, 0, 0, false, "-987.654321us");
+    R("marker time 1234567890123", MarkerTime, 1234567890123, 0, 0, false, "1.234567890123s");
+    R("marker time 1e15", MarkerTime, 1e15, 0, 0, false, "1000s");
+    R("marker time 12345678901234567", MarkerTime, 12345678901234567, 0, 0, false, "12345.678901234567s");
+    R("row time 0.5", RowTime, 0.5, 0, 0, false, "0.5ps");
+    R("row freq 0.5", RowFreq, 0.5, 0, 0, false, "0.5Hz");
+    R("row time 999.999999999", RowTime, 999.999999999, 0, 0, false, "1000ps");
+    R("row freq 999.999999999", RowFreq, 999.999999999, 0, 0, false, "1000Hz");
+    R("row time 1000", RowTime, 1000, 0, 0, false, "1ns");
+    R("row freq 1000", RowFreq, 1000, 0, 0, false, "1KHz");
+    R("row freq 1500", RowFreq, 1500, 0, 0, false, "1.5KHz");
+    R("row freq 2000000", RowFreq, 2000000, 0, 0, false, "2MHz");
+    R("row time 123456789.123", RowTime, 123456789.123, 0, 0, false, "123.456789us");
+    R("row freq 123456789.123", RowFreq, 123456789.123, 0, 0, false, "123.456789MHz");
+    R("row time 999999999999", RowTime, 999999999999, 0, 0, false, "1000ms");
+    R("row freq 999999999999", RowFreq, 999999999999, 0, 0, false, "1000GHz");
+    R("row time 2.5e12", RowTime, 2.5e12, 0, 0, false, "2.5s");
+    R("row freq 2.5e12", RowFreq, 2.5e12, 0, 0, false, "2500GHz");
+    R("row time 7e20", RowTime, 7e20, 0, 0, false, "700000000s");
+    R("row freq 7e20", RowFreq, 7e20, 0, 0, false, "7e+11GHz");
+    R("osc time 1", OscTime, 1, 0, 0, false, "1ps");
+    R("osc time -5000", OscTime, -5000, 0, 0, false, "-5000ps");
+    R("osc time 999999", OscTime, 999999, 0, 0, false, "1000ns");
+    R("osc time 1000000", OscTime, 1000000, 0, 0, false, "1us");
+    R("osc time 6258850", OscTime, 6258850, 0, 0, false, "6.2589us");
+    R("osc time 123456789", OscTime, 123456789, 0, 0, false, "123.46us");
+    R("osc time 999999999999", OscTime, 999999999999, 0, 0, false, "1000ms");
+    R("osc time 1000000000000", OscTime, 1000000000000, 0, 0, false, "1s");
+    R("osc time 2500000000000", OscTime, 2500000000000, 0, 0, false, "2.5s");
+    R("osc time 9000000000000000000", OscTime, 9000000000000000000, 0, 0, false, "9e+06s");
+    R("osc freq 0", OscFreq, 0, 0, 0, false, "0Hz");
+    R("osc freq -5000", OscFreq, -5000, 0, 0, false, "-5000Hz");
+    R("osc freq 999.9999", OscFreq, 999.9999, 0, 0, false, "1000Hz");
+    R("osc freq 5691950", OscFreq, 5691950, 0, 0, false, "5.692MHz");
+    R("osc freq 4577550", OscFreq, 4577550, 0, 0, false, "4.5775MHz");
+    R("osc freq 999999.9", OscFreq, 999999.9, 0, 0, false, "1000KHz");
+    R("osc freq 1000000", OscFreq, 1000000, 0, 0, false, "1MHz");
+    R("osc freq 12345678", OscFreq, 12345678, 0, 0, false, "12.346MHz");
+    R("osc freq 999999999.99", OscFreq, 999999999.99, 0, 0, false, "1000MHz");
+    R("osc freq 1000000000", OscFreq, 1000000000, 0, 0, false, "1GHz");
+    R("osc freq 2500000000", OscFreq, 2500000000, 0, 0, false, "2.5GHz");
+    R("osc freq 9e18", OscFreq, 9e18, 0, 0, false, "9e+09GHz");
+    R("time/div 500", TimeDiv, 500, 0, 0, false, "500ns");
+    R("time/div 1000", TimeDiv, 1000, 0, 0, false, "1us");
+    R("time/div 1500", TimeDiv, 1500, 0, 0, false, "1us");
+    R("time/div 5000000", TimeDiv, 5000000, 0, 0, false, "5ms");
+    R("time/div 999999999", TimeDiv, 999999999, 0, 0, false, "999ms");
+    R("time/div 5000000000", TimeDiv, 5000000000, 0, 0, false, "5s");
+    R("time/div 100000000000000", TimeDiv, 100000000000000, 0, 0, false, "100000s");
+    R("capture time 1000/1000000", CaptureTime, 1000, 1000000, 0, false, "1ms");
+    R("capture time 999/1000000", CaptureTime, 999, 1000000, 0, false, "999us");
+    R("capture time 1000000/1000000", CaptureTime, 1000000, 1000000, 0, false, "1s");
+    R("capture time 1445241774/40000", CaptureTime, 1445241774, 40000, 0, false, "36131.0443s");
+    R("capture time 13597707/480000", CaptureTime, 13597707, 480000, 0, false, "28.3285562s");
+    R("capture time 5000000000/2000000000", CaptureTime, 5000000000, 2000000000, 0, false, "2.5s");
+    R("capture time 1000000/24000000", CaptureTime, 1000000, 24000000, 0, false, "41.6666667ms");
+    R("capture time 1/3", CaptureTime, 1, 3, 0, false, "333.333333ms");
+    R("capture time 0/0", CaptureTime, 0, 0, 0, false, "nanus");
+    R("capture time 5/0", CaptureTime, 5, 0, 0, false, "infs");
+    R("typed time 0-0 at 100000000 down", TypedTime, 0, 0, 100000000, false, "0");
+    R("typed time 1234567890-0 at 100000000 up", TypedTime, 1234567890, 0, 100000000, true, "12.3456789");
+    R("typed time 10-1000 at 24000000 down", TypedTime, 10, 1000, 24000000, false, "-0.00004125");
+    R("typed time 10-1000 at 24000000 up", TypedTime, 10, 1000, 24000000, true, "-0.00004125");
+    R("typed time 24000000-0 at 24000000 up", TypedTime, 24000000, 0, 24000000, true, "1");
+    R("typed time 3-10 at 1 down", TypedTime, 3, 10, 1, false, "-7");
+    R("typed time 5-5 at 200000000 up", TypedTime, 5, 5, 200000000, true, "0");
+    R("typed time 1099511627775-0 at 3 up", TypedTime, 1099511627775, 0, 3, true, "366503875925");
+    R("typed time 0-1099511627775 at 3 down", TypedTime, 0, 1099511627775, 3, false, "-366503875925");
+    R("typed time 7-0 at 7 down", TypedTime, 7, 0, 7, false, "1");
+    R("typed time 7-0 at 0 down", TypedTime, 7, 0, 0, false, "###");
+    R("typed time 1-0 at 1000000000001 down", TypedTime, 1, 0, 1000000000001, false, "###");
+    R("typed time 1-0 at 24000000 down", TypedTime, 1, 0, 24000000, false, "0.000000041666");
+    R("typed time 1-0 at 24000000 up", TypedTime, 1, 0, 24000000, true, "0.000000041667");
+    R("typed time 0-1 at 24000000 down", TypedTime, 0, 1, 24000000, false, "-0.000000041667");
+    R("typed time 0-1 at 24000000 up", TypedTime, 0, 1, 24000000, true, "-0.000000041666");
+    R("typed time 10-0 at 7 down", TypedTime, 10, 0, 7, false, "1.428571428571");
+    R("typed time 10-0 at 7 up", TypedTime, 10, 0, 7, true, "1.428571428572");
+    R("typed time 1-0 at 1000000000000 up", TypedTime, 1, 0, 1000000000000, true, "0.000000000001");
+}
+
+void TstUnitTexts::texts()
+{
+    QFETCH(int, caller);
+    QFETCH(double, a);
+    QFETCH(double, b);
+    QFETCH(double, rate);
+    QFETCH(bool, up);
+    QFETCH(QString, text);
+    QCOMPARE(textOf(caller, a, b, rate, up), text);
+}
+
+QTEST_MAIN(TstUnitTexts)
+#include "tst_unittexts.moc"

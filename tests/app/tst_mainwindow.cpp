@@ -104,6 +104,29 @@ void saveWithCtrlS(MainWindow* w, const QString& path)
     QTest::keyClick(w, Qt::Key_S, Qt::ControlModifier);
 }
 
+// Channel 3's levels at a few places of the displayed 20 000-sample capture.
+QVector<int> shownLevels()
+{
+    auto s = devUsing->displayedSmpData();
+    QVector<int> levels;
+    for (qint64 p : {0LL, 777LL, 19999LL})
+        levels << s->getPointLevel(3, p);
+    return levels;
+}
+
+// A short demo capture taken with F5 and saved to path; its levels.
+QVector<int> savedDemoCapture(const QString& path)
+{
+    ProgramRig first(settingsXml(QString(), shortDemo));
+    first.window->show();
+    if (!captureWithF5(first.window))
+        return {};
+    saveWithCtrlS(first.window, path);
+    if (!QFile::exists(path))
+        return {};
+    return shownLevels();
+}
+
 int requestCount(int request, int value)
 {
     int n = 0;
@@ -538,17 +561,8 @@ void TstMainWindow::startupLoadsDataFile()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("capture.vtdat"));
-    QVector<int> levels;
-    {
-        ProgramRig first(settingsXml(QString(), shortDemo));
-        first.window->show();
-        QVERIFY(captureWithF5(first.window));
-        saveWithCtrlS(first.window, path);
-        QVERIFY(QFile::exists(path));
-        auto s = devUsing->displayedSmpData();
-        for (qint64 p : {0LL, 777LL, 19999LL})
-            levels << s->getPointLevel(3, p);
-    }
+    const QVector<int> levels = savedDemoCapture(path);
+    QVERIFY(!levels.isEmpty());
     ProgramRig rig(settingsXml(), {path});
     MainWindow* w = rig.window;
     QCOMPARE(w->windowTitle(), path + QStringLiteral(" - VormelTAV"));
@@ -557,10 +571,7 @@ void TstMainWindow::startupLoadsDataFile()
     QTRY_VERIFY_WITH_TIMEOUT(captureShown(20000) && captureDrawn(w, 20000), 20000);
     auto s = devUsing->displayedSmpData();
     QCOMPARE(s->smpFrequ, 10000000LL);
-    QVector<int> loaded;
-    for (qint64 p : {0LL, 777LL, 19999LL})
-        loaded << s->getPointLevel(3, p);
-    QCOMPARE(loaded, levels);
+    QCOMPARE(shownLevels(), levels);
     // No device search on this road.
     QVERIFY(!devInit->thrDevAttach->isRunning() && !devInit->thrRenumDone->isRunning());
 }
@@ -590,16 +601,9 @@ void TstMainWindow::startupDataFileWithoutHead()
     const QString saved = dir.filePath(QStringLiteral("saved.vtdat"));
     const QString path = dir.filePath(QStringLiteral("bare.vtdat"));
     const QString junk = dir.filePath(QStringLiteral("junk.vtdat"));
-    QVector<int> levels;
+    const QVector<int> levels = savedDemoCapture(saved);
+    QVERIFY(!levels.isEmpty());
     {
-        ProgramRig first(settingsXml(QString(), shortDemo));
-        first.window->show();
-        QVERIFY(captureWithF5(first.window));
-        saveWithCtrlS(first.window, saved);
-        QVERIFY(QFile::exists(saved));
-        auto s = devUsing->displayedSmpData();
-        for (qint64 p : {0LL, 777LL, 19999LL})
-            levels << s->getPointLevel(3, p);
         QByteArray head;
         QVERIFY(Config::extractConfig(saved, head));
         QFile in(saved), out(path), bad(junk);
@@ -614,11 +618,7 @@ void TstMainWindow::startupDataFileWithoutHead()
         ProgramRig rig(settingsXml(), {path});
         rig.window->show();
         QTRY_VERIFY_WITH_TIMEOUT(captureShown(20000) && captureDrawn(rig.window, 20000), 20000);
-        auto s = devUsing->displayedSmpData();
-        QVector<int> loaded;
-        for (qint64 p : {0LL, 777LL, 19999LL})
-            loaded << s->getPointLevel(3, p);
-        QCOMPARE(loaded, levels);
+        QCOMPARE(shownLevels(), levels);
         QCOMPARE(boxes.texts, QStringList());
     }
     BoxCatcher boxes;

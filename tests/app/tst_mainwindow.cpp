@@ -114,6 +114,20 @@ QVector<int> shownLevels()
     return levels;
 }
 
+// The window shown after start-up, a capture taken with F5 and saved to path.
+bool captureAndSave(MainWindow* w, const QString& path)
+{
+    w->show();
+    QElapsedTimer t;
+    t.start();
+    while (w->startupPending() && t.elapsed() < 5000)
+        QTest::qWait(5);
+    if (w->startupPending() || !captureWithF5(w))
+        return false;
+    saveWithCtrlS(w, path);
+    return QFile::exists(path);
+}
+
 // A short demo capture taken with F5 and saved to path; its levels.
 QVector<int> savedDemoCapture(const QString& path)
 {
@@ -470,10 +484,7 @@ void TstMainWindow::titleAfterDataReview()
     const QString path = dir.filePath(QStringLiteral("run 1.vtdat"));
     ProgramRig rig(settingsXml(QString(), shortDemo));
     MainWindow* w = rig.window;
-    w->show();
-    QTRY_VERIFY(!w->startupPending());
-    QVERIFY(captureWithF5(w));
-    saveWithCtrlS(w, path);
+    QVERIFY(captureAndSave(w, path));
     QVERIFY(w->getMainMenu()->loadFile(path));
     QCOMPARE(w->windowTitle(), path + QStringLiteral(" - VormelTAV"));
     QCOMPARE(w->getStatusBar()->text(), QStringLiteral("Data review"));
@@ -1044,10 +1055,7 @@ void TstMainWindow::statusTextFollowsReview()
     const QString path = dir.filePath(QStringLiteral("review.vtdat"));
     ProgramRig rig(settingsXml(QString(), shortDemo));
     MainWindow* w = rig.window;
-    w->show();
-    QTRY_VERIFY(!w->startupPending());
-    QVERIFY(captureWithF5(w));
-    saveWithCtrlS(w, path);
+    QVERIFY(captureAndSave(w, path));
     PaintLog painted(w->getStatusBar());
     QVERIFY(w->getMainMenu()->loadFile(path));
     QTRY_VERIFY(painted.texts.contains(QStringLiteral("Data review")));

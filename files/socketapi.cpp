@@ -135,10 +135,9 @@ void SocketAPI::slotReadClient()
         return;
     // Everything readable now is one arrival; only its start is kept.
     QByteArray data = sock->read(KeepBytes);
-    bool cut = false;
     char sink[16384];
-    while (sock->bytesAvailable() > 0 && sock->read(sink, sizeof sink) > 0)
-        cut = true;
+    while (sock->bytesAvailable() > 0 && sock->read(sink, sizeof sink) > 0) {
+    }
     if (sock != client)
         return;
     if (overLongRest->isActive()) {
@@ -153,8 +152,9 @@ void SocketAPI::slotReadClient()
     // too long without decoding it.
     if (data.size() > 3 * MaxCommandChars) {
         lastError = 1;
-        if (cut)
-            overLongRest->start();
+        // Whatever else of this write comes in later is dropped with it,
+        // even when this arrival happened to end where the kept start does.
+        overLongRest->start();
         return;
     }
     const QString text = QString::fromUtf8(data);

@@ -181,14 +181,19 @@ void VthSetting::showStoredSetting()
         return;
     const QString suffix = keySuffix(group);
     const int index = levelIndexOf(Config::readDeviceParam(deviceName(), QStringLiteral("chnLevel") + suffix));
-    const bool custom = index == standards().size() - 1;
     const QSignalBlocker quietLevel(comboLevel);
     const QSignalBlocker quietEdit(edit);
     comboLevel->setCurrentIndex(index);
-    edit->setEnabled(custom);
-    const double v = custom ? storedCustomVth(Config::readDeviceParam(deviceName(), QStringLiteral("chnVth") + suffix))
-                            : standards()[index].second;
-    edit->setText(QString::number(v, 'f', 2));
+    edit->setEnabled(index == standards().size() - 1);
+    edit->setText(QString::number(levelVth(index, suffix), 'f', 2));
+}
+
+double VthSetting::levelVth(int index, const QString& suffix) const
+{
+    // The stored text may come from an edited or foreign settings file.
+    if (index == standards().size() - 1)
+        return storedCustomVth(Config::readDeviceParam(deviceName(), QStringLiteral("chnVth") + suffix));
+    return standards()[index].second;
 }
 
 void VthSetting::sendVth(double volts, const QString& suffix)
@@ -203,17 +208,14 @@ void VthSetting::slotComboLevelChanged(int index)
     if (index < 0)
         return;
     const QString suffix = keySuffix(comboGroup->currentIndex());
-    double v;
     if (index == standards().size() - 1) {
         edit->setEnabled(true);
         edit->setFocus(Qt::OtherFocusReason);
-        // The stored text may come from an edited or foreign settings file.
-        v = storedCustomVth(Config::readDeviceParam(deviceName(), QStringLiteral("chnVth") + suffix));
     } else {
         const QSignalBlocker quiet(edit);
         edit->setEnabled(false);
-        v = standards()[index].second;
     }
+    const double v = levelVth(index, suffix);
     edit->setText(QString::number(v, 'f', 2));
     sendVth(v, suffix);
     // A key, not the shown text, so that a change of language keeps the choice.

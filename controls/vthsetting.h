@@ -60,6 +60,8 @@ private:
     void applyEdit();
     // Sends a threshold for the current group and keeps it.
     void sendVth(double volts, const QString& suffix);
+    // The threshold an entry of the level list stands for in a group.
+    double levelVth(int index, const QString& suffix) const;
     QString deviceName() const;
 
     QGridLayout* grid;

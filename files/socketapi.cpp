@@ -135,9 +135,10 @@ void SocketAPI::slotReadClient()
         return;
     // Everything readable now is one arrival; only its start is kept.
     QByteArray data = sock->read(KeepBytes);
+    bool cut = false;
     char sink[16384];
-    while (sock->bytesAvailable() > 0 && sock->read(sink, sizeof sink) > 0) {
-    }
+    while (sock->bytesAvailable() > 0 && sock->read(sink, sizeof sink) > 0)
+        cut = true;
     if (sock != client)
         return;
     if (overLongRest->isActive()) {
@@ -152,9 +153,8 @@ void SocketAPI::slotReadClient()
     // too long without decoding it.
     if (data.size() > 3 * MaxCommandChars) {
         lastError = 1;
-        // Whatever else of this write comes in later is dropped with it,
-        // even when this arrival happened to end where the kept start does.
-        overLongRest->start();
+        if (cut)
+            overLongRest->start();
         return;
     }
     const QString text = QString::fromUtf8(data);

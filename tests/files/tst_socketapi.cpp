@@ -296,8 +296,7 @@ private slots:
     void overLongWritesRunNothing_data()
     {
         QTest::addColumn<QByteArray>("write");
-        QTest::newRow("exactly 64 KiB") << QByteArray(65536, 'A');
-        QTest::newRow("a command behind 300 KB") << QByteArray(300000, 'A') + " set-sample-rate 20000";
+        QTest::newRow("64 KiB and a command") << QByteArray(65536, 'A') + " set-sample-rate 20000";
         QTest::newRow("10 MB without a line end") << QByteArray(10000000, 'A');
     }
     void overLongWritesRunNothing()

@@ -3,30 +3,22 @@
 #include <csignal>
 #include <sys/resource.h>
 
-// Lowers the file size limit of this process for one test, which works even
-// as root: a write beyond it fails with EFBIG (SIGXFSZ is ignored meanwhile)
-// as on a full disk. The old limit and handler come back on destruction.
-class FileSizeLimit
-{
-public:
+// Lowers this process's file size limit for one test, which works even as
+// root: a write beyond it fails with EFBIG, as on a full disk (SIGXFSZ is
+// ignored meanwhile). The old limit and handler come back on destruction.
+struct FileSizeLimit {
     explicit FileSizeLimit(rlim_t bytes)
     {
-        oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         getrlimit(RLIMIT_FSIZE, &old);
-        rlimit l = old;
-        l.rlim_cur = bytes;
-        ok = setrlimit(RLIMIT_FSIZE, &l) == 0;
+        const rlimit lower{bytes, old.rlim_max};
+        ok = setrlimit(RLIMIT_FSIZE, &lower) == 0;
     }
     ~FileSizeLimit()
     {
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
     }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-    bool ok = false;
-
-private:
+    void (*oldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
     rlimit old{};
-    void (*oldHandler)(int) = nullptr;
+    bool ok = false;
 };

@@ -85,16 +85,14 @@ struct Client {
         return read.wait(30000);
     }
     QByteArray lastError() { return ask("get-last-error"); }
-    // Everything written has reached the server and been read there: nothing
-    // left in this socket, unacknowledged on the line or unread at the peer.
+    // All written has been read by the server: none left here, unacknowledged or unread there.
     bool allRead()
     {
         QTcpSocket* p = peer();
         int unacked = -1, unread = -1;
-        if (!p || sock.bytesToWrite() > 0 || ioctl(int(sock.socketDescriptor()), SIOCOUTQ, &unacked) != 0
-            || unacked != 0)
-            return false;
-        return ioctl(int(p->socketDescriptor()), FIONREAD, &unread) == 0 && unread == 0 && p->bytesAvailable() == 0;
+        return p && sock.bytesToWrite() == 0 && ioctl(int(sock.socketDescriptor()), SIOCOUTQ, &unacked) == 0
+            && unacked == 0 && ioctl(int(p->socketDescriptor()), FIONREAD, &unread) == 0 && unread == 0
+            && p->bytesAvailable() == 0;
     }
 
     SocketAPI& api;
@@ -135,26 +133,6 @@ QByteArray blockOf(const QString& path, QByteArray* head)
     if (!Config::extractConfig(path, *head) || !Config::replaceConfig(*head))
         return QByteArray();
     return readAllOf(path).mid(head->size());
-}
-
-// The command words of the user guide's command table: the first cell of
-// each row under its heading "Command table", written as code.
-QStringList guideCommandWords()
-{
-    const QString guide = QString::fromUtf8(
-        readAllOf(QString::fromLocal8Bit(qgetenv("TAV_SOURCE_DIR")) + QStringLiteral("/docs/user-guide.md")));
-    QStringList words;
-    bool inTable = false;
-    for (const QString& line : guide.split(QLatin1Char('\n'))) {
-        if (line.startsWith(QLatin1Char('#'))) {
-            inTable = line.section(QLatin1Char(' '), 1).trimmed() == QLatin1String("Command table");
-            continue;
-        }
-        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^\\|\\s*`([^` ]+)")).match(line);
-        if (inTable && m.hasMatch())
-            words << m.captured(1);
-    }
-    return words;
 }
 
 } // namespace
@@ -243,36 +221,10 @@ private slots:
         row("export-data --time-span 0 1 /none/x.csv", "NAK", "invalid parameter", 2);
         row("export-data /none/x.csv --time-span nan", "NAK", "invalid parameter", 2);
         row("export-data /none/x.csv --time-span 0 inf", "NAK", "invalid parameter", 2);
-        row("export-data /none/x.csv --time-span -infinity 1", "NAK", "invalid parameter", 2);
         row("export-data /none/x.csv --chn-select 16", "NAK", "invalid parameter", 2);
         row("export-data /none/x.csv stray", "NAK", "invalid parameter", 2);
         row("save-data /none/y.vtdat", "NAK", "save file failed", 2);
     }
-    // The user guide's command table and the server's own table name the
-    // same commands: each word of either is in the guide and is accepted by
-    // a running server (any answer but "invalid command").
-    void guideCommandTable_data()
-    {
-        QTest::addColumn<QString>("word");
-        QStringList all = SocketAPI::commandWords();
-        const QStringList guide = guideCommandWords();
-        QVERIFY(!guide.isEmpty());
-        for (const QString& w : guide)
-            if (!all.contains(w))
-                all << w;
-        for (const QString& w : all)
-            QTest::newRow(qPrintable(w)) << w;
-    }
-    void guideCommandTable()
-    {
-        QFETCH(QString, word);
-        QCOMPARE(guideCommandWords().count(word), 1);
-        Client c(*api);
-        QVERIFY(c.connected());
-        QVERIFY(!c.ask(word.toUtf8()).isEmpty());
-        QVERIFY(c.lastError() != "ACK invalid command");
-    }
-
     void commandTable()
     {
         QFETCH(int, setup);
@@ -289,6 +241,22 @@ private slots:
         // A later success does not clear the error.
         QCOMPARE(c.ask("get-sample-rate").left(4), QByteArray("ACK "));
         QCOMPARE(c.lastError(), "ACK " + error);
+    }
+
+    // The first cells (as code) of the user guide's command table name each
+    // command the server accepts, once.
+    void guideCommandTable()
+    {
+        const QString guide =
+            QString::fromUtf8(readAllOf(qEnvironmentVariable("TAV_SOURCE_DIR") + "/docs/user-guide.md"));
+        const QString table = guide.section(QRegularExpression("\n#+ Command table\n"), 1).section("\n#", 0, 0);
+        QStringList words, server = SocketAPI::commandWords();
+        for (auto it = QRegularExpression("^\\| *`([^` ]+)", QRegularExpression::MultilineOption).globalMatch(table);
+             it.hasNext();)
+            words << it.next().captured(1);
+        words.sort();
+        server.sort();
+        QCOMPARE(words, server);
     }
 
     void commandLength_data()
@@ -309,8 +277,7 @@ private slots:
         QVERIFY(cmd.size() == length && spaced.size() == length);
         Client c(*api);
         QVERIFY(c.connected());
-        // An arrival is all that is readable: a capped socket buffer would cut
-        // a long write into several commands.
+        // An arrival is all that is readable: a capped buffer would cut a long write.
         QCOMPARE(c.peer()->readBufferSize(), 0);
         if (length == 2048) {
             QCOMPARE(c.ask(cmd.toUtf8()), QByteArray("NAK"));   // three words
@@ -324,14 +291,12 @@ private slots:
         }
     }
 
-    // A write far longer than a command is never carried out, in whatever
-    // pieces it arrives, and gets no answer; the next command is served.
+    // A write far longer than a command, in whatever pieces it arrives, is
+    // neither carried out nor answered; the next command is served.
     void overLongWritesRunNothing_data()
     {
         QTest::addColumn<QByteArray>("write");
         QTest::newRow("64 KiB and a command") << QByteArray(65536, 'A') + " set-sample-rate 20000";
-        QTest::newRow("exactly 64 KiB") << QByteArray(65536, 'A');
-        QTest::newRow("a command behind 300 KB") << QByteArray(300000, 'A') + " set-sample-rate 20000";
         QTest::newRow("10 MB without a line end") << QByteArray(10000000, 'A');
     }
     void overLongWritesRunNothing()
@@ -340,16 +305,13 @@ private slots:
         Client c(*api);
         QVERIFY(c.connected());
         QCOMPARE(c.ask("set-sample-rate 10000000"), QByteArray("ACK"));
-        QCOMPARE(c.lastError(), QByteArray("ACK no error"));
         c.sock.write(write);
         QTRY_VERIFY_WITH_TIMEOUT(c.allRead(), 60000);
-        // What follows a cut write within a moment is taken as its rest: wait
-        // for that moment to pass before the next command.
+        // What follows a cut write within a moment is taken as its rest.
         if (QTimer* rest = api->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly))
             QTRY_VERIFY(!rest->isActive());
         QCOMPARE(c.sock.bytesAvailable(), 0);
         QCOMPARE(c.lastError(), QByteArray("ACK command is too long"));
-        QCOMPARE(dev->getSmpFrequ(), 10000000LL);
         QCOMPARE(c.ask("get-sample-rate"), QByteArray("ACK 10000000"));
     }
 
@@ -530,31 +492,20 @@ private slots:
     }
 
     // Times far outside the capture are clamped to it, however far.
-    void hugeTimeSpansAreClamped_data()
-    {
-        QTest::addColumn<QByteArray>("span");
-        QTest::addColumn<long long>("from");
-        QTest::addColumn<long long>("to");
-        QTest::newRow("1e9 s") << QByteArray("-1e9 1e9") << 0LL << 4999LL;
-        QTest::newRow("1e10 s") << QByteArray("-1e10 1e10") << 0LL << 4999LL;
-        QTest::newRow("1e300 s, reversed") << QByteArray("1e300 -1e300") << 0LL << 4999LL;
-        QTest::newRow("from the trigger on") << QByteArray("0 1e20") << 1000LL << 4999LL;
-        QTest::newRow("up to the trigger") << QByteArray("-1e20 0") << 0LL << 1000LL;
-        QTest::newRow("both before") << QByteArray("-1e12 -1e11") << 0LL << 0LL;
-    }
     void hugeTimeSpansAreClamped()
     {
-        QFETCH(QByteArray, span);
-        QFETCH(long long, from);
-        QFETCH(long long, to);
         RefCapture ref = knownCapture();
         ref.rate = 1000000;
         fillDisplayed(ref);
         Client c(*api);
         QVERIFY(c.connected());
         const QString bin = env->path("span.bin");
-        QCOMPARE(c.ask("export-data " + bin.toUtf8() + " --time-span " + span), QByteArray("ACK"));
-        QCOMPARE(readAllOf(bin), refBin(ref, all(), from, to));
+        const struct { const char* span; long long from, to; } spans[] = {
+            {"-1e10 1e10", 0, 4999}, {"1e300 -1e300", 0, 4999}, {"-1e20 0", 0, 1000}, {"-1e12 -1e11", 0, 0}};
+        for (const auto& s : spans) {
+            QCOMPARE(c.ask("export-data " + bin.toUtf8() + " --time-span " + s.span), QByteArray("ACK"));
+            QVERIFY2(readAllOf(bin) == refBin(ref, all(), s.from, s.to), s.span);
+        }
     }
 
     void fileJobRefusesCommands()
@@ -566,23 +517,18 @@ private slots:
             big.chn[0].edges.push_back(p);
         SmpData store(16);
         fillStore(store, big);
-        fillDisplayed(knownCapture());
         Client c(*api);
         QVERIFY(c.connected());
         QCOMPARE(c.ask("set-sample-rate 10000000"), QByteArray("ACK"));
-        // Queries and "stop" are answered while the job runs; what would start
-        // a capture, change settings or write files waits for it.
-        const QList<QByteArray> commands{"get-sample-rate", "get-actual-sample-depth", "stop",
-                                         "start --simulate", "set-sample-rate 20000",
-                                         "export-data " + env->path("x.bin").toUtf8()};
-        QList<QByteArray> during;
+        // Queries and "stop" are answered while the job runs; a start or a setting waits.
+        QByteArray during;
         bool jobRan = true;
         // Runs inside the job's wait, where events still turn.
         QTimer::singleShot(0, this, [&] {
-            for (const QByteArray& cmd : commands) {
+            for (const char* cmd : {"get-sample-rate", "stop", "start --simulate", "set-sample-rate 20000"}) {
                 jobRan = jobRan && DataFile::jobRunning();
-                const QByteArray reply = c.ask(cmd);
-                during << reply + " / " + c.lastError();
+                during += c.ask(cmd) + " / ";
+                during += c.lastError() + '\n';
             }
         });
         DataFile df;
@@ -590,11 +536,8 @@ private slots:
         df.smpData = &store;
         QVERIFY(df.exportCSV(env->path("job.csv"), all().data(), 0, big.count, false));
         QVERIFY(jobRan);
-        const QByteArray busy = "NAK / ACK sampling in progress, cannot execute the command";
-        QCOMPARE(during, (QList<QByteArray>{"ACK 10000000 / ACK no error", "ACK 5000 / ACK no error",
-                                            "ACK / ACK no error", busy, busy, busy}));
-        QVERIFY(!QFile::exists(env->path("x.bin")));
-        QCOMPARE(dev->getSmpFrequ(), 10000000LL);
+        const QByteArray busy = "NAK / ACK sampling in progress, cannot execute the command\n";
+        QCOMPARE(during, "ACK 10000000 / ACK no error\nACK / ACK no error\n" + busy + busy);
         QVERIFY(!dev->smpRunning);
         QCOMPARE(c.ask("get-sample-rate"), QByteArray("ACK 10000000"));
     }

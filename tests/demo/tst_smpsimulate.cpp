@@ -329,32 +329,25 @@ void TstSmpSimulate::analogCapture()
 
 void TstSmpSimulate::analogSettingsDuringRepeat()
 {
-    // The window changes the trigger position, offsets and ranges while a
-    // repeat run converts pass after pass (a tag drag, auto-scale). Under
-    // ThreadSanitizer every unguarded read of them by the demo thread shows.
+    // The window changes the trigger position, offsets and ranges while a repeat
+    // run converts pass after pass; ThreadSanitizer shows any unguarded read.
     dev.reset(new Dev7329);
     devUsing = dev.get();
     DevRecorder rec(dev.get());
-    auto& ready = rec.ready;
-    const int divNum = dev->voltDivList.size();
-    QVERIFY(divNum >= 3);
     dev->smpStart(SmpStartRepeat);
-    QTRY_VERIFY_WITH_TIMEOUT(ready.count() >= 1, 20000);
-    int k = 0;
-    for (; k < 200; ++k) {
+    QTRY_VERIFY_WITH_TIMEOUT(rec.ready.count() >= 1, 20000);
+    for (int k = 0; k < 200; ++k) {
         dev->setATrgPercent(100 + 3 * k);
         dev->setAChnOffset(k % 2, k - 100);
-        dev->setAVoltDivIndex(k % 2, k % divNum);
+        dev->setAVoltDivIndex(k % 2, k % dev->voltDivList.size());
         dev->setATimeDivIndex(k % 2 ? 8 : 9);
-        if (k % 40 == 39) {
-            // Let passes run between the changes.
-            const int seen = ready.count();
-            QTRY_VERIFY_WITH_TIMEOUT(ready.count() > seen, 20000);
-        }
+        const int seen = rec.ready.count();
+        if (k % 40 == 39)   // passes run between the changes
+            QTRY_VERIFY_WITH_TIMEOUT(rec.ready.count() > seen, 20000);
     }
     // A pass that began after the last change carries all of it.
-    const int seen = ready.count();
-    QTRY_VERIFY_WITH_TIMEOUT(ready.count() > seen + 1, 20000);
+    const int seen = rec.ready.count();
+    QTRY_VERIFY_WITH_TIMEOUT(rec.ready.count() > seen + 1, 20000);
     dev->smpStop();
     QTRY_VERIFY_WITH_TIMEOUT(!dev->smpRunning, 20000);
     dev->smpStopAndWait();

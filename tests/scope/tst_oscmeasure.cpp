@@ -341,8 +341,7 @@ void TstOscMeasure::snapshotSurvivesRebuild()
 
 void TstOscMeasure::snapshotShowsWholeTexts()
 {
-    // Every reading valid and long: each name and value label gets the width
-    // its text needs and lies inside the window.
+    // Every reading valid and long: no name, value or group title is cut.
     WaveDataGenOsc gen;
     gen.devModelChanged();
     for (int i = 0; i < SmpDataOsc::ParamNum; ++i) {
@@ -354,29 +353,19 @@ void TstOscMeasure::snapshotShowsWholeTexts()
     view.init();
     view.updateMeasureParameter(0);
     ChnMeasurePair* pair = pairs(view)[0];
-    QStringList cut;
-    bool seen = false;
+    QStringList cut{QStringLiteral("(no window)")};
     QTimer::singleShot(0, this, [&] {
         auto* dlg = pair->findChild<QDialog*>();
-        if (!dlg || !dlg->isVisible())
-            return;
-        seen = true;
-        for (const QVector<QLabel*>* list : {&pair->snapNames, &pair->snapValues}) {
-            for (QLabel* l : *list) {
-                const int right = l->mapTo(dlg, QPoint(l->width(), 0)).x();
-                if (l->width() < l->sizeHint().width() || right > dlg->width())
-                    cut << l->text();
-            }
-        }
-        // A group's title is drawn in the room above its frame, which must
-        // hold a whole line of text.
-        for (QGroupBox* g : dlg->findChildren<QGroupBox*>())
+        cut.clear();
+        for (QLabel* l : pair->snapNames + pair->snapValues)
+            if (l->width() < l->sizeHint().width() || l->mapTo(dlg, QPoint(l->width(), 0)).x() > dlg->width())
+                cut << l->text();
+        for (QGroupBox* g : dlg->findChildren<QGroupBox*>())   // the title is drawn above the frame
             if (g->contentsRect().top() < g->fontMetrics().height())
                 cut << g->title();
         dlg->accept();
     });
     QVERIFY(QMetaObject::invokeMethod(pair, "slotBtnSnapshotClicked"));
-    QVERIFY(seen);
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(", ")));
 }
 

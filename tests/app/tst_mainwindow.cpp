@@ -126,6 +126,13 @@ QVector<int> savedDemoCapture(const QString& path)
     return captureAndSave(first.window, path) ? shownLevels() : QVector<int>();
 }
 
+// A loopback port nobody listens on, 0 when none could be had.
+quint16 freePort()
+{
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHost) ? probe.serverPort() : 0;
+}
+
 int requestCount(int request, int value)
 {
     int n = 0;
@@ -730,10 +737,8 @@ QTEST_MAIN(TstMainWindow)
 // the capture.
 void TstMainWindow::remoteCaptureThroughWindow()
 {
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost));
-    const quint16 port = probe.serverPort();
-    probe.close();
+    const quint16 port = freePort();
+    QVERIFY(port != 0);
     ProgramRig rig(settingsXml(QStringLiteral("<enaSocket>1</enaSocket><listenPort>%1</listenPort>").arg(port),
                                QStringLiteral("<Demo><smpFrequ>10000</smpFrequ><smpDepth>20</smpDepth></Demo>")));
     MainWindow* w = rig.window;
@@ -846,10 +851,8 @@ void TstMainWindow::channelScrollHandle()
 // Rate, depth and threshold set over TCP show in the toolbar and the threshold panel.
 void TstMainWindow::remoteSettersShown()
 {
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost));
-    const quint16 port = probe.serverPort();
-    probe.close();
+    const quint16 port = freePort();
+    QVERIFY(port != 0);
     ProgramRig rig(settingsXml(QStringLiteral("<enaSocket>1</enaSocket><listenPort>%1</listenPort>").arg(port),
                                shortDemo));
     MainWindow* w = rig.window;

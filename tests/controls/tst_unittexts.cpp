@@ -13,16 +13,7 @@
 
 namespace {
 
-enum Caller {
-    MarkerTime,    // marker and cursor times of the waveform area (ps)
-    RowTime,       // period and width in the measure rows (ps)
-    RowFreq,       // frequency in the measure rows (Hz)
-    OscTime,       // oscilloscope measurement times (ps)
-    OscFreq,       // oscilloscope measurement frequency (Hz)
-    TimeDiv,       // the time-base dial (ns)
-    CaptureTime,   // expected capture time: depth, rate
-    TypedTime      // the export range's times: position, trigger, rate, rounding
-};
+enum Caller { MarkerTime, RowTime, RowFreq, OscTime, OscFreq, TimeDiv, CaptureTime, TypedTime };
 
 QString textOf(int caller, double a, double b, double rate, bool up)
 {
@@ -76,28 +67,17 @@ void TstUnitTexts::texts_data()
     auto R = [](const char* name, int caller, double a, double b, double rate, bool up, const char* text) {
         QTest::newRow(name) << caller << a << b << rate << up << QString::fromLatin1(text);
     };
-    R("marker time 999", MarkerTime, 999, 0, 0, false, "999ps");
     R("marker time 1000", MarkerTime, 1000, 0, 0, false, "1ns");
-    R("marker time -1234", MarkerTime, -1234, 0, 0, false, "-1.234ns");
     R("marker time 12345678901234567", MarkerTime, 12345678901234567, 0, 0, false, "12345.678901234567s");
-    R("row time 999.999999999", RowTime, 999.999999999, 0, 0, false, "1000ps");
     R("row freq 1500", RowFreq, 1500, 0, 0, false, "1.5KHz");
     R("row freq 7e20", RowFreq, 7e20, 0, 0, false, "7e+11GHz");
-    R("osc time 999999", OscTime, 999999, 0, 0, false, "1000ns");
     R("osc time 6258850", OscTime, 6258850, 0, 0, false, "6.2589us");
-    R("osc time 123456789", OscTime, 123456789, 0, 0, false, "123.46us");
     R("osc freq 5691950", OscFreq, 5691950, 0, 0, false, "5.692MHz");
     R("osc freq 4577550", OscFreq, 4577550, 0, 0, false, "4.5775MHz");
-    R("osc freq 999999.9", OscFreq, 999999.9, 0, 0, false, "1000KHz");
     R("time/div 1500", TimeDiv, 1500, 0, 0, false, "1us");
-    R("time/div 999999999", TimeDiv, 999999999, 0, 0, false, "999ms");
-    R("capture time 999/1000000", CaptureTime, 999, 1000000, 0, false, "999us");
     R("capture time 1445241774/40000", CaptureTime, 1445241774, 40000, 0, false, "36131.0443s");
     R("capture time 1000000/24000000", CaptureTime, 1000000, 24000000, 0, false, "41.6666667ms");
-    R("typed time 10-1000 at 24000000 down", TypedTime, 10, 1000, 24000000, false, "-0.00004125");
-    R("typed time 1099511627775-0 at 3 up", TypedTime, 1099511627775, 0, 3, true, "366503875925");
     R("typed time 7-0 at 0 down", TypedTime, 7, 0, 0, false, "###");
-    R("typed time 1-0 at 24000000 down", TypedTime, 1, 0, 24000000, false, "0.000000041666");
     R("typed time 1-0 at 24000000 up", TypedTime, 1, 0, 24000000, true, "0.000000041667");
     R("typed time 0-1 at 24000000 up", TypedTime, 0, 1, 24000000, true, "-0.000000041666");
 }

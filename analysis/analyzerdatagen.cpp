@@ -140,6 +140,10 @@ void AnalyzerDataGen::begFrameChanged(qlonglong index)
 void AnalyzerDataGen::slotRowNumChanged(int n)
 {
     QMutexLocker l(&lock);
+    // The list reports every resize, also one that keeps its row count (it
+    // snaps itself to whole rows): only a new count changes the page.
+    if (std::max(0, n) == rowNum.load())
+        return;
     rowNum = std::max(0, n);
     isSelected = false;
     reselectPending = false;

@@ -501,7 +501,7 @@ void MainWindow::slotPosiViewUpdate()
     const SmpDataOscPtr shown = devUsing->displayedSmpDataOsc();
     for (int c = 0; shown && c < devUsing->aChnEna.size() && c < shown->chnNum; ++c) {
         const AnalogChnData* d = shown->chnData[size_t(c)];
-        if (!devUsing->aChnEna[c] || !d || c >= waveDataGenOsc->smpOffset.size())
+        if (!devUsing->aChnEna.at(c) || !d || c >= waveDataGenOsc->smpOffset.size())
             continue;
         posiView->slotSetPosition(c, d->trgPosition, d->smpCount, waveDataGenOsc->smpOffset[c],
                                   waveDataGenOsc->viewWidth * waveDataGenOsc->smpPerPixel[c]);

@@ -102,7 +102,7 @@ void SmpCtrl::slotAutoScaleClicked()
     devUsing->saveSmpCtrlSet();
     bool changed = false;
     for (int i = 0; i < devUsing->aChnEna.size(); ++i) {
-        if (!devUsing->aChnEna[i])
+        if (!devUsing->aChnEna.at(i))
             continue;
         // A list too short for "the one before the last" must not give a negative index.
         const int index = autoScaleVoltDivIndex(devUsing->getVoltDivStringList(i).size());

@@ -18,6 +18,7 @@
 
 QDomDocument Config::cfgDoc;
 QString Config::cfgFile;
+bool Config::cfgFileIsOnlyCopy = false;
 const Version Config::curVersion(QStringLiteral("3.5.0"));
 
 int Config::viewState = 0;
@@ -76,6 +77,7 @@ void Config::loadDefaultConfig()
         QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/vormel");
     QDir::root().mkpath(folder);
     cfgFile = folder + QStringLiteral("/tav.config");
+    cfgFileIsOnlyCopy = false;
 
     QFile f(cfgFile);
     if (f.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -90,18 +92,34 @@ void Config::loadDefaultConfig()
     }
     // The default document replaces an unreadable file at the next close, so
     // keep the user's old file where it can still be recovered.
-    if (QFileInfo::exists(cfgFile))
-        keepUnreadableFile();
+    if (QFileInfo::exists(cfgFile) && !keepUnreadableFile()) {
+        cfgFileIsOnlyCopy = true;
+        qWarning("VormelTAV: the unreadable settings file %s could not be copied aside; it is kept, and "
+                 "the settings of this run will not be saved",
+                 qPrintable(cfgFile));
+    }
     cfgDoc = QDomDocument();
     cfgDoc.setContent(defaultDocument());
     saveGlobalParam(QStringLiteral("version"), curVersion.ToString());
 }
 
-void Config::keepUnreadableFile()
+bool Config::keepUnreadableFile()
 {
-    const QString bad = cfgFile + QStringLiteral(".bad");
-    QFile::remove(bad);
-    QFile::copy(cfgFile, bad);
+    // Written beside and renamed, so an earlier copy stays when this one fails.
+    QFile in(cfgFile);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = in.readAll();
+    if (in.error() != QFileDevice::NoError)
+        return false;
+    QSaveFile out(cfgFile + QStringLiteral(".bad"));
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    if (out.write(bytes) != bytes.size()) {
+        out.cancelWriting();
+        return false;
+    }
+    return commitWholeFile(out);
 }
 
 void Config::versionCheck()
@@ -148,6 +166,8 @@ bool Config::saveConfig(QString const& path)
 
 bool Config::close()
 {
+    if (cfgFileIsOnlyCopy)
+        return false;
     return saveConfig(cfgFile);
 }
 

@@ -125,5 +125,8 @@ public:
 private:
     static QByteArray documentText(QDomDocument const& doc);
     static bool writeDocument(QDomDocument const& doc, QString const& path);
-    static void keepUnreadableFile();
+    static bool keepUnreadableFile();
+    // The settings file is unreadable and no copy of it could be kept: it is
+    // the user's only copy, so close() does not replace it.
+    static bool cfgFileIsOnlyCopy;
 };

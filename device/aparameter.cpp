@@ -93,11 +93,9 @@ QVector<qint64> SmpDataOsc::getPeriodSubA(const short* data, qint64 n, int highT
             break;
         }
     }
-    // A record ending inside an edge: the pair gets n as its end, so its
-    // start can still close a period.
-    const int last = data[n - 1];
-    if ((state == Low && last > lowThr) || (state == High && last < highThr))
-        list << start << n;
+    // A record ending inside an edge adds no pair: its last samples merely
+    // back across the threshold just crossed are what noise alone can make,
+    // and a period ending there would end in noise.
     return list;
 }
 
@@ -197,8 +195,7 @@ void SmpDataOsc::getAParameterValues(int chn, double startSmp, double smpLen, do
     const QVector<qint64> L = getPeriodSubA(w, n, high, low);
     if (L.size() < 6)
         return;
-    // A list entry may be n ("not found"): read the last sample of the window there.
-    auto code = [w, n](qint64 i) { return int(w[i < n ? i : n - 1]); };
+    auto code = [w](qint64 i) { return int(w[i]); };
 
     const long long P = (L.size() - 2) / 4;
     const int last = int(4 * P);
@@ -225,8 +222,7 @@ void SmpDataOsc::getAParameterValues(int chn, double startSmp, double smpLen, do
     values[7] = f / double(T);
     valid[6] = valid[7] = true;
 
-    // Pairs alternate, and only the last one may lack its end, so the end of
-    // the first pair tells the kind of every pair.
+    // Pairs alternate, so the end of the first pair tells the kind of every pair.
     const bool firstRising = code(L[1]) >= high;
     auto rising = [&](int j) { return firstRising == ((j / 2) % 2 == 0); };
     const int g = int(4 * ((L.size() - 2) / 8) - (P % 2 == 0 ? 2 : 0));
@@ -243,7 +239,7 @@ void SmpDataOsc::getAParameterValues(int chn, double startSmp, double smpLen, do
 
     // Pulse widths: where each of three consecutive pairs crosses the middle,
     // the first sample at or past it (an instantaneous edge: its own sample).
-    // -1 when the pair never gets there (the record ends inside it).
+    // -1 when the pair never gets there.
     const int m = (high + low) / 2;
     auto crossing = [&](int j) -> long long {
         const bool up = rising(j);

@@ -866,9 +866,11 @@ DevBase::AnalogPassSet DevBase::analogPassSet() const
     a.trgPercent = aTrgPercent;
     a.voltDiv.resize(n);
     a.halfScreen.resize(n);
-    a.offset = aChnOffset;
+    // Element copies, never a shared buffer: a window read through a
+    // non-const index would otherwise detach the setting outside the lock.
+    a.offset = QVector<int>(aChnOffset.constBegin(), aChnOffset.constEnd());
     a.offset.resize(n);
-    a.ena = aChnEna;
+    a.ena = QVector<bool>(aChnEna.constBegin(), aChnEna.constEnd());
     for (int i = 0; i < n; ++i) {
         const int vi = aVoltDivIndex.value(i, -1);
         a.voltDiv[i] = voltDivList.value(vi, 0);

@@ -49,7 +49,7 @@ void DevBase::setAChnEna()
 {
     unsigned char bits = 0;
     for (int ch = 0; ch < aChnEna.size() && ch < 8; ++ch)
-        if (aChnEna[ch])
+        if (aChnEna.at(ch))
             bits |= static_cast<unsigned char>(1u << ch);
     regWrite(RegAChnEna, &bits, 1);
 }

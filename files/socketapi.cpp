@@ -141,27 +141,25 @@ void SocketAPI::slotReadClient()
         cut = true;
     if (sock != client)
         return;
-    if (overLongRest->isActive()) {
-        // More of a cut over-long write: dropped with it.
-        overLongRest->start();
-        return;
-    }
     const int nul = data.indexOf('\0');
     if (nul >= 0)
         data.truncate(nul);
     // No UTF-16 unit comes from more than three bytes: a longer byte string is
-    // too long without decoding it.
-    if (data.size() > 3 * MaxCommandChars) {
+    // too long without decoding it. A cut arrival is too long whatever its
+    // NUL: what follows the NUL may be a command its writer never meant.
+    QString text;
+    const bool overLong = cut || data.size() > 3 * MaxCommandChars
+        || (text = QString::fromUtf8(data)).size() > MaxCommandChars;
+    if (overLong) {
+        // Its rest may follow in further pieces: they are dropped with it.
         lastError = 1;
-        if (cut)
-            overLongRest->start();
+        overLongRest->start();
         return;
     }
-    const QString text = QString::fromUtf8(data);
-    if (text.size() > MaxCommandChars) {
-        lastError = 1;
+    // A short piece within the window does not hold it open, so a client
+    // that keeps asking is answered again soon after.
+    if (overLongRest->isActive())
         return;
-    }
     execute(splitWords(text));
 }
 

@@ -26,8 +26,8 @@ public:
     // read and dropped in chunks; the kernel's receive buffer bounds what
     // waits unread while a long command keeps the event loop away.
     static constexpr int KeepBytes = 3 * MaxCommandChars + 1;
-    // A write longer than the kept bytes may reach us in several pieces:
-    // what follows such an arrival within this time is taken as its rest.
+    // An over-long write may reach us in several pieces: what follows an
+    // over-long arrival within this time is taken as its rest.
     static constexpr int RestGapMs = 200;
 
     // Listens when the global setting "enaSocket" is not 0, on "listenPort".

@@ -81,7 +81,7 @@ QStringList ChnMeasurePair::parameterToStrOsc(int chn, const bool* valid, const 
 {
     QStringList out;
     const DevBase* dev = devUsing;
-    const bool enabled = dev && chn >= 0 && chn < dev->aChnEna.size() && dev->aChnEna[chn];
+    const bool enabled = dev && chn >= 0 && chn < dev->aChnEna.size() && dev->aChnEna.at(chn);
     if (!enabled || !valid || !values) {
         for (int i = 0; i < count; ++i)
             out << NoValue;

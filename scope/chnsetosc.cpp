@@ -183,7 +183,7 @@ void ChnSetOsc::init()
     setChnVolt();
     if (chnIndex >= 0 && chnIndex < devUsing->aChnEna.size()) {
         labTitle->setText(Lang::tr(QStringLiteral("Channel")) + QLatin1Char(' ') + QString::number(chnIndex + 1));
-        setChnEnaState(devUsing->aChnEna[chnIndex]);
+        setChnEnaState(devUsing->aChnEna.at(chnIndex));
     }
     show();
 }

@@ -85,7 +85,7 @@ void WaveLineOsc::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWid
     const int pw = Config::pixel(1);
     painter->setRenderHint(QPainter::Antialiasing, true);
     for (int chn = 0; chn < devUsing->aChnEna.size(); ++chn) {
-        if (!devUsing->aChnEna[chn])
+        if (!devUsing->aChnEna.at(chn))
             continue;
         WaveLineA* recs = nullptr;
         const int n = gen->getData(chn, &recs);

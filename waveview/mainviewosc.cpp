@@ -150,7 +150,7 @@ void MainView::initOsc()
 
     for (int i = 0; i < n; ++i) {
         chnSetPanels[i]->init();
-        chnTags[i]->setVisible(devUsing->aChnEna[i]);
+        chnTags[i]->setVisible(devUsing->aChnEna.at(i));
     }
     timeSetPanel->init();
     trgSetPanel->init();
@@ -339,7 +339,7 @@ void MainView::slotOscChnSetChanged(int type, int chn)
     SmpPause pause;
     switch (type) {
     case OscSetCode::ChnEnable:
-        chnTags[chn]->setVisible(devUsing->aChnEna[chn]);
+        chnTags[chn]->setVisible(devUsing->aChnEna.at(chn));
         updateATrgPercent();
         emit oscChnMeasureChanged(chn);
         break;
@@ -432,7 +432,7 @@ void MainView::setAChnVoltSet(int chn, int code)
     ChnTagOsc* tag = chnTags[chn];
     const int h = tag->itemHeight();
     if (code == OscSetCode::OffsetTyped || code == OscSetCode::OffsetReset) {
-        tag->setPos(tag->x(), g.zeroLine(devUsing->aChnOffset[chn]) * p - h / 2);
+        tag->setPos(tag->x(), g.zeroLine(devUsing->aChnOffset.at(chn)) * p - h / 2);
     } else if (code == OscSetCode::OffsetFromTag) {
         const int r = g.perMilleOfRow((tag->y() + h / 2) / p);
         const int y = g.rowOf(r / 1000.0);
@@ -451,7 +451,7 @@ void MainView::updateATrgSet(int chn, int code)
     const OscGrid g = oscGrid();
     TriggerTagOsc* tag = trgLevelTags[chn];
     const int h = tag->itemHeight();
-    const int off = devUsing->aChnOffset[chn];
+    const int off = devUsing->aChnOffset.at(chn);
     const int voltDiv = devUsing->getAVoltDivValue(chn);
     switch (code) {
     case OscSetCode::TrgChannel:
@@ -494,7 +494,7 @@ void MainView::updateATrgPercent()
     bool shown = false;
     for (int i = 0; waveDataGenOsc && i < chnCount(); ++i) {
         const double spp = waveDataGenOsc->smpPerPixel.value(i);
-        if (!devUsing->aChnEna[i] || spp == 0)
+        if (!devUsing->aChnEna.at(i) || spp == 0)
             continue;
         const AnalogChnData* d = s && i < s->chnNum ? s->chnData[size_t(i)] : nullptr;
         const double x = ((d ? d->trgPosition : 0) - waveDataGenOsc->smpOffset.value(i)) / spp;

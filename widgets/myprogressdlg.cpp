@@ -18,6 +18,9 @@ MyProgressDlg::MyProgressDlg(const QString& title, const QString& buttonText, QW
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint & ~Qt::WindowCloseButtonHint);
     setWindowModality(Qt::ApplicationModal);
     setMinimumSize(Config::pixel(260), Config::pixel(120));
+    // Its texts keep the dialog's own colour: a parent's style sheet for
+    // labels (light text on a dark panel) would make them unreadable here.
+    setStyleSheet(QStringLiteral("QLabel{color:%1;}").arg(palette().color(QPalette::WindowText).name()));
 
     labelMsg->setWordWrap(true);
     bar->setRange(0, 100);

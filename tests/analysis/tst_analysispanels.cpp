@@ -645,6 +645,13 @@ void TstAnalysisPanels::exportFailureReported()
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll().count('\n'), 16);   // heading and 15 frames
     QCOMPARE(modals.boxes.size(), 1);
+
+    // The progress message keeps the dialog's own text colour, not the row's
+    // light text meant for the dark panel.
+    const QLabel* message = row->progressDialog()->labelMsg;
+    QCOMPARE(message->text(), QStringLiteral("Saving file, please wait..."));
+    QCOMPARE(message->palette().color(message->foregroundRole()),
+             row->progressDialog()->palette().color(QPalette::WindowText));
 }
 
 // While the analyzer still decodes, its export is refused with the reason,

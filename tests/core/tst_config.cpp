@@ -132,6 +132,26 @@ private slots:
         QCOMPARE(readFile(env->settingsFile() + ".bad"), content);
     }
 
+    // No room at start for the copy of an unreadable file: the file itself is
+    // then the only copy, so this run's settings do not replace it at close.
+    void unreadableFileKeptWhenNoCopyFits()
+    {
+        const QByteArray content = "not xml " + QByteArray(4000, 'x');
+        writeFile(env->settingsFile(), content);
+        writeFile(env->settingsFile() + ".bad", "an older copy");
+        {
+            FileSizeLimit lim{rlim_t(content.size() - 1)};
+            QVERIFY(lim.ok);
+            Config::loadDefaultConfig();
+        }
+        QCOMPARE(Config::readGlobalParam("version"), QStringLiteral("3.5.0"));
+        QVERIFY(!Config::close());
+        QCOMPARE(readFile(env->settingsFile()), content);
+        QCOMPARE(readFile(env->settingsFile() + ".bad"), QByteArray("an older copy"));
+        QCOMPARE(QDir(env->dataHome() + "/vormel").entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"tav.config", "tav.config.bad"}));
+    }
+
     void failedSaveReturnsFalseAndKeepsOldFile()
     {
         QVERIFY(Config::close());

@@ -330,12 +330,20 @@ void TstSmpSimulate::analogCapture()
 void TstSmpSimulate::analogSettingsDuringRepeat()
 {
     // The window changes the trigger position, offsets and ranges while a repeat
-    // run converts pass after pass; ThreadSanitizer shows any unguarded read.
+    // run converts pass after pass, and its panels read the enables and offsets
+    // by index; ThreadSanitizer shows any unguarded read or write.
     dev.reset(new Dev7329);
     devUsing = dev.get();
     DevRecorder rec(dev.get());
+    std::atomic<int> passes{0};
+    connect(dev.get(), &DevBase::sigSmpDataReady, this, [&passes] { ++passes; }, Qt::DirectConnection);
     dev->smpStart(SmpStartRepeat);
     QTRY_VERIFY_WITH_TIMEOUT(rec.ready.count() >= 1, 20000);
+    // Nothing here takes a lock that orders these reads before a pass's copy.
+    bool allOn = true;
+    for (const int p0 = passes; passes < p0 + 3;)
+        allOn = allOn && devUsing->aChnEna[0] && devUsing->aChnEna[1] && devUsing->aChnOffset[0] == 0;
+    QVERIFY(allOn);
     for (int k = 0; k < 200; ++k) {
         dev->setATrgPercent(100 + 3 * k);
         dev->setAChnOffset(k % 2, k - 100);

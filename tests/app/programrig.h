@@ -34,17 +34,18 @@ inline QString settingsXml(const QString& global = QString(), const QString& dev
 class ProgramRig
 {
 public:
-    // settings: the settings file found at start; args: the command line
-    // after the program name.
+    // settings: the settings file found at start, none for a null string (a
+    // first start); args: the command line after the program name.
     explicit ProgramRig(const QString& settings = settingsXml(), const QStringList& args = {},
                         bool withUart = false)
     {
         emu_reset();
         QDir().mkpath(env.dataHome() + QStringLiteral("/vormel"));
-        QFile f(env.settingsFile());
-        if (f.open(QIODevice::WriteOnly))
-            f.write(settings.toUtf8());
-        f.close();
+        if (!settings.isNull()) {
+            QFile f(env.settingsFile());
+            if (f.open(QIODevice::WriteOnly))
+                f.write(settings.toUtf8());
+        }
         if (withUart) {
             const QString src = QString::fromLocal8Bit(qgetenv("TAV_BIN_DIR")) +
                                 QStringLiteral("/../Resources/Analyzer/libUART.so");

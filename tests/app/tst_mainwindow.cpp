@@ -17,6 +17,7 @@
 #include "controls/toolbar.h"
 #include "controls/vthsetting.h"
 #include "device/smpdata.h"
+#include "files/checkupdate.h"
 #include "files/exportdataset.h"
 #include "files/mainmenu.h"
 #include "scope/calibrateosc.h"
@@ -39,6 +40,8 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
@@ -126,6 +129,12 @@ QVector<int> savedDemoCapture(const QString& path)
     return captureAndSave(first.window, path) ? shownLevels() : QVector<int>();
 }
 
+QByteArray readAllOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 // A loopback port nobody listens on, 0 when none could be had.
 quint16 freePort()
 {
@@ -211,6 +220,7 @@ private slots:
     void hotplugAfterClose();
     void shutdownWithWorkersBusy();
     void remoteCaptureThroughWindow();
+    void guideSwitchesServerOn();
     void exportRangeIsMarkerPair();
     void pwmSwitchesAfterReconnect();
     void channelScrollHandle();
@@ -764,6 +774,57 @@ void TstMainWindow::remoteCaptureThroughWindow()
     QVERIFY(captureShown(20000));
     QVERIFY(!devUsing->smpRunning);
     QCOMPARE(ask("get-actual-sample-depth"), QByteArray("ACK 20000"));
+}
+
+// A reader follows the user guide on a fresh home folder: the settings file
+// of the first close, edited as the guide's table of lines says, switches
+// the server on at the next start.
+void TstMainWindow::guideSwitchesServerOn()
+{
+    const QString guide = QString::fromUtf8(readAllOf(qEnvironmentVariable("TAV_SOURCE_DIR") + "/docs/user-guide.md"));
+    const QString section = guide.section(QRegularExpression("\n#+ Switching the server on\n"), 1).section("\n#", 0, 0);
+    QVector<QPair<QString, QString>> edits;   // a line as found, and as the reader changes it
+    for (auto it = QRegularExpression("^\\| *`([^`]+)` *\\| *`([^`]+)` *\\| *$", QRegularExpression::MultilineOption)
+                       .globalMatch(section);
+         it.hasNext();) {
+        const auto m = it.next();
+        edits.append({m.captured(1), m.captured(2)});
+    }
+    QVERIFY2(!edits.isEmpty(), "the guide shows no line to change");
+
+    const quint16 port = freePort();
+    QVERIFY(port != 0);
+    // Nothing leaves the machine should a start ask for updates.
+    CheckUpdate::setUpdateServer(QStringLiteral("http://127.0.0.1:%1").arg(freePort()));
+    const auto restore = qScopeGuard([] { CheckUpdate::setUpdateServer(QString()); });
+    QString settings;
+    {
+        ProgramRig first{QString()};
+        QVERIFY(!QFile::exists(first.env.settingsFile()));
+        first.window->show();
+        first.window->close();
+        settings = QString::fromUtf8(readAllOf(first.env.settingsFile()));
+    }
+    QVERIFY(settings.contains("<global>"));
+    // The guide's port is the default; this test takes a free one in its place.
+    bool portChanged = false;
+    for (auto e : edits) {
+        const int at = settings.indexOf(e.first);
+        QVERIFY2(at >= 0, qPrintable("not in the file the first close wrote: " + e.first));
+        const QRegularExpression portLine("<listenPort>\\d+</listenPort>");
+        portChanged = portChanged || e.second.contains(portLine);
+        e.second.replace(portLine, QStringLiteral("<listenPort>%1</listenPort>").arg(port));
+        settings.replace(at, e.first.size(), e.second);
+    }
+    QVERIFY2(portChanged, "the guide's edit sets no listenPort");
+
+    ProgramRig second(settings);
+    QTcpSocket c;
+    c.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY2(c.waitForConnected(5000), "the server is not on");
+    c.write("get-last-error");
+    QVERIFY(QTest::qWaitFor([&c] { return c.bytesAvailable() >= 12; }, 10000));
+    QCOMPARE(c.readAll(), QByteArray("ACK no error"));
 }
 
 // A1 and A2 placed: Export Data offers the pair and writes exactly A1..A2.

@@ -2,12 +2,15 @@
 // way the main window wires them: UART and SPI are added through their
 // settings dialogs, the demo capture carries their simulated traffic, the
 // host decodes it, the decoded results follow the view, a search picks the
-// letter o and a click on a result moves the view there. Saves a screenshot
-// of the window (argv[1]) and three more: the whole list before the search,
-// the SPI settings dialog and the table of supported protocols.
+// letter o and a click on a result moves the view there. The window is as
+// large as the program's below its toolbar, in the program's fonts. Saves a
+// screenshot of the window (argv[1]) and four more: the whole list before
+// the search, the SPI settings dialog, the table of supported protocols and,
+// for the user guide, the analyzer panel with the waves beside it (_panel).
 //
 //   analysis_harness <png>
 
+#include "tests/common/programlook.h"
 #include "tests/waveview/demohost.h"
 #include "tests/waveview/viewwiring.h"
 
@@ -18,6 +21,7 @@
 #include "analysis/protocolsetting.h"
 #include "analysis/resultview.h"
 #include "analysis/searchedit.h"
+#include "waveview/itemchnsidebar.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -76,6 +80,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("analysis_harness.png");
     Config::fillLists();
+    ProgramLook::useDesktopFontSize();
     Config::createFont();
     QApplication::setFont(Config::fontNormal);
 
@@ -104,7 +109,7 @@ int main(int argc, char** argv)
     h->setSpacing(0);
     h->addWidget(w.window, 1);
     auto* side = new QWidget;
-    side->setFixedWidth(240);
+    side->setFixedWidth(ProgramLook::SideWidth);
     side->setStyleSheet(QStringLiteral("background-color:#2f2f2f;"));
     auto* v = new QVBoxLayout(side);
     v->setContentsMargins(6, 6, 6, 6);
@@ -114,7 +119,8 @@ int main(int argc, char** argv)
     v->addWidget(setting);
     v->addWidget(result, 1);
     h->addWidget(side);
-    window.resize(1400, 700);
+    // As large as the program's first window below its toolbar.
+    window.resize(ProgramLook::WindowWidth, ProgramLook::WindowHeight - ProgramLook::ToolbarHeight);
     window.show();
     app.processEvents();
 
@@ -160,7 +166,13 @@ int main(int argc, char** argv)
     waitFor([&] { return !w.gen->isAnimating(); }, 2000);
     app.processEvents();
 
-    const bool saved = window.grab().save(out);
+    const QImage shot = window.grab().toImage();
+    // For the guide, the analyzer panel and the waveform beside it down to
+    // the last SPI row.
+    const QWidget* row = w.mainView->getChnSidebars()[4];
+    const int bottom = row->mapTo(&window, QPoint(0, row->height())).y() + 1;
+    const QRect panel(shot.width() - ProgramLook::GuideWidth, 0, ProgramLook::GuideWidth, bottom);
+    const bool saved = shot.save(out) && ProgramLook::saveCrop(shot, panel, named(out, QStringLiteral("_panel")));
     std::printf("rows %d, page %d, count '%s', view %.3f spp from %.1f -> %s\n", int(setting->rows().size()),
                 int(result->pageTexts().size()), qPrintable(result->searchBox()->totalText()),
                 w.gen->getSmpPerPixel(), w.gen->getSmpOffset(), qPrintable(out));

@@ -1,16 +1,26 @@
 // mainwindow_harness <png> saves the whole main window as a user sees it after
 // F5 without an instrument: a demo capture with UART decoded on channel 0,
-// zoomed in on a few characters, one pair of timing markers placed.
+// zoomed in on a few characters, one pair of timing markers placed. The
+// window has the size and fonts of the program's first start. For the user
+// guide: its top left part (<png>_left.png), and the threshold panel with
+// its list of I/O standards open (<png>_threshold.png).
 
 #include "programrig.h"
 
+#include "common/programlook.h"
+
 #include "analysis/analyzermanager.h"
+#include "controls/vthsetting.h"
 #include "libanalyzer/analyzer.h"
 #include "libanalyzer/analyzerresults.h"
+#include "waveview/itemchnsidebar.h"
 #include "waveview/mainview.h"
 #include "waveview/wavedatagen.h"
 #include "waveview/waveview.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QPainter>
 #include <QtTest>
 
 #include <cstdio>
@@ -20,12 +30,13 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("mainwindow_harness.png");
     using namespace apptest;
+    ProgramLook::useDesktopFontSize();
     ProgramRig rig(settingsXml(QStringLiteral("<disAnimateZoom>1</disAnimateZoom>"),
                                QStringLiteral("<Demo><smpFrequ>10000</smpFrequ><smpDepth>1000</smpDepth></Demo>"),
                                QStringLiteral("<item0><fileName>libUART.so</fileName><parameters/><format>2</format></item0>")),
                    {}, true);
     MainWindow* w = rig.window;
-    w->resize(1400, 800);
+    w->resize(ProgramLook::WindowWidth, ProgramLook::WindowHeight);
     w->show();
     w->activateWindow();
     AnalyzerManager* mgr = w->getAnalyzerManager();
@@ -52,5 +63,34 @@ int main(int argc, char** argv)
     mv->setLogTimeMarkerSmpPoint(mv->findCursorBody(1), 3, mv->getWaveView()->width() * 52 / 100);
     QTest::qWait(50); // lets queued repaints land before the grab
     std::printf("frames %d -> %s\n", int(results->GetNumFrames()), qPrintable(out));
-    return w->grab().save(out) ? 0 : 1;
+    const QImage shot = w->grab().toImage();
+    // The guide's picture: the toolbar's groups, the threshold panel, the
+    // first eight rows with the decoded bubbles and the markers.
+    const QWidget* row = mv->getChnSidebars()[7];
+    const int bottom = row->mapTo(w, QPoint(0, row->height())).y() + 1;
+    const QString base = out.endsWith(QStringLiteral(".png")) ? out.chopped(4) : out;
+    const QRect left(0, 0, ProgramLook::GuideWidth, bottom);
+    bool saved = shot.save(out) && ProgramLook::saveCrop(shot, left, base + QStringLiteral("_left.png"));
+
+    // The threshold panel with its list of I/O standards open, drawn where
+    // it pops up, and the rows it opens over.
+    VthSetting* vth = w->getVthSetting();
+    QComboBox* levels = vth->levelCombo();
+    levels->showPopup();
+    QTest::qWait(50);
+    QWidget* popup = levels->view()->window();
+    if (!popup->isVisible()) {
+        std::fprintf(stderr, "the list of I/O standards did not open\n");
+        return 1;
+    }
+    QImage open = w->grab().toImage();
+    const QRect popupRect(popup->mapToGlobal(QPoint(0, 0)) - w->mapToGlobal(QPoint(0, 0)), popup->size());
+    QPainter p(&open);
+    p.drawPixmap(popupRect.topLeft(), popup->grab());
+    p.end();
+    levels->hidePopup();
+    QRect part = QRect(vth->mapTo(w, QPoint(0, 0)), vth->size()).united(popupRect).adjusted(0, 0, 120, 12);
+    part.setLeft(0);
+    saved = ProgramLook::saveCrop(open, part, base + QStringLiteral("_threshold.png")) && saved;
+    return saved ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 // saves screenshots: files_gallery [output-folder]
 #include "core/config.h"
 #include "core/lang.h"
+#include "common/programlook.h"
 #include "common/tempenv.h"
 #include "device/devbase.h"
 #include "device/smpdata.h"
@@ -38,6 +39,7 @@ int main(int argc, char** argv)
     Config::initResources();
     Config::fillLists();
     Config::loadDefaultConfig();
+    ProgramLook::useDesktopFontSize();
     Config::createFont();
     QApplication::setFont(Config::fontNormal);
     Lang::load(QStringLiteral("en-US"));

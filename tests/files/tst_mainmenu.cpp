@@ -391,17 +391,26 @@ private slots:
         QProcess text;
         text.start("pdftotext", {"-layout", pdf, "-"});
         QVERIFY2(text.waitForFinished(60000) && text.exitCode() == 0, "pdftotext (poppler-utils) failed");
-        // A form feed ends each page; the compatibility form turns ligatures into letters.
+        // A form feed ends each page; the compatibility form turns ligatures
+        // into letters. Lines as laid out (a table row's cells apart by runs
+        // of spaces) and simplified.
+        QVector<QStringList> laid;
         QVector<QStringList> pages;
         const QString out = QString::fromUtf8(text.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
         for (const QString& t : out.split('\f')) {
+            laid << t.split('\n');
             pages << QStringList();
-            for (const QString& l : t.split('\n'))
+            for (const QString& l : laid.last())
                 pages.last() << l.simplified();
         }
+        while (!pages.isEmpty() && pages.last().join(QString()).isEmpty()) {
+            pages.removeLast();
+            laid.removeLast();
+        }
         QStringList headings;   // chapters and sections
-        const QByteArray source = readAllOf(qEnvironmentVariable("TAV_SOURCE_DIR") + "/docs/user-guide.md");
-        for (const QString& line : QString::fromUtf8(source).split('\n'))
+        const QStringList source =
+            QString::fromUtf8(readAllOf(qEnvironmentVariable("TAV_SOURCE_DIR") + "/docs/user-guide.md")).split('\n');
+        for (const QString& line : source)
             if (line.startsWith("## ") || line.startsWith("### "))
                 headings << line.section(' ', 1).simplified();
         QVERIFY(headings.contains("Remote control over TCP"));
@@ -409,9 +418,76 @@ private slots:
         for (const QString& h : headings) {
             const int at = contents.indexOf(QRegularExpression("^" + QRegularExpression::escape(h) + " \\d+$"));
             const int page = at < 0 ? 0 : contents[at].section(' ', -1).toInt();
-            QVERIFY2(page > 1 && page < pages.size() && pages[page - 1].contains(h),
+            QVERIFY2(page > 1 && page <= pages.size() && pages[page - 1].contains(h),
                      qPrintable(h + " on page " + QString::number(page)));
         }
+
+        // What the source says the pages hold besides running text: the
+        // title (the running head), the head rows of tables (printed again
+        // where a table goes on), the captions under pictures, and the
+        // words of code, which a line must not end inside.
+        QString title;
+        QStringList tableHeads;
+        QStringList captions;
+        QStringList codeStarts;   // "--", "--neg-", "set-", "get-actual-"...
+        const QRegularExpression rule("^\\|[-:| ]+\\|$");
+        const QRegularExpression code("`([^`]+)`");
+        auto plain = [](QString t) {
+            return t.remove('`').remove("**").replace(QRegularExpression("\\\\(.)"), "\\1").simplified();
+        };
+        for (int i = 0; i < source.size(); ++i) {
+            const QString line = source[i].trimmed();
+            if (line.startsWith("# ") && title.isEmpty())
+                title = line.mid(2).simplified();
+            if (line.startsWith('|') && i + 1 < source.size() && rule.match(source[i + 1].trimmed()).hasMatch())
+                tableHeads << plain(line.mid(1).chopped(1).split('|').join(' '));
+            if (line.startsWith("![") && i + 2 < source.size() && source[i + 2].startsWith('*'))
+                captions << plain(source[i + 2].trimmed().mid(1).chopped(1));
+            for (auto m = code.globalMatch(line); m.hasNext();)
+                for (const QString& word : m.next().captured(1).split(' ', Qt::SkipEmptyParts))
+                    for (int h = word.indexOf('-'); h >= 0 && h + 1 < word.size(); h = word.indexOf('-', h + 1))
+                        if (word[h + 1] != '-' && (h == 1 || word.left(h).contains(QRegularExpression("\\w"))))
+                            codeStarts << word.left(h + 1);
+        }
+        QVERIFY(!title.isEmpty() && !tableHeads.isEmpty() && !captions.isEmpty() && codeStarts.contains("--"));
+        auto body = [&](int p) {
+            QStringList lines;
+            for (const QString& l : pages[p])
+                if (!l.isEmpty() && l != title && !QRegularExpression("^\\d+ / \\d+$").match(l).hasMatch())
+                    lines << l;
+            return lines;
+        };
+
+        QStringList faults;
+        for (int p = 0; p < pages.size(); ++p) {
+            const QStringList lines = body(p);
+            // Each page's text layer holds that page's text: no line of it
+            // comes again, hidden, at the top of the next page.
+            if (p + 1 < pages.size()) {
+                const QStringList last = lines.mid(qMax(0, lines.size() - 3));
+                for (const QString& l : body(p + 1).mid(0, 3))
+                    if (last.contains(l) && !tableHeads.contains(l))
+                        faults << QString("page %1 begins with \"%2\" of page %3").arg(p + 2).arg(l).arg(p + 1);
+            }
+            // A command or an option copied from any line, or any cell of a
+            // table row, comes out whole.
+            for (const QString& l : laid[p])
+                for (const QString& cell : l.split(QRegularExpression("\\s{2,}"), Qt::SkipEmptyParts)) {
+                    const QString end = cell.trimmed().section(' ', -1);
+                    if (codeStarts.contains(end))
+                        faults << QString("page %1: a line ends inside \"%2...\": %3")
+                                      .arg(p + 1)
+                                      .arg(end, cell.trimmed());
+                }
+            // Every page but the last holds text besides its pictures.
+            QString rest = lines.join(' ').simplified();
+            for (const QString& c : captions)
+                rest.remove(c);
+            if (p + 1 < pages.size() && rest.simplified().isEmpty())
+                faults << QString("page %1 holds nothing but a picture").arg(p + 1);
+        }
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+
         QVERIFY(!QFileInfo::exists(res + "ug-cn.pdf"));
         QCOMPARE(openGuide(res, "zh-CN"), QList<QUrl>{QUrl::fromLocalFile(pdf)});
         QVERIFY(boxes.isEmpty());

@@ -1,14 +1,16 @@
 // The ruler, the waveform area and the overview strip in the cells of the
 // main window, on a demo capture with UART decoded on channel 0 and two
-// timing-marker pairs placed. Saves a screenshot (argv[1]) and checks what a
-// person would check on it: the ruler starts where the waves start, the
-// marker heads sit centred on their lines, the bubbles are there. Then the
-// channel menu of row 1 over the window (<png>_menu.png) and the glitch
+// timing-marker pairs placed, as large as in the program's first window.
+// Saves a screenshot (argv[1]) and checks what a person would check on it:
+// the ruler starts where the waves start, the marker heads sit centred on
+// their lines, the bubbles are there. Then, for the user guide, the channel
+// menu of row 1 with the rows around it (<png>_menu.png) and the glitch
 // filter dialog with channel 1 ticked (<png>_filter.png).
 //
 //   mainview_harness <png>
 
 #include "tests/waveview/decodeddemo.h"
+#include "tests/common/programlook.h"
 
 #include "waveview/cursorbody.h"
 #include "waveview/cursorhandle.h"
@@ -35,6 +37,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("mainview_harness.png");
+    ProgramLook::useDesktopFontSize();
     setUpLook();
 
     DecodedDemo demo;
@@ -45,7 +48,9 @@ int main(int argc, char** argv)
     host.dev->setDChnTrg(2, TrgFall);
     w.devModelChanged();
     w.mainView->slotAnalyzerItemChanged();
-    w.window->resize(1400, 760);
+    // The cells as large as in the program's first window.
+    w.window->resize(ProgramLook::WindowWidth - ProgramLook::SideWidth,
+                     ProgramLook::WindowHeight - ProgramLook::ToolbarHeight);
     w.window->show();
     app.processEvents();
 
@@ -123,10 +128,14 @@ int main(int argc, char** argv)
     }
     if (menu) {
         QImage shot = w.window->grab().toImage();
+        const QRect menuRect(menu->pos() - w.window->mapToGlobal(QPoint(0, 0)), menu->size());
         QPainter p(&shot);
-        p.drawPixmap(menu->pos() - w.window->mapToGlobal(QPoint(0, 0)), menu->grab());
+        p.drawPixmap(menuRect.topLeft(), menu->grab());
         p.end();
-        saved = shot.save(base + QStringLiteral("_menu.png")) && saved;
+        // For the guide, the menu with the rows it opened over and a little
+        // of the waveform beside it.
+        const QRect part(0, 0, menuRect.right() + 120, menuRect.bottom() + 16);
+        saved = ProgramLook::saveCrop(shot, part, base + QStringLiteral("_menu.png")) && saved;
         menu->hide();
     }
 

@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGuiApplication>
-#include <QSaveFile>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTextStream>
@@ -105,21 +104,14 @@ void Config::loadDefaultConfig()
 
 bool Config::keepUnreadableFile()
 {
-    // Written beside and renamed, so an earlier copy stays when this one fails.
+    // An earlier copy stays when this one fails.
     QFile in(cfgFile);
     if (!in.open(QIODevice::ReadOnly))
         return false;
     const QByteArray bytes = in.readAll();
     if (in.error() != QFileDevice::NoError)
         return false;
-    QSaveFile out(cfgFile + QStringLiteral(".bad"));
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    if (out.write(bytes) != bytes.size()) {
-        out.cancelWriting();
-        return false;
-    }
-    return commitWholeFile(out);
+    return writeWholeFile(cfgFile + QStringLiteral(".bad"), bytes);
 }
 
 void Config::versionCheck()
@@ -146,17 +138,7 @@ QByteArray Config::configText()
 
 bool Config::writeDocument(QDomDocument const& doc, QString const& path)
 {
-    // Written beside the target and renamed over it, so a failed write never
-    // leaves a truncated settings file behind.
-    const QByteArray bytes = documentText(doc);
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    if (f.write(bytes) != bytes.size()) {
-        f.cancelWriting();
-        return false;
-    }
-    return commitWholeFile(f);
+    return writeWholeFile(path, documentText(doc));
 }
 
 bool Config::saveConfig(QString const& path)

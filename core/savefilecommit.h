@@ -14,3 +14,17 @@ inline bool commitWholeFile(QSaveFile& f)
     }
     return f.commit();
 }
+
+// Writes bytes as the whole new content of path, beside it and renamed over
+// it: a failed write never leaves a cut file and keeps the old one.
+inline bool writeWholeFile(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    if (f.write(bytes) != bytes.size()) {
+        f.cancelWriting();
+        return false;
+    }
+    return commitWholeFile(f);
+}
